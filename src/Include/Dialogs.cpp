@@ -1,0 +1,49 @@
+#include "Dialogs.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+namespace {
+
+MessageBoxHandler &Handler() {
+  static MessageBoxHandler handler;
+  return handler;
+}
+
+bool ShowBox(TMessageKind kind, const QString &text) {
+  if (Handler())
+    return Handler()(kind, text);
+  if (!qobject_cast<QApplication *>(QCoreApplication::instance())) {
+    QApplication::beep();
+    return false;
+  }
+  QMessageBox box(QApplication::activeWindow());
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setText(text);
+  switch (kind) {
+  case TMessageKind::Message:
+    box.setWindowTitle("Message");
+    box.setIcon(QMessageBox::Information);
+    box.setStandardButtons(QMessageBox::Ok);
+    break;
+  case TMessageKind::Warning:
+    box.setWindowTitle("Warning");
+    box.setIcon(QMessageBox::Warning);
+    box.setStandardButtons(QMessageBox::Ok);
+    break;
+  case TMessageKind::Query:
+    box.setWindowTitle("Query");
+    box.setIcon(QMessageBox::Question);
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::Yes);
+    break;
+  }
+  return box.exec() == QMessageBox::Yes;
+}
+
+}  // namespace
+
+void Message(const QString &text) { ShowBox(TMessageKind::Message, text); }
+void Warning(const QString &text) { ShowBox(TMessageKind::Warning, text); }
+bool Query(const QString &text) { return ShowBox(TMessageKind::Query, text); }
+void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }

@@ -1,0 +1,18 @@
+// The three message boxes every part of the program uses to inform the user.
+#pragma once
+
+#include <QString>
+#include <functional>
+
+enum class TMessageKind { Message, Warning, Query };
+
+void Message(const QString &text);
+void Warning(const QString &text);
+// True only when the user answers Yes.
+bool Query(const QString &text);
+
+// Replaces the boxes (tests and the headless converter answer without a
+// window). The handler returns the Query answer; its result is ignored for the
+// other two kinds. An empty handler restores the real boxes.
+using MessageBoxHandler = std::function<bool(TMessageKind kind, const QString &text)>;
+void SetMessageBoxHandler(MessageBoxHandler handler);
