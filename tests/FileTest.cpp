@@ -415,6 +415,16 @@ TEST_F(FileTest, RunFileStartsProgramsAndQuotes) {
   ASSERT_TRUE(RunFile(script, "a b", work, true, false));
   EXPECT_EQ(WaitForFile(work + "/marker"), "2:a");
 
+  // A shortcut runs its target with its own arguments and working folder.
+  QFile::remove(work + "/marker");
+  ASSERT_TRUE(CopyFileAsLinkWithParam(script, "\"x y\"", Root + "Script.desktop", false, false, false, ""));
+  TLinkFile link;
+  ASSERT_TRUE(link.Load(Root + "Script.desktop"));
+  link.WorkingPath = work;
+  ASSERT_TRUE(link.Save(Root + "Script.desktop", true));
+  ASSERT_TRUE(RunFile(Root + "Script.desktop", "", "", false, false));
+  EXPECT_EQ(WaitForFile(work + "/marker"), "1:x y");
+
   EXPECT_FALSE(RunFile(Root + "missing.sh", "", "", false, false));
   EXPECT_EQ(FunStatContext.Description, "Failed to run file.");
   EXPECT_EQ(FunStatContext.SysErrorCode, ENOENT);
