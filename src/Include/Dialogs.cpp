@@ -37,6 +37,11 @@ bool ShowBox(TMessageKind kind, const QString &text) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::Yes);
     break;
+  case TMessageKind::Error:
+    box.setWindowTitle("Error");
+    box.setIcon(QMessageBox::Critical);
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    break;
   }
   return box.exec() == QMessageBox::Yes;
 }
@@ -46,4 +51,5 @@ bool ShowBox(TMessageKind kind, const QString &text) {
 void Message(const QString &text) { ShowBox(TMessageKind::Message, text); }
 void Warning(const QString &text) { ShowBox(TMessageKind::Warning, text); }
 bool Query(const QString &text) { return ShowBox(TMessageKind::Query, text); }
+void ErrorBox(const QString &text) { ShowBox(TMessageKind::Error, text); }
 void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }

@@ -4,12 +4,15 @@
 #include <QString>
 #include <functional>
 
-enum class TMessageKind { Message, Warning, Query };
+enum class TMessageKind { Message, Warning, Query, Error };
 
 void Message(const QString &text);
 void Warning(const QString &text);
 // True only when the user answers Yes.
 bool Query(const QString &text);
+// A modal error box titled "Error" (OK and Cancel, error icon) for the few
+// operations that report to the user directly; the answer is not used.
+void ErrorBox(const QString &text);
 
 // Replaces the boxes (tests and the headless converter answer without a
 // window). The handler returns the Query answer; its result is ignored for the
