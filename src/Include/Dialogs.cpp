@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 
 namespace {
@@ -47,3 +48,13 @@ void Message(const QString &text) { ShowBox(TMessageKind::Message, text); }
 void Warning(const QString &text) { ShowBox(TMessageKind::Warning, text); }
 bool Query(const QString &text) { return ShowBox(TMessageKind::Query, text); }
 void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }
+
+namespace {
+std::function<int(QDialog &)> &DialogExecHook() {
+  static std::function<int(QDialog &)> hook;
+  return hook;
+}
+}  // namespace
+
+int ExecDialog(QDialog &dialog) { return DialogExecHook() ? DialogExecHook()(dialog) : dialog.exec(); }
+void SetDialogExecHook(std::function<int(QDialog &)> hook) { DialogExecHook() = std::move(hook); }

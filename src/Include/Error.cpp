@@ -254,7 +254,11 @@ void TFunOperation::Raise(int line, const std::string &description, const std::s
 }
 
 bool TFunOperation::Adopt() {
-  if (FunStatContext.Status > fsWarning) {
+  // The operation's own entry mark is still there when the call was of a
+  // plain function that reports nothing: that is no failure to adopt.
+  const bool ownMark = FunStatContext.Status == fsBeginFunctionError && FunStatContext.RaiseFile == File &&
+                       FunStatContext.RaiseFunction == Function;
+  if (FunStatContext.Status > fsWarning && !ownMark) {
     Local.Assign(FunStatContext);
     return true;
   }
