@@ -113,6 +113,9 @@ void TPagelumeForm::BuildSidebar() {
   Container_MainPanel->setObjectName("Container_MainPanel");
   Container_MainPanel->setFixedWidth(250);
   Container_MainPanel->setAutoFillBackground(true);
+  // The sidebar starts hidden: the reader sees the book until the mouse
+  // moves into the strip left of the reading box.
+  Container_MainPanel->hide();
   // Moves over the sidebar belong to the sidebar, not to the window surface.
   Container_MainPanel->setAttribute(Qt::WA_NoMousePropagation);
   auto *panelLayout = new QVBoxLayout(Container_MainPanel);

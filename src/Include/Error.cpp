@@ -174,7 +174,8 @@ bool TFunStatContext::ShowError(const std::string &description, bool *suppressEr
     if (!ShowHandler()) {
       if (suppressErrors)
         *suppressErrors = false;
-      NoDialogHandler()("The error-dialog form is not created. You must create it.", "Error");
+      if (NoDialogHandler())
+        NoDialogHandler()("The error-dialog form is not created. You must create it.", "Error");
       return false;
     }
     return ShowHandler()(*this, description, suppressErrors);
