@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -174,3 +175,16 @@ TEST(ErrorDialogTime, DateTimeTextHasDayOfYearAndHundredSeconds) {
 }
 
 }  // namespace
+
+TEST(TerminateHook, ReportsAndEndsWithStatus1) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        SetShowErrorHandler([](const TFunStatContext &ctx, const std::string &description, bool *) {
+          std::fprintf(stderr, "%s|%s|", ctx.RaiseFunction.c_str(), description.c_str());
+          return true;
+        });
+        std::terminate();
+      },
+      ::testing::ExitedWithCode(1), "TerminateProgramFun\\|Abort intercepted.\r\nProgram must be terminated.\\|");
+}
