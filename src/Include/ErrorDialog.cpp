@@ -258,7 +258,9 @@ void InstallErrorProviders() {
       std::cerr << caption << ": " << text << std::endl;
       return;
     }
-    QMessageBox::critical(nullptr, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Ok);
+    box.exec();
   });
   SetDateTimeTextProvider([] { return ReportDateTime(QDateTime::currentDateTime()).toStdString(); });
   SetProgramPathProvider([] { return ProgramPath().toStdString(); });
