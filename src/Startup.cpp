@@ -8,6 +8,7 @@
 #include "Program.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLockFile>
 #include <QPushButton>
@@ -112,7 +113,10 @@ int WinMain(int argc, char **argv) {
   OP_TRY {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
-    const bool installer = IsInstallerMode(ProgramFileName(), arguments);
+    // The name the program was started by counts too: a link named "Install"
+    // resolves to the reader's own executable.
+    const QString startName = argc > 0 ? QFileInfo(QString::fromLocal8Bit(argv[0])).fileName() : QString();
+    const bool installer = IsInstallerMode(ProgramFileName(), arguments) || IsInstallerMode(startName, {});
     TPagelumeForm *form = nullptr;
     if (installer) {
       mainWindow.reset(CreateInstallerWindow(IsUninstall(arguments)));

@@ -4,6 +4,7 @@
 #include "Error.h"
 
 #include <QDesktopServices>
+#include <QEvent>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
@@ -75,6 +76,12 @@ void TAboutForm::reject() { accept(); }
 void TAboutForm::showEvent(QShowEvent *event) {
   QDialog::showEvent(event);
   OkayButton->setFocus();
+}
+
+void TAboutForm::changeEvent(QEvent *event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    OkayButton->setFocus();
 }
 
 void TAboutForm::Dialog() {

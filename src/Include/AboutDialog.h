@@ -37,6 +37,7 @@ public:
 
 protected:
   void showEvent(QShowEvent *event) override;
+  void changeEvent(QEvent *event) override;  // focus to "&Okay" on activation
 
 private:
   void VisitSiteButtonClick();

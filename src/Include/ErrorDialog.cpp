@@ -98,6 +98,12 @@ void TErrorForm::showEvent(QShowEvent *event) {
   OkayButton->setFocus();
 }
 
+void TErrorForm::changeEvent(QEvent *event) {
+  QDialog::changeEvent(event);
+  if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    OkayButton->setFocus();
+}
+
 bool TErrorForm::ShowReport(const QString &caption, const QString &description, const QString &report,
                             bool *suppressErrors) {
   if (suppressErrors)
