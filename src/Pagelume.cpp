@@ -1,10 +1,15 @@
-// Entry point.
-#include <QApplication>
-#include <QWidget>
+// Entry point: the command-line converter, or the reader (which needs a display).
+#include "Converter.h"
+#include "Startup.h"
+
+#include <cstdio>
 
 int main(int argc, char **argv) {
-  QApplication app(argc, argv);
-  QWidget w;
-  w.show();
-  return app.exec();
+  if (WantsConverter(argc, argv))
+    return RunConverter(argc, argv);
+  if (!HasDisplay()) {
+    std::fputs("Pagelume: no display (set DISPLAY or WAYLAND_DISPLAY, or QT_QPA_PLATFORM=offscreen).\n", stderr);
+    return 1;
+  }
+  return WinMain(argc, argv);
 }

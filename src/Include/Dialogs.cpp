@@ -1,6 +1,7 @@
 #include "Dialogs.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QMessageBox>
 
 namespace {
@@ -53,3 +54,13 @@ void Warning(const QString &text) { ShowBox(TMessageKind::Warning, text); }
 bool Query(const QString &text) { return ShowBox(TMessageKind::Query, text); }
 void ErrorBox(const QString &text) { ShowBox(TMessageKind::Error, text); }
 void SetMessageBoxHandler(MessageBoxHandler handler) { Handler() = std::move(handler); }
+
+namespace {
+std::function<int(QDialog &)> &DialogExecHook() {
+  static std::function<int(QDialog &)> hook;
+  return hook;
+}
+}  // namespace
+
+int ExecDialog(QDialog &dialog) { return DialogExecHook() ? DialogExecHook()(dialog) : dialog.exec(); }
+void SetDialogExecHook(std::function<int(QDialog &)> hook) { DialogExecHook() = std::move(hook); }

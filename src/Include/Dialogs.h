@@ -19,3 +19,10 @@ void ErrorBox(const QString &text);
 // other two kinds. An empty handler restores the real boxes.
 using MessageBoxHandler = std::function<bool(TMessageKind kind, const QString &text)>;
 void SetMessageBoxHandler(MessageBoxHandler handler);
+
+class QDialog;
+// Runs a modal dialog and returns its result. Tests install a hook that
+// answers the dialog without a modal loop (the hook's return value is the
+// result). An empty hook restores QDialog::exec().
+int ExecDialog(QDialog &dialog);
+void SetDialogExecHook(std::function<int(QDialog &dialog)> hook);

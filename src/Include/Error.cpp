@@ -174,7 +174,8 @@ bool TFunStatContext::ShowError(const std::string &description, bool *suppressEr
     if (!ShowHandler()) {
       if (suppressErrors)
         *suppressErrors = false;
-      NoDialogHandler()("The error-dialog form is not created. You must create it.", "Error");
+      if (NoDialogHandler())
+        NoDialogHandler()("The error-dialog form is not created. You must create it.", "Error");
       return false;
     }
     return ShowHandler()(*this, description, suppressErrors);
@@ -254,7 +255,11 @@ void TFunOperation::Raise(int line, const std::string &description, const std::s
 }
 
 bool TFunOperation::Adopt() {
-  if (FunStatContext.Status > fsWarning) {
+  // The operation's own entry mark is still there when the call was of a
+  // plain function that reports nothing: that is no failure to adopt.
+  const bool ownMark = FunStatContext.Status == fsBeginFunctionError && FunStatContext.RaiseFile == File &&
+                       FunStatContext.RaiseFunction == Function;
+  if (FunStatContext.Status > fsWarning && !ownMark) {
     Local.Assign(FunStatContext);
     return true;
   }

@@ -146,7 +146,9 @@ public:
   void Raise(int line, const std::string &description, const std::string &param1 = std::string(),
              const std::string &param2 = std::string(), int32_t sysErrorCode = 0, FunStatus level = fsError);
   // After a call of another operation: adopts the callee's failure when the
-  // shared context is above Warning. Returns true when it did.
+  // shared context is above Warning. Returns true when it did. The
+  // operation's own entry mark (left when the callee reports nothing) is not
+  // a failure.
   bool Adopt();
   void CatchException(int line, const std::exception &e);
   void CatchUnknown(int line);

@@ -1,0 +1,23 @@
+#include "PagelumeApplication.h"
+
+#include "Error.h"
+
+TPagelumeApplication::TPagelumeApplication(int &argc, char **argv) : QApplication(argc, argv) {
+  setApplicationName("Pagelume");
+  setApplicationVersion("2.5.1");
+}
+
+bool TPagelumeApplication::notify(QObject *receiver, QEvent *event) {
+  return DeliverGuarded([&] { return QApplication::notify(receiver, event); });
+}
+
+bool TPagelumeApplication::DeliverGuarded(const std::function<bool()> &deliver) {
+  try {
+    return deliver();
+  } catch (const std::exception &e) {
+    TFunStatContext::OnApplicationException(e.what());
+  } catch (...) {
+    TFunStatContext::OnApplicationException("Unknown exception.");
+  }
+  return false;
+}

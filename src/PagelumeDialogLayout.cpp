@@ -1,0 +1,149 @@
+// The main window's presentation: layout, the sidebar's visibility, hints in
+// the hint label and the one-second information timer.
+#include "PagelumeDialog.h"
+
+#include "ErrorDialog.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QStatusTipEvent>
+#include <QTabWidget>
+#include <QTextEdit>
+#include <QTimer>
+
+namespace {
+QRect ToRect(const TLayoutRect &r) { return QRect(r.Left, r.Top, r.Width, r.Height); }
+}  // namespace
+
+// ---- Layout ----
+
+void TPagelumeForm::LayoutWindow() {
+  if (QCoreApplication::closingDown() || ProfileListLoading())
+    return;
+  TLayoutInput in;
+  in.Width = width();
+  in.Height = height();
+  in.RichBoxWidthPercent = RichBoxWidthPercent;
+  in.RichBoxTopPercent = RichBoxTopPercent;
+  in.RichBoxBottomPercent = RichBoxBottomPercent;
+  in.SidebarWidth = Container_MainPanel->width();
+  Layout = ComputeLayout(in);
+  RichEdit->setGeometry(ToRect(Layout.RichBox));
+  Container_MainPanel->setGeometry(ToRect(Layout.Sidebar));
+  HintLabel->setGeometry(ToRect(Layout.HintLabel));
+  CurrentFileInfoLabel->setGeometry(ToRect(Layout.InfoLabel));
+  ClockLabel->setGeometry(ToRect(Layout.Clock));
+  // Inside the sidebar the page layouts size the inner page controls and the
+  // "Browser" group (the rest of the "Open" page, less a 5-pixel margin).
+  RebuildBackImages();
+  update();
+  RichEdit->viewport()->update();
+}
+
+void TPagelumeForm::resizeEvent(QResizeEvent *event) {
+  QWidget::resizeEvent(event);
+  LayoutWindow();
+}
+
+void TPagelumeForm::RebuildBackImages() {}
+bool TPagelumeForm::ProfileListLoading() const { return false; }
+
+// ---- Sidebar ----
+
+void TPagelumeForm::ShowSidebar(bool hide) {
+  if (!SidebarGuard && IsApplicationActive && IsApplicationActive()) {
+    Container_MainPanel->setVisible(!hide);
+    if (hide)
+      RichEdit->setFocus();
+    else if (Container_OptionsPageControl->currentWidget() == ConvertTabSheet)
+      FocusConverterValue();
+  }
+  SidebarGuard = false;
+}
+
+void TPagelumeForm::FocusConverterValue() {}
+
+void TPagelumeForm::FormMouseMove(int x, int) { ShowSidebar(!SidebarWantedAt(x, Layout.RichBox.Left)); }
+void TPagelumeForm::CurrentFileInfoLabelMouseMove() { ShowSidebar(true); }
+void TPagelumeForm::HintLabelMouseMove() { ShowSidebar(true); }
+void TPagelumeForm::RichEditMouseMove() { ShowSidebar(true); }
+
+void TPagelumeForm::mouseMoveEvent(QMouseEvent *event) {
+  const QPoint p = event->position().toPoint();
+  FormMouseMove(p.x(), p.y());
+  QWidget::mouseMoveEvent(event);
+}
+
+// ---- Hints, key preview, moves over the labels and the reading box ----
+
+bool TPagelumeForm::event(QEvent *event) {
+  if (event->type() == QEvent::StatusTip) {
+    HintLabel->setText(static_cast<QStatusTipEvent *>(event)->tip());
+    return true;
+  }
+  return QWidget::event(event);
+}
+
+bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
+  switch (event->type()) {
+  case QEvent::KeyPress: {
+    auto *target = qobject_cast<QWidget *>(watched);
+    if (target && target->window() == this && HandlePreviewKey(static_cast<QKeyEvent *>(event)))
+      return true;
+    break;
+  }
+  case QEvent::MouseMove:
+    if (watched == CurrentFileInfoLabel)
+      CurrentFileInfoLabelMouseMove();
+    else if (watched == HintLabel)
+      HintLabelMouseMove();
+    else if (watched == RichEdit->viewport())
+      RichEditMouseMove();
+    break;
+  case QEvent::DragEnter:
+  case QEvent::DragMove:
+    // Files dragged over the reading box open like files dropped on the window.
+    if (watched == RichEdit->viewport() && static_cast<QDropEvent *>(event)->mimeData()->hasUrls()) {
+      static_cast<QDropEvent *>(event)->acceptProposedAction();
+      return true;
+    }
+    break;
+  case QEvent::Drop:
+    if (watched == RichEdit->viewport() && static_cast<QDropEvent *>(event)->mimeData()->hasUrls()) {
+      FilesDropped(static_cast<QDropEvent *>(event)->mimeData()->urls());
+      static_cast<QDropEvent *>(event)->acceptProposedAction();
+      return true;
+    }
+    break;
+  default:
+    break;
+  }
+  return QWidget::eventFilter(watched, event);
+}
+
+// ---- Information timer ----
+
+void TPagelumeForm::InfoTimerTimer() {
+  try {
+    UpdateLineLabel();
+    UpdateModifiedLabel();
+  } catch (...) {
+  }
+  try {
+    const QLocale locale = QLocale::system();
+    ClockLabel->setText(
+        locale.toString(QTime::currentTime(), ForceTimeColon(locale.timeFormat(QLocale::ShortFormat))));
+    BackSoundStep();
+  } catch (...) {
+  }
+}
+
+void TPagelumeForm::UpdateLineLabel() {}
+void TPagelumeForm::UpdateModifiedLabel() {}
+void TPagelumeForm::BackSoundStep() {}

@@ -1,0 +1,143 @@
+#include "Startup.h"
+
+#include "AboutDialog.h"
+#include "Error.h"
+#include "ErrorDialog.h"
+#include "PagelumeApplication.h"
+#include "PagelumeDialog.h"
+#include "Program.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLockFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+QString InstanceLockPath(const QString &dir) {
+  const QString base = dir.isEmpty() ? QDir::tempPath() : dir;
+  return QDir(base).filePath(QStringLiteral("Mutex_ProgramInstance_") + "Pagelume");
+}
+
+TInstanceLock AcquireInstanceLock(QLockFile &lock) {
+  // Age alone never makes the lock stale: only a dead owner does.
+  lock.setStaleLockTime(0);
+  if (lock.tryLock(0))
+    return TInstanceLock::Acquired;
+  return lock.error() == QLockFile::LockFailedError ? TInstanceLock::HeldByAnother : TInstanceLock::Unavailable;
+}
+
+bool IsUninstall(const QStringList &arguments) {
+  return !arguments.isEmpty() && arguments.first().compare("/Uninstall", Qt::CaseInsensitive) == 0;
+}
+
+bool IsInstallerMode(const QString &executableFileName, const QStringList &arguments) {
+  return executableFileName.compare("Install", Qt::CaseInsensitive) == 0 || IsUninstall(arguments);
+}
+
+bool WantsConverter(int argc, char **argv) {
+  for (int i = 1; i < argc; ++i)
+    if (std::strcmp(argv[i], "--convert") == 0 || std::strcmp(argv[i], "--help") == 0)
+      return true;
+  return false;
+}
+
+bool HasDisplay() {
+  return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
+         !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
+}
+
+QWidget *CreateInstallerWindow(bool uninstall) {
+  auto *window = new QWidget;
+  window->setObjectName("InstallForm");
+  window->setWindowTitle(uninstall ? "Uninstall Pagelume" : "Install Pagelume");
+  auto *layout = new QVBoxLayout(window);
+  layout->addWidget(new QLabel(uninstall ? "Uninstall Pagelume" : "Install Pagelume", window));
+  auto *cancel = new QPushButton("&Cancel", window);
+  cancel->setObjectName("CancelButton");
+  layout->addWidget(cancel);
+  QObject::connect(cancel, &QPushButton::clicked, window, &QWidget::close);
+  window->resize(320, 120);
+  return window;
+}
+
+namespace {
+
+// Taken while the program's static objects are built, just after the process starts.
+const auto ProcessStart = std::chrono::steady_clock::now();
+
+// With PAGELUME_BENCH_STARTUP set, the first paint of the main window prints
+// the time since the process started and ends the run.
+class TFirstPaintProbe : public QObject {
+public:
+  using QObject::QObject;
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::Paint && !Done) {
+      Done = true;
+      const double ms =
+          std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - ProcessStart).count();
+      std::printf("first paint after %.1f ms\n", ms);
+      std::fflush(stdout);
+      QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    }
+    return QObject::eventFilter(watched, event);
+  }
+  bool Done = false;
+};
+
+void ShowMainWindow(QWidget *window) {
+  if (QScreen *screen = QGuiApplication::primaryScreen())
+    window->setGeometry(screen->geometry());
+  window->setWindowState(Qt::WindowMaximized);
+  window->show();
+  window->raise();
+  window->activateWindow();
+}
+}  // namespace
+
+int WinMain(int argc, char **argv) {
+  OP_BEGIN("WinMain");
+  QLockFile lock(InstanceLockPath());
+  if (AcquireInstanceLock(lock) == TInstanceLock::HeldByAnother)
+    return 0;  // the second instance ends silently
+  InstallErrorProviders();
+  TPagelumeApplication app(argc, argv);
+  std::unique_ptr<QWidget> mainWindow;
+  OP_TRY {
+    QStringList arguments = QCoreApplication::arguments();
+    arguments.removeFirst();
+    // The name the program was started by counts too: a link named "Install"
+    // resolves to the reader's own executable.
+    const QString startName = argc > 0 ? QFileInfo(QString::fromLocal8Bit(argv[0])).fileName() : QString();
+    const bool installer = IsInstallerMode(ProgramFileName(), arguments) || IsInstallerMode(startName, {});
+    TPagelumeForm *form = nullptr;
+    if (installer) {
+      mainWindow.reset(CreateInstallerWindow(IsUninstall(arguments)));
+    } else {
+      form = new TPagelumeForm;
+      mainWindow.reset(form);
+    }
+    InstallErrorForm(new TErrorForm(mainWindow.get()));
+    AboutForm = new TAboutForm(mainWindow.get());
+    if (form)
+      form->Start();
+    if (!qEnvironmentVariableIsEmpty("PAGELUME_BENCH_STARTUP"))
+      mainWindow->installEventFilter(new TFirstPaintProbe(mainWindow.get()));
+    if (installer)
+      mainWindow->show();
+    else
+      ShowMainWindow(mainWindow.get());
+    app.exec();
+  }
+  OP_CATCH;
+  OP_SHOW("");
+  InstallErrorForm(nullptr);
+  return 0;
+}

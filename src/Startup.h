@@ -1,0 +1,33 @@
+// Start-up: the single-instance lock, the choice between reader and
+// installer mode, and WinMain, which builds the windows and runs the loop.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QLockFile;
+class QWidget;
+
+// The lock that keeps the program to one instance (the lock file
+// "Mutex_ProgramInstance_Pagelume" in dir, by default the temporary folder).
+QString InstanceLockPath(const QString &dir = QString());
+enum class TInstanceLock { Acquired, HeldByAnother, Unavailable };
+// Takes the lock. A lock left by a dead process is taken over; a lock of a
+// running instance is never taken, however old it is.
+TInstanceLock AcquireInstanceLock(QLockFile &lock);
+
+// Installer mode: the executable is named "Install" (any letter case) or the
+// first argument (after the program) is "/Uninstall" (any letter case).
+bool IsInstallerMode(const QString &executableFileName, const QStringList &arguments);
+bool IsUninstall(const QStringList &arguments);
+
+// Whether any argument asks for the command-line converter.
+bool WantsConverter(int argc, char **argv);
+// Whether a display (or a chosen Qt platform) is there to show windows on.
+bool HasDisplay();
+
+// The installer window (a stand-in until the installer arrives).
+QWidget *CreateInstallerWindow(bool uninstall);
+
+// The whole run of the reader or the installer; returns the exit status.
+int WinMain(int argc, char **argv);

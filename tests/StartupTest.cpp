@@ -1,0 +1,155 @@
+#include "Startup.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLockFile>
+#include <QProcess>
+#include <QPushButton>
+#include <QSysInfo>
+#include <QTemporaryDir>
+#include <QThread>
+#include <QWidget>
+#include <gtest/gtest.h>
+#include <memory>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+QString ProgramBinary() { return QString(PAGELUME_BIN_DIR) + "/Pagelume"; }
+
+// Writes a lock file as a process with the given pid would have left it.
+void WriteLockFile(const QString &path, qint64 pid, const QString &appName) {
+  QFile f(path);
+  ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(QString("%1\n%2\n%3\n").arg(pid).arg(appName, QSysInfo::machineHostName()).toUtf8());
+}
+
+qint64 DeadPid() {
+  pid_t pid = fork();
+  if (pid == 0)
+    _exit(0);
+  waitpid(pid, nullptr, 0);
+  return pid;
+}
+
+QProcessEnvironment CleanEnvironment(const QString &tempDir) {
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PAGELUME_BENCH_STARTUP"})
+    env.remove(name);
+  env.insert("TMPDIR", tempDir);
+  env.insert("HOME", tempDir);
+  return env;
+}
+
+}  // namespace
+
+TEST(Startup, InstallerModeIgnoresLetterCase) {
+  EXPECT_TRUE(IsInstallerMode("Install", {}));
+  EXPECT_TRUE(IsInstallerMode("INSTALL", {}));
+  EXPECT_TRUE(IsInstallerMode("Pagelume", {"/uninstall"}));
+  EXPECT_TRUE(IsInstallerMode("Pagelume", {"/UNINSTALL", "book.txt"}));
+  EXPECT_FALSE(IsInstallerMode("Pagelume", {"book.txt", "/Uninstall"}));
+  EXPECT_FALSE(IsInstallerMode("Installer", {}));
+  EXPECT_FALSE(IsInstallerMode("Pagelume", {}));
+  EXPECT_TRUE(IsUninstall({"/Uninstall"}));
+  EXPECT_FALSE(IsUninstall({}));
+}
+
+TEST(Startup, ConverterArgumentsAnywhere) {
+  char prog[] = "Pagelume", book[] = "a.txt", convert[] = "--convert", help[] = "--help";
+  char *withConvert[] = {prog, book, convert};
+  char *withHelp[] = {prog, help};
+  char *plain[] = {prog, book};
+  EXPECT_TRUE(WantsConverter(3, withConvert));
+  EXPECT_TRUE(WantsConverter(2, withHelp));
+  EXPECT_FALSE(WantsConverter(2, plain));
+}
+
+TEST(Startup, InstallerStandInWindow) {
+  std::unique_ptr<QWidget> w(CreateInstallerWindow(true));
+  EXPECT_EQ(w->windowTitle(), "Uninstall Pagelume");
+  w.reset(CreateInstallerWindow(false));
+  EXPECT_EQ(w->windowTitle(), "Install Pagelume");
+  w->show();
+  auto *cancel = w->findChild<QPushButton *>("CancelButton");
+  ASSERT_NE(cancel, nullptr);
+  EXPECT_EQ(cancel->text(), "&Cancel");
+  cancel->click();
+  EXPECT_FALSE(w->isVisible());
+}
+
+TEST(Startup, InstanceLock) {
+  QTemporaryDir dir;
+  const QString path = InstanceLockPath(dir.path());
+  EXPECT_TRUE(path.endsWith("/Mutex_ProgramInstance_Pagelume"));
+  {
+    QLockFile first(path), second(path);
+    EXPECT_EQ(AcquireInstanceLock(first), TInstanceLock::Acquired);
+    EXPECT_EQ(AcquireInstanceLock(second), TInstanceLock::HeldByAnother);
+  }
+  // A dead owner's lock is taken over.
+  WriteLockFile(path, DeadPid(), "Pagelume");
+  {
+    QLockFile lock(path);
+    EXPECT_EQ(AcquireInstanceLock(lock), TInstanceLock::Acquired);
+  }
+  // A running owner's lock is kept, however old it is.
+  WriteLockFile(path, getpid(), QCoreApplication::applicationName());
+  QFile old(path);
+  ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+  old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+  old.close();
+  QLockFile lock(path);
+  EXPECT_EQ(AcquireInstanceLock(lock), TInstanceLock::HeldByAnother);
+  // No place for the lock: the program runs anyway.
+  QLockFile nowhere(InstanceLockPath(dir.filePath("missing")));
+  EXPECT_EQ(AcquireInstanceLock(nowhere), TInstanceLock::Unavailable);
+}
+
+TEST(StartupProcess, WithoutDisplayOneLineAndStatus1) {
+  QTemporaryDir dir;
+  QProcess p;
+  p.setProcessEnvironment(CleanEnvironment(dir.path()));
+  p.start(ProgramBinary(), {});
+  ASSERT_TRUE(p.waitForFinished(10000));
+  EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(p.exitCode(), 1);
+  const QByteArray err = p.readAllStandardError();
+  EXPECT_EQ(err.count('\n'), 1) << err.toStdString();
+  EXPECT_TRUE(err.contains("display"));
+  EXPECT_FALSE(QFile::exists(InstanceLockPath(dir.path())));
+}
+
+TEST(StartupProcess, SecondInstanceEndsAtOnce) {
+  QTemporaryDir dir;
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess first;
+  first.setProcessEnvironment(env);
+  first.start(ProgramBinary(), {});
+  ASSERT_TRUE(first.waitForStarted(10000));
+  QElapsedTimer wait;
+  wait.start();
+  while (!QFile::exists(InstanceLockPath(dir.path())) && wait.elapsed() < 10000)
+    QThread::msleep(20);
+  ASSERT_TRUE(QFile::exists(InstanceLockPath(dir.path())));
+
+  QProcess second;
+  second.setProcessEnvironment(env);
+  QElapsedTimer took;
+  took.start();
+  second.start(ProgramBinary(), {});
+  ASSERT_TRUE(second.waitForFinished(10000));
+  EXPECT_LT(took.elapsed(), 5000);
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+  EXPECT_EQ(first.state(), QProcess::Running);
+  first.terminate();
+  if (!first.waitForFinished(5000)) {
+    first.kill();
+    first.waitForFinished(5000);
+  }
+}
