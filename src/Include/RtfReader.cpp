@@ -330,6 +330,19 @@ struct TRtfReader::TImpl {
       ColorHasValue = false;
       return;
     }
+    if (word == "u") {
+      int v = param;
+      if (v < 0)
+        v += 65536;
+      if (v >= 0 && v <= 0xFFFF)
+        PutChar(char16_t(v));
+      SkipCount = St.Uc;
+      return;
+    }
+    if (word == "uc") {
+      St.Uc = param < 0 ? 0 : (param > 10 ? 10 : param);
+      return;
+    }
     if (St.Dest == TDest::FontTable || St.Dest == TDest::FontName) {
       if (word == "f") {
         St.FontNumber = param;
@@ -402,19 +415,6 @@ struct TRtfReader::TImpl {
         PutChar(s.Char);
         return;
       }
-    if (word == "u") {
-      int v = param;
-      if (v < 0)
-        v += 65536;
-      if (v >= 0 && v <= 0xFFFF)
-        PutChar(char16_t(v));
-      SkipCount = St.Uc;
-      return;
-    }
-    if (word == "uc") {
-      St.Uc = param < 0 ? 0 : (param > 10 ? 10 : param);
-      return;
-    }
     // Character formats.
     if (word == "plain") {
       c = DefaultCharFormat();
@@ -572,6 +572,11 @@ struct TRtfReader::TImpl {
           EndFontName();
         if (Stack.empty())
           return Fail(error, "A group ends that never began.");
+        if (Stack.size() == 1) {
+          // The end of the document: the state stays for the last paragraph.
+          done = true;
+          break;
+        }
         bool wasFontTable = St.Dest == TDest::FontTable;
         St = Stack.back();
         Stack.pop_back();
@@ -594,8 +599,9 @@ struct TRtfReader::TImpl {
         if ((c2 >= 'a' && c2 <= 'z') || (c2 >= 'A' && c2 <= 'Z')) {
           std::string word(1, char(c2));
           int c3 = Get();
-          while (((c3 >= 'a' && c3 <= 'z') || (c3 >= 'A' && c3 <= 'Z')) && word.size() < 32) {
-            word += char(c3);
+          while ((c3 >= 'a' && c3 <= 'z') || (c3 >= 'A' && c3 <= 'Z')) {
+            if (word.size() < 32)  // longer words are no words of ours
+              word += char(c3);
             c3 = Get();
           }
           bool hasParam = false, negative = false;
