@@ -75,6 +75,32 @@ private:
   bool Undo = false;
 };
 
+// Holds the layout back during a large rewrite: the document is laid out once
+// afterwards, lazily (what is shown first, the rest in the background), instead
+// of piece by piece and at once.
+class TLayoutPause {
+public:
+  explicit TLayoutPause(QTextDocument *doc, bool active = true) : Doc(doc), Active(active) {
+    if (Active) {
+      Size = doc->pageSize();
+      Active = !Size.isNull();
+    }
+    if (Active)
+      doc->setPageSize(QSizeF(0, 0));
+  }
+  ~TLayoutPause() {
+    if (Active)
+      Doc->setPageSize(Size);
+  }
+  TLayoutPause(const TLayoutPause &) = delete;
+  TLayoutPause &operator=(const TLayoutPause &) = delete;
+
+private:
+  QTextDocument *Doc;
+  bool Active;
+  QSizeF Size;
+};
+
 const QRegularExpression &LinkPattern() {
   static const QRegularExpression re(QStringLiteral(R"((?:\b(?:https?|ftp|file|news|mailto):|\bwww\.)[^\s<>"]+)"),
                                      QRegularExpression::CaseInsensitiveOption);
@@ -309,6 +335,20 @@ TParaFormat TRichEdit::FromQtBlockFormat(const QTextBlockFormat &q) const {
 
 // ---------------------------------------------------------------- text and appends
 
+void TRichEdit::PinCaret(bool pin) const {
+  // The caret keeps its place while text is inserted at it, so that a large
+  // insertion does not drag it (and the layout it needs) to the end.
+  auto *self = const_cast<TRichEdit *>(this);
+  QTextCursor c = textCursor();
+  if (c.keepPositionOnInsert() == pin)
+    return;
+  int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
+  c.setKeepPositionOnInsert(pin);
+  self->setTextCursor(c);
+  verticalScrollBar()->setValue(v);
+  horizontalScrollBar()->setValue(h);
+}
+
 void TRichEdit::AppendParagraph(const std::u16string &text) {
   PendingText.append(ToQString(text));
   PendingText.append(QChar::ParagraphSeparator);
@@ -322,7 +362,10 @@ void TRichEdit::Flush() const {
   QTextDocument *doc = document();
   auto *self = const_cast<TRichEdit *>(this);
   {
+    // A large flush (the usual case: a whole book into the empty box) is laid out afresh.
+    TLayoutPause pause(doc, PendingText.size() > 65536 && PendingText.size() > doc->characterCount() / 8);
     TProgramEdit guard(doc, InProgramEdit);
+    PinCaret(true);
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
@@ -344,6 +387,7 @@ void TRichEdit::Flush() const {
     c.endEditBlock();
     MarkLinks(firstBlock, doc->blockCount() - 1);
   }
+  PinCaret(false);
   if (PendingSelStart >= 0) {
     int32_t s = PendingSelStart, l = PendingSelLength;
     PendingSelStart = -1;
@@ -518,6 +562,7 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     return;
   if (all) {
     Flush();
+    TLayoutPause pause(document(), document()->characterCount() > 65536);
     TProgramEdit guard(document(), InProgramEdit);
     QTextCursor c(document());
     c.beginEditBlock();
@@ -567,9 +612,10 @@ void TRichEdit::SetParaFormat(const TParaFormat &format) {
     PendingFormats.push_back(p);
     return;
   }
+  QTextCursor c = textCursor();
+  TLayoutPause pause(document(), c.selectionEnd() - c.selectionStart() > 65536);
   TProgramEdit guard(document(), InProgramEdit);
   guard.Modified = guard.Modified || document()->characterCount() > 1;
-  QTextCursor c = textCursor();
   c.beginEditBlock();
   ApplyParaFormat(c.selectionStart(), c.selectionEnd(), format);
   c.endEditBlock();
@@ -649,6 +695,7 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
 
 void TRichEdit::ApplyZoomToDocument() {
   QTextDocument *doc = document();
+  TLayoutPause pause(doc);
   TProgramEdit guard(doc, InProgramEdit);
   QFont font = doc->defaultFont();
   font.setPointSizeF(DefaultPoints * ZoomFactor);
@@ -1025,7 +1072,9 @@ bool TRichEdit::LoadText(const QString &path) {
     data = QByteArray();
     Clear();
     {
+      TLayoutPause pause(document());
       TProgramEdit guard(document(), InProgramEdit);
+      PinCaret(true);
       QTextCursor c(document());
       c.beginEditBlock();
       c.insertText(text, AppendFormat);
@@ -1033,6 +1082,7 @@ bool TRichEdit::LoadText(const QString &path) {
       MarkLinks(0, document()->blockCount() - 1);
       guard.Modified = false;
     }
+    PinCaret(false);
     SetCaretKeepingView(0);
     verticalScrollBar()->setValue(0);
     result = true;
@@ -1135,7 +1185,9 @@ bool TRichEdit::LoadRtf(const QString &path) {
     std::string error;
     bool ok;
     {
+      TLayoutPause pause(document());
       TProgramEdit guard(document(), InProgramEdit);
+      PinCaret(true);
       TDocumentSink sink(*this, document());
       sink.CursorRef().beginEditBlock();
       TRtfReader reader(sink);

@@ -141,5 +141,6 @@ private:
   bool BuildLines();
   double LineTopY(int32_t line);
   void SetCaretKeepingView(int32_t qtPosition);
+  void PinCaret(bool pin) const;
   void OnContentsChange(int position, int removed, int added);
 };
