@@ -4,6 +4,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStringDecoder>
@@ -115,15 +116,55 @@ bool MayHoldLink(const QString &text) {
 
 TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent) {
   setAcceptRichText(false);
-  DefaultPoints = document()->defaultFont().pointSizeF();
+  DefaultPoints = Doc()->defaultFont().pointSizeF();
   if (DefaultPoints <= 0)
     DefaultPoints = 12;
-  connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
-  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-          [this](const QSizeF &) { LineFirst.clear(); });
-  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::update, this,
-          [this](const QRectF &) { LineFirst.clear(); });
+  ConnectDocument();
   ApplyMargins();
+}
+
+void TRichEdit::ConnectDocument() {
+  QTextDocument *doc = QTextEdit::document();
+  connect(doc, &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
+  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+          [this](const QSizeF &) { LineFirst.clear(); });
+  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::update, this,
+          [this](const QRectF &) { LineFirst.clear(); });
+}
+
+QTextDocument *TRichEdit::BeginNewDocument(bool keepFormats) const {
+  // A document without a layout takes text fast; it is laid out once, lazily,
+  // when InstallDocument shows it.
+  QTextDocument *old = QTextEdit::document();
+  auto *doc = new QTextDocument(const_cast<TRichEdit *>(this));
+  doc->setUndoRedoEnabled(false);
+  doc->setDefaultFont(old->defaultFont());
+  doc->setDocumentMargin(old->documentMargin());
+  doc->rootFrame()->setFrameFormat(old->rootFrame()->frameFormat());
+  if (keepFormats) {
+    QTextCursor c(doc);
+    c.setBlockFormat(old->firstBlock().blockFormat());
+    c.setBlockCharFormat(old->firstBlock().charFormat());
+  }
+  BuildDoc = doc;
+  return doc;
+}
+
+void TRichEdit::InstallDocument(bool modified) const {
+  auto *self = const_cast<TRichEdit *>(this);
+  QTextDocument *doc = BuildDoc;
+  BuildDoc = nullptr;
+  if (!doc)
+    return;
+  QPointer<QTextDocument> old = QTextEdit::document();
+  doc->setUndoRedoEnabled(true);
+  doc->setModified(modified);
+  self->setDocument(doc);
+  if (old && old->parent() == this)
+    delete old.data();
+  self->ConnectDocument();
+  self->setCursorWidth(isReadOnly() ? 0 : 1);
+  LineFirst.clear();
 }
 
 TRichEdit::~TRichEdit() = default;
@@ -181,7 +222,7 @@ TCharFormat TRichEdit::FromQtCharFormat(const QTextCharFormat &q) const {
   f.Mask = AllCharMask;
   QString face = q.fontFamilies().toStringList().value(0);
   if (face.isEmpty())
-    face = document()->defaultFont().family();
+    face = Doc()->defaultFont().family();
   f.FaceName = face.toStdString();
   if (q.hasProperty(PropSizeTwips))
     f.HeightTwips = q.intProperty(PropSizeTwips);
@@ -352,20 +393,27 @@ void TRichEdit::PinCaret(bool pin) const {
 void TRichEdit::AppendParagraph(const std::u16string &text) {
   PendingText.append(ToQString(text));
   PendingText.append(QChar::ParagraphSeparator);
-  if (!document()->isModified())
-    document()->setModified(true);
+  if (!Doc()->isModified())
+    Doc()->setModified(true);
 }
 
 void TRichEdit::Flush() const {
   if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
     return;
-  QTextDocument *doc = document();
+  if (BuildDoc)
+    return;  // inside a build: the caller puts everything in
   auto *self = const_cast<TRichEdit *>(this);
+  QTextDocument *doc = Doc();
+  // Text for an empty box (a whole book) goes into a new document, shown when complete.
+  bool fresh = doc->characterCount() == 1 && PendingText.size() > 4096;
+  bool modified = doc->isModified();
+  if (fresh)
+    doc = BeginNewDocument(true);
   {
-    // A large flush (the usual case: a whole book into the empty box) is laid out afresh.
-    TLayoutPause pause(doc, PendingText.size() > 65536 && PendingText.size() > doc->characterCount() / 8);
+    TLayoutPause pause(doc, !fresh && PendingText.size() > 65536 && PendingText.size() > doc->characterCount() / 8);
     TProgramEdit guard(doc, InProgramEdit);
-    PinCaret(true);
+    if (!fresh)
+      PinCaret(true);
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
@@ -387,7 +435,10 @@ void TRichEdit::Flush() const {
     c.endEditBlock();
     MarkLinks(firstBlock, doc->blockCount() - 1);
   }
-  PinCaret(false);
+  if (fresh)
+    InstallDocument(modified);
+  else
+    PinCaret(false);
   if (PendingSelStart >= 0) {
     int32_t s = PendingSelStart, l = PendingSelLength;
     PendingSelStart = -1;
@@ -397,9 +448,9 @@ void TRichEdit::Flush() const {
 
 std::u16string TRichEdit::Text() const {
   Flush();
-  QString raw = document()->toRawText();
+  QString raw = Doc()->toRawText();
   std::u16string out;
-  out.reserve(size_t(raw.size()) + size_t(document()->blockCount()));
+  out.reserve(size_t(raw.size()) + size_t(Doc()->blockCount()));
   const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
   for (qsizetype i = 0; i < raw.size(); ++i) {
     if (p[i] == 0x2029) {
@@ -417,25 +468,25 @@ void TRichEdit::Clear() {
   PendingFormats.clear();
   PendingSelStart = -1;
   {
-    TProgramEdit guard(document(), InProgramEdit);
-    document()->clear();
+    TProgramEdit guard(Doc(), InProgramEdit);
+    Doc()->clear();
     guard.Modified = false;
   }
   ApplyMargins();
   LineFirst.clear();
 }
 
-void TRichEdit::SetModified(bool modified) { document()->setModified(modified); }
+void TRichEdit::SetModified(bool modified) { Doc()->setModified(modified); }
 
-bool TRichEdit::Modified() const { return document()->isModified(); }
+bool TRichEdit::Modified() const { return Doc()->isModified(); }
 
 int32_t TRichEdit::TextLength() const {
   Flush();
-  return document()->characterCount() - 1 + document()->blockCount() - 1;
+  return Doc()->characterCount() - 1 + Doc()->blockCount() - 1;
 }
 
 int32_t TRichEdit::RichToQt(int32_t rich) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   if (rich <= 0)
     return 0;
   int lo = 0, hi = doc->blockCount() - 1;
@@ -452,7 +503,7 @@ int32_t TRichEdit::RichToQt(int32_t rich) const {
 }
 
 int32_t TRichEdit::QtToRich(int32_t qt) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   qt = std::clamp<int32_t>(qt, 0, doc->characterCount() - 1);
   return qt + doc->findBlock(qt).blockNumber();
 }
@@ -462,7 +513,7 @@ std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
   Flush();
   int32_t qs = RichToQt(start);
   int32_t qe = RichToQt(int32_t(std::min<int64_t>(int64_t(start) + std::max(length, 0), INT32_MAX)));
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qs);
   c.setPosition(qe, QTextCursor::KeepAnchor);
   QString s = c.selectedText();
@@ -488,9 +539,9 @@ void TRichEdit::SetSelection(int32_t start, int32_t length) {
   }
   Flush();
   int32_t qs = RichToQt(start);
-  int32_t qe = length < 0 ? document()->characterCount() - 1
+  int32_t qe = length < 0 ? Doc()->characterCount() - 1
                           : RichToQt(int32_t(std::min<int64_t>(int64_t(std::max(start, 0)) + length, INT32_MAX)));
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qs);
   c.setPosition(qe, QTextCursor::KeepAnchor);
   setTextCursor(c);
@@ -521,16 +572,16 @@ void TRichEdit::SetReadOnly(bool readOnly) {
 void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const {
   if (qtEnd <= qtStart)
     return;
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qtStart);
   c.setPosition(qtEnd, QTextCursor::KeepAnchor);
   c.mergeCharFormat(ToQtCharFormat(format));
   if (format.Mask & (CFM_COLOR | CFM_UNDERLINE))
-    MarkLinks(document()->findBlock(qtStart).blockNumber(), document()->findBlock(qtEnd).blockNumber());
+    MarkLinks(Doc()->findBlock(qtStart).blockNumber(), Doc()->findBlock(qtEnd).blockNumber());
 }
 
 void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   QTextBlockFormat q = ToQtBlockFormat(format);
   bool half = bool(format.Mask & PFM_STARTINDENT) != bool(format.Mask & PFM_OFFSET);
   QTextCursor c(doc);
@@ -562,16 +613,16 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     return;
   if (all) {
     Flush();
-    TLayoutPause pause(document(), document()->characterCount() > 65536);
-    TProgramEdit guard(document(), InProgramEdit);
-    QTextCursor c(document());
+    TLayoutPause pause(Doc(), Doc()->characterCount() > 65536);
+    TProgramEdit guard(Doc(), InProgramEdit);
+    QTextCursor c(Doc());
     c.beginEditBlock();
-    ApplyCharFormat(0, document()->characterCount() - 1, format);
+    ApplyCharFormat(0, Doc()->characterCount() - 1, format);
     c.movePosition(QTextCursor::End);
     c.mergeBlockCharFormat(ToQtCharFormat(format));
     c.endEditBlock();
     AppendFormat.merge(ToQtCharFormat(format));
-    guard.Modified = guard.Modified || document()->characterCount() > 1;
+    guard.Modified = guard.Modified || Doc()->characterCount() > 1;
     return;
   }
   if (!PendingText.isEmpty()) {
@@ -591,7 +642,7 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     mergeCurrentCharFormat(ToQtCharFormat(format));
     return;
   }
-  TProgramEdit guard(document(), InProgramEdit);
+  TProgramEdit guard(Doc(), InProgramEdit);
   guard.Modified = true;
   ApplyCharFormat(c.selectionStart(), c.selectionEnd(), format);
 }
@@ -613,9 +664,9 @@ void TRichEdit::SetParaFormat(const TParaFormat &format) {
     return;
   }
   QTextCursor c = textCursor();
-  TLayoutPause pause(document(), c.selectionEnd() - c.selectionStart() > 65536);
-  TProgramEdit guard(document(), InProgramEdit);
-  guard.Modified = guard.Modified || document()->characterCount() > 1;
+  TLayoutPause pause(Doc(), c.selectionEnd() - c.selectionStart() > 65536);
+  TProgramEdit guard(Doc(), InProgramEdit);
+  guard.Modified = guard.Modified || Doc()->characterCount() > 1;
   c.beginEditBlock();
   ApplyParaFormat(c.selectionStart(), c.selectionEnd(), format);
   c.endEditBlock();
@@ -626,7 +677,7 @@ TCharFormat TRichEdit::GetCharFormat() const {
   QTextCursor c = textCursor();
   if (!c.hasSelection())
     return FromQtCharFormat(c.charFormat());
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   int s = c.selectionStart(), e = c.selectionEnd();
   TCharFormat result;
   bool first = true;
@@ -663,15 +714,15 @@ TCharFormat TRichEdit::GetCharFormat() const {
 
 TParaFormat TRichEdit::GetParaFormat() const {
   Flush();
-  return FromQtBlockFormat(document()->findBlock(textCursor().selectionStart()).blockFormat());
+  return FromQtBlockFormat(Doc()->findBlock(textCursor().selectionStart()).blockFormat());
 }
 
 void TRichEdit::ApplyMargins() {
-  TProgramEdit guard(document(), InProgramEdit);
-  QTextFrameFormat ff = document()->rootFrame()->frameFormat();
+  TProgramEdit guard(Doc(), InProgramEdit);
+  QTextFrameFormat ff = Doc()->rootFrame()->frameFormat();
   ff.setLeftMargin(MarginLeft);
   ff.setRightMargin(MarginRight);
-  document()->rootFrame()->setFrameFormat(ff);
+  Doc()->rootFrame()->setFrameFormat(ff);
   LineFirst.clear();
 }
 
@@ -694,7 +745,7 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
 }
 
 void TRichEdit::ApplyZoomToDocument() {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   TLayoutPause pause(doc);
   TProgramEdit guard(doc, InProgramEdit);
   QFont font = doc->defaultFont();
@@ -750,7 +801,7 @@ void TRichEdit::ApplyZoomToDocument() {
 // ---------------------------------------------------------------- links
 
 void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   TProgramEdit guard(doc, InProgramEdit, true);
   QTextCursor c(doc);
   QTextCharFormat linkFormat;
@@ -808,7 +859,7 @@ void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
     return;
   // An edit by the reader: the links of the touched paragraphs are marked again
   // once the edit is over.
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   int first = doc->findBlock(position).blockNumber();
   int last = doc->findBlock(position + added).blockNumber();
   if (first < 0)
@@ -820,7 +871,7 @@ void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
       int f = RelinkFirst, l = RelinkLast;
       RelinkFirst = RelinkLast = -1;
       if (f >= 0)
-        MarkLinks(f, std::min(l, document()->blockCount() - 1));
+        MarkLinks(f, std::min(l, Doc()->blockCount() - 1));
     });
     RelinkFirst = first;
     RelinkLast = last;
@@ -837,7 +888,7 @@ void TRichEdit::mousePressEvent(QMouseEvent *event) {
     QString href = anchorAt(pos);
     if (!href.isEmpty()) {
       int p = cursorForPosition(pos).position();
-      QTextBlock b = document()->findBlock(p);
+      QTextBlock b = Doc()->findBlock(p);
       int start = -1, end = -1;
       for (auto it = b.begin(); !it.atEnd(); ++it) {
         QTextFragment fr = it.fragment();
@@ -856,7 +907,7 @@ void TRichEdit::mousePressEvent(QMouseEvent *event) {
       if (start >= 0) {
         int32_t rs = QtToRich(start);
         int32_t rl = QtToRich(end) - rs;
-        QTextCursor c(document());
+        QTextCursor c(Doc());
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         emit LinkPressed(rs, rl, c.selectedText());
@@ -877,7 +928,7 @@ bool TRichEdit::BuildLines() {
   Flush();
   if (!LineFirst.empty())
     return true;
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   doc->documentLayout()->documentSize();  // finishes the layout
   std::vector<int32_t> first;
   first.reserve(size_t(doc->blockCount()) + 1);
@@ -915,7 +966,7 @@ int32_t TRichEdit::LineStart(int32_t line) {
   line = std::clamp(line, 0, count - 1);
   int block, index;
   LocateLine(LineFirst, line, block, index);
-  QTextBlock b = document()->findBlockByNumber(block);
+  QTextBlock b = Doc()->findBlockByNumber(block);
   QTextLayout *layout = b.layout();
   int offset = (layout && index < layout->lineCount()) ? layout->lineAt(index).textStart() : 0;
   return QtToRich(b.position() + offset);
@@ -924,7 +975,7 @@ int32_t TRichEdit::LineStart(int32_t line) {
 int32_t TRichEdit::LineOfChar(int32_t position) {
   BuildLines();
   int32_t qt = RichToQt(std::max(position, 0));
-  QTextBlock b = document()->findBlock(qt);
+  QTextBlock b = Doc()->findBlock(qt);
   QTextLayout *layout = b.layout();
   int32_t base = LineFirst[size_t(b.blockNumber())];
   if (!layout || layout->lineCount() == 0)
@@ -940,7 +991,7 @@ double TRichEdit::LineTopY(int32_t line) {
   line = std::clamp(line, 0, count - 1);
   int block, index;
   LocateLine(LineFirst, line, block, index);
-  QTextLayout *layout = document()->findBlockByNumber(block).layout();
+  QTextLayout *layout = Doc()->findBlockByNumber(block).layout();
   if (!layout || index >= layout->lineCount())
     return 0;
   return layout->position().y() + layout->lineAt(index).y();
@@ -950,7 +1001,7 @@ int32_t TRichEdit::TopLine() {
   int32_t count = LineCount();
   if (count <= 0)
     return 0;
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   double y0 = verticalScrollBar()->value();
   int lo = 0, hi = doc->blockCount() - 1;
   while (lo < hi) {  // the last block that starts at or above y0
@@ -986,7 +1037,7 @@ void TRichEdit::ScrollLines(int32_t lines) {
 
 void TRichEdit::SetCaretKeepingView(int32_t qtPosition) {
   int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qtPosition);
   setTextCursor(c);
   verticalScrollBar()->setValue(v);
@@ -1035,7 +1086,7 @@ bool TRichEdit::FindText(const QString &text) {
   Flush();
   if (text.isEmpty())
     return false;
-  QTextCursor found = document()->find(text, textCursor().selectionEnd());
+  QTextCursor found = Doc()->find(text, textCursor().selectionEnd());
   if (found.isNull())
     return false;
   setTextCursor(found);
@@ -1072,17 +1123,12 @@ bool TRichEdit::LoadText(const QString &path) {
     data = QByteArray();
     Clear();
     {
-      TLayoutPause pause(document());
-      TProgramEdit guard(document(), InProgramEdit);
-      PinCaret(true);
-      QTextCursor c(document());
-      c.beginEditBlock();
+      QTextDocument *doc = BeginNewDocument(false);
+      QTextCursor c(doc);
       c.insertText(text, AppendFormat);
-      c.endEditBlock();
-      MarkLinks(0, document()->blockCount() - 1);
-      guard.Modified = false;
+      MarkLinks(0, doc->blockCount() - 1);
     }
-    PinCaret(false);
+    InstallDocument(false);
     SetCaretKeepingView(0);
     verticalScrollBar()->setValue(0);
     result = true;
@@ -1103,7 +1149,7 @@ bool TRichEdit::SaveText(const QString &path) {
     }
     QByteArray chunk;
     bool ok = true;
-    for (QTextBlock b = document()->begin(); b.isValid() && ok; b = b.next()) {
+    for (QTextBlock b = Doc()->begin(); b.isValid() && ok; b = b.next()) {
       QString t = b.text();
       t.replace(QChar::LineSeparator, QLatin1Char('\n'));
       chunk += t.toUtf8();
@@ -1185,19 +1231,15 @@ bool TRichEdit::LoadRtf(const QString &path) {
     std::string error;
     bool ok;
     {
-      TLayoutPause pause(document());
-      TProgramEdit guard(document(), InProgramEdit);
-      PinCaret(true);
-      TDocumentSink sink(*this, document());
-      sink.CursorRef().beginEditBlock();
+      QTextDocument *doc = BeginNewDocument(false);
+      TDocumentSink sink(*this, doc);
       TRtfReader reader(sink);
       ok = reader.ReadFile(path.toStdString());
       error = reader.Error();
-      sink.CursorRef().endEditBlock();
       if (ok)
-        MarkLinks(0, document()->blockCount() - 1);
-      guard.Modified = false;
+        MarkLinks(0, doc->blockCount() - 1);
     }
+    InstallDocument(false);
     if (!ok) {
       Clear();
       OP_RAISE("Failed to load RTF.", path.toStdString(), error);
@@ -1216,7 +1258,7 @@ bool TRichEdit::SaveRtf(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
-    QTextDocument *doc = document();
+    QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
     auto walk = [&](TRtfWriter &w) {
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {

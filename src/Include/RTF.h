@@ -142,5 +142,10 @@ private:
   double LineTopY(int32_t line);
   void SetCaretKeepingView(int32_t qtPosition);
   void PinCaret(bool pin) const;
+  mutable QTextDocument *BuildDoc = nullptr;  // a document being built, not yet shown
+  QTextDocument *Doc() const { return BuildDoc ? BuildDoc : QTextEdit::document(); }
+  QTextDocument *BeginNewDocument(bool keepFormats) const;
+  void InstallDocument(bool modified) const;
+  void ConnectDocument();
   void OnContentsChange(int position, int removed, int added);
 };

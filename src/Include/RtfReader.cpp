@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 char16_t Cp1252ToUnicode(uint8_t byte) {
@@ -291,7 +293,7 @@ struct TRtfReader::TImpl {
         c.Effects &= ~effect;
     };
     // Destinations.
-    static const char *const skipped[] = {
+    static const std::unordered_set<std::string> skipped = {
         "pict", "info", "stylesheet", "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr",
         "footerf", "footnote", "annotation", "object", "fldinst", "themedata", "colorschememapping",
         "latentstyles", "datastore", "xmlnstbl", "listtable", "listoverridetable", "rsidtbl", "generator",
@@ -302,14 +304,13 @@ struct TRtfReader::TImpl {
         "manager", "hlinkbase", "creatim", "revtim", "printim", "buptim", "wgrffmtfilter", "ftnsep",
         "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "panose", "falt", "fname", "listpicture",
         "passwordhash", "factoidname", "blipuid", "sp", "sn", "sv", "picprop", "background"};
-    for (const char *s : skipped)
-      if (word == s) {
-        FlushBytes();
-        if (St.Dest == TDest::Text)
-          FlushRun();
-        St.Dest = TDest::Skip;
-        return;
-      }
+    if (skipped.count(word)) {
+      FlushBytes();
+      if (St.Dest == TDest::Text)
+        FlushRun();
+      St.Dest = TDest::Skip;
+      return;
+    }
     if (St.Dest == TDest::Skip)
       return;
     if (starred && word != "fldrslt" && word != "shptxt" && word != "pntext" && word != "listtext") {
@@ -400,21 +401,17 @@ struct TRtfReader::TImpl {
       ParagraphEnd();
       return;
     }
-    struct TSpecial {
-      const char *Word;
-      char16_t Char;
-    };
-    static const TSpecial specials[] = {
+    static const std::unordered_map<std::string, char16_t> specials = {
         {"line", 0x2028},    {"tab", 0x0009},      {"cell", 0x0009},    {"emdash", 0x2014},
         {"endash", 0x2013},  {"lquote", 0x2018},   {"rquote", 0x2019},  {"ldblquote", 0x201C},
         {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003}, {"enspace", 0x2002},
         {"qmspace", 0x2005}, {"zwj", 0x200D},      {"zwnj", 0x200C},    {"zwbo", 0x200B},
         {"ltrmark", 0x200E}, {"rtlmark", 0x200F}};
-    for (const TSpecial &s : specials)
-      if (word == s.Word) {
-        PutChar(s.Char);
-        return;
-      }
+    auto special = specials.find(word);
+    if (special != specials.end()) {
+      PutChar(special->second);
+      return;
+    }
     // Character formats.
     if (word == "plain") {
       c = DefaultCharFormat();
