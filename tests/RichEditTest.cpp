@@ -361,3 +361,51 @@ TEST_F(RichEditLines, CharFromPoint) {
   int32_t p = box.CharFromPoint(QPoint(1, 2));
   EXPECT_EQ(box.LineOfChar(p), 10);
 }
+
+TEST(RichEdit, LargeAppendKeepsTheBoxState) {
+  // The enhancement engine's way: base formats on the empty box, then a whole
+  // book one paragraph at a time, formats on a few ranges.
+  TRichEdit box;
+  box.SetReadOnly(true);
+  TCharFormat base = FullChar();
+  box.SetCharFormat(base, true);
+  TParaFormat para;
+  para.Extended = true;
+  para.Mask = PFM_STARTINDENT | PFM_OFFSET | PFM_SPACEAFTER;
+  para.StartIndent = 576;
+  para.Offset = -576;
+  para.SpaceAfter = 288;
+  box.SetSelection(0, 0);
+  box.SetParaFormat(para);
+  TCharFormat bold;
+  bold.Mask = CFM_BOLD;
+  bold.Effects = CFE_BOLD;
+  int32_t position = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::u16string text = u"Paragraph number " + std::u16string(1, char16_t(u'0' + i % 10));
+    box.AppendParagraph(text);
+    if (i == 2500) {
+      box.SetSelection(position, int32_t(text.size()));
+      box.SetCharFormat(bold, false);
+    }
+    box.SetModified(false);
+    position += int32_t(text.size()) + 2;
+  }
+  box.SetSelection(0, 0);
+  EXPECT_EQ(box.TextLength(), position);
+  EXPECT_FALSE(box.Modified());
+  EXPECT_EQ(box.cursorWidth(), 0);
+  EXPECT_TRUE(box.ReadOnly());
+  int32_t s, l;
+  box.GetSelection(s, l);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(l, 0);
+  box.SetSelection(2500 * 20 + 3, 4);
+  TCharFormat got = box.GetCharFormat();
+  EXPECT_TRUE(got.Effects & CFE_BOLD);
+  EXPECT_EQ(got.FaceName, "DejaVu Serif");
+  EXPECT_EQ(box.GetParaFormat().SpaceAfter, 288);
+  box.SetSelection(2499 * 20 + 3, 4);
+  EXPECT_FALSE(box.GetCharFormat().Effects & CFE_BOLD);
+  EXPECT_EQ(box.GetParaFormat().StartIndent, 576);
+}

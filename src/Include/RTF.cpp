@@ -798,6 +798,26 @@ void TRichEdit::ApplyZoomToDocument() {
   LineFirst.clear();
 }
 
+void TRichEdit::Print(QPagedPaintDevice *device) const {
+  Flush();
+  if (ZoomFactor == 1.0) {
+    QTextEdit::document()->print(device);
+    return;
+  }
+  // A copy at zoom 1: what is printed does not depend on the zoom.
+  QTextDocument *copy = QTextEdit::document()->clone(const_cast<TRichEdit *>(this));
+  double zoom = ZoomFactor;
+  QTextCharFormat append = AppendFormat;
+  BuildDoc = copy;
+  ZoomFactor = 1.0;
+  const_cast<TRichEdit *>(this)->ApplyZoomToDocument();
+  BuildDoc = nullptr;
+  ZoomFactor = zoom;
+  AppendFormat = append;
+  copy->print(device);
+  delete copy;
+}
+
 // ---------------------------------------------------------------- links
 
 void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {

@@ -18,6 +18,7 @@
 // not zoomed.
 #pragma once
 
+#include <QPagedPaintDevice>
 #include <QPoint>
 #include <QString>
 #include <QTextCharFormat>
@@ -102,6 +103,9 @@ public:
   TCharFormat FromQtCharFormat(const QTextCharFormat &format) const;
   TParaFormat FromQtBlockFormat(const QTextBlockFormat &format) const;
 
+  // Prints the text with its true formats (whatever the zoom).
+  void Print(QPagedPaintDevice *device) const;
+
   // Puts buffered appends into the document (done by every reading operation).
   void Flush() const;
 
@@ -125,9 +129,9 @@ private:
   mutable int32_t PendingSelStart = -1, PendingSelLength = 0;  // a selection inside pending text
   mutable bool InProgramEdit = false;
   int RelinkFirst = -1, RelinkLast = -1;    // paragraphs edited by the reader, links to mark again
-  QTextCharFormat AppendFormat;             // the format of appended text (set by SetCharFormat on all)
+  mutable QTextCharFormat AppendFormat;             // the format of appended text (set by SetCharFormat on all)
   int MarginLeft = 0, MarginRight = 0;
-  double ZoomFactor = 1.0;
+  mutable double ZoomFactor = 1.0;
   double DefaultPoints = 12;                // the document's default font size, unzoomed
   mutable std::vector<int32_t> LineFirst;   // first display line of each block; empty: stale
   double Dpi() const;
