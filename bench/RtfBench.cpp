@@ -3,7 +3,8 @@
 // painted page and the time to save it back (medians of several runs). It also
 // times the enhancement engine's way of filling the box: one paragraph appended
 // at a time, a format set on every tenth one.
-// Usage: RtfBench [book.txt] [runs]   (default /work/shared/books/2600-0.txt, 5 runs)
+// Usage: RtfBench [book.txt] [runs] [copies]   (default /work/shared/books/2600-0.txt, 5 runs,
+// 1 copy; 5 copies of War and Peace make a 20 MB RTF)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -92,7 +93,11 @@ int main(int argc, char **argv) {
   QApplication app(argc, argv);
   QString book = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/shared/books/2600-0.txt");
   int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+  int copies = argc > 3 ? std::max(1, atoi(argv[3])) : 1;
   std::vector<std::u16string> paragraphs = Paragraphs(book);
+  const std::vector<std::u16string> single = paragraphs;
+  for (int k = 1; k < copies; ++k)
+    paragraphs.insert(paragraphs.end(), single.begin(), single.end());
   if (paragraphs.empty()) {
     std::fprintf(stderr, "Cannot read %s\n", qPrintable(book));
     return 1;

@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -408,4 +409,27 @@ TEST(RichEdit, LargeAppendKeepsTheBoxState) {
   box.SetSelection(2499 * 20 + 3, 4);
   EXPECT_FALSE(box.GetCharFormat().Effects & CFE_BOLD);
   EXPECT_EQ(box.GetParaFormat().StartIndent, 576);
+}
+
+TEST(RichEdit, MarginsAndLinksTypedByTheReader) {
+  TRichEdit box;
+  box.resize(300, 200);
+  box.show();
+  box.SetMargins(15, 25);
+  QTextFrameFormat ff = box.document()->rootFrame()->frameFormat();
+  EXPECT_DOUBLE_EQ(ff.leftMargin(), 15);
+  EXPECT_DOUBLE_EQ(ff.rightMargin(), 25);
+  box.Clear();  // margins stay with the box
+  EXPECT_DOUBLE_EQ(box.document()->rootFrame()->frameFormat().leftMargin(), 15);
+
+  box.SetReadOnly(false);
+  box.setFocus();
+  QTest::keyClicks(&box, "see www.example.org now");
+  QCoreApplication::processEvents();
+  QTextCursor c(box.document());
+  c.setPosition(6);
+  EXPECT_TRUE(c.charFormat().isAnchor());
+  c.setPosition(21);
+  EXPECT_FALSE(c.charFormat().isAnchor());
+  EXPECT_TRUE(box.Modified());
 }

@@ -467,6 +467,7 @@ void TRichEdit::Clear() {
   PendingText.clear();
   PendingFormats.clear();
   PendingSelStart = -1;
+  RelinkFirst = RelinkLast = -1;
   {
     TProgramEdit guard(Doc(), InProgramEdit);
     Doc()->clear();
