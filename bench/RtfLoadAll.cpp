@@ -1,7 +1,8 @@
 // Loads every .rtf file of a folder into the reading box and prints, per file,
 // whether it loaded, the text length and the time taken. A check against
 // crashes and hangs on files from many programs (run it under the sanitizers).
-// Usage: RtfLoadAll [folder] [--print]   (default /work/shared/rtf; --print shows the texts)
+// Usage: RtfLoadAll [folder] [--print | --shot]   (default /work/shared/rtf; --print shows the
+// texts, --shot saves a picture of the box per file as /tmp/RtfLoadAll-<name>.png)
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -16,6 +17,7 @@ int main(int argc, char **argv) {
   QApplication app(argc, argv);
   QString folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral("/work/shared/rtf");
   bool print = argc > 2 && QByteArray(argv[2]) == "--print";
+  bool shot = argc > 2 && QByteArray(argv[2]) == "--shot";
   QDir dir(folder);
   const QStringList names = dir.entryList({QStringLiteral("*.rtf")}, QDir::Files, QDir::Name);
   int loaded = 0, failed = 0, unexpected = 0;
@@ -41,6 +43,8 @@ int main(int argc, char **argv) {
     std::printf("%-50s %-6s %8d chars %6lld ms%s%s\n", qPrintable(name), ok ? "ok" : "FAILED", box.TextLength(),
                 static_cast<long long>(t.elapsed()), ok ? "" : (" " + FunStatContext.Param2).c_str(),
                 ok && !reread ? " (save and reload differ)" : "");
+    if (shot)
+      box.grab().save(QDir::temp().filePath(QStringLiteral("RtfLoadAll-") + name + QStringLiteral(".png")));
     if (print)
       std::printf("%s\n", QString::fromStdU16String(box.Text()).toUtf8().constData());
   }

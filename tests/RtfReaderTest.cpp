@@ -56,6 +56,7 @@ TEST(RtfReader, DestinationsAreSkippedFieldsKeepTheirResult) {
   EXPECT_EQ(Read(R"({\rtf1 See {\field{\*\fldinst HYPERLINK "http://x"}{\fldrslt the site}}.})"), u"See the site.");
   EXPECT_EQ(Read(R"({\rtf1 a\bin3 {}}b})"), u"ab");
   EXPECT_EQ(Read(R"({\rtf1{\stylesheet{\s1 Heading;}}Body})"), u"Body");
+  EXPECT_EQ(Read(R"({\rtf1 "{\upr{[G]}{\*\ud{[\uc0\u915]}}}"})"), u"\"[\u0393]\"");
 }
 
 TEST(RtfReader, FormatsAndTables) {

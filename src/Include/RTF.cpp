@@ -274,6 +274,16 @@ QString TabsText(const TParaFormat &f) {
 
 }  // namespace
 
+QList<QTextOption::Tab> TRichEdit::ShownTabs(const TParaFormat &f) const {
+  // Tab stops count from the paragraph's left edge; the layout counts them from
+  // where the first line starts.
+  QList<QTextOption::Tab> tabs;
+  for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i)
+    if (f.Tabs[i] > f.StartIndent)
+      tabs.append(QTextOption::Tab(Pixels(f.Tabs[i] - f.StartIndent), QTextOption::LeftTab));
+  return tabs;
+}
+
 QTextBlockFormat TRichEdit::ToQtBlockFormat(const TParaFormat &f) const {
   QTextBlockFormat q;
   if ((f.Mask & PFM_STARTINDENT) && (f.Mask & PFM_OFFSET)) {
@@ -294,10 +304,7 @@ QTextBlockFormat TRichEdit::ToQtBlockFormat(const TParaFormat &f) const {
     }
   }
   if (f.Mask & PFM_TABSTOPS) {
-    QList<QTextOption::Tab> tabs;
-    for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i)
-      tabs.append(QTextOption::Tab(Pixels(f.Tabs[i]), QTextOption::LeftTab));
-    q.setTabPositions(tabs);
+    q.setTabPositions(ShownTabs(f));
     q.setProperty(PropTabs, TabsText(f));
   }
   if (f.Extended) {
@@ -369,7 +376,7 @@ TParaFormat TRichEdit::FromQtBlockFormat(const QTextBlockFormat &q) const {
   } else {
     for (const QTextOption::Tab &t : q.tabPositions())
       if (f.TabCount < MAX_TAB_STOPS)
-        f.Tabs[f.TabCount++] = Twips(t.position);
+        f.Tabs[f.TabCount++] = Twips(t.position) + f.StartIndent;
   }
   return f;
 }
@@ -762,12 +769,8 @@ void TRichEdit::ApplyZoomToDocument() {
     shown.setRightMargin(Pixels(p.RightIndent));
     shown.setTopMargin(Pixels(p.SpaceBefore));
     shown.setBottomMargin(Pixels(p.SpaceAfter));
-    if (p.TabCount > 0) {
-      QList<QTextOption::Tab> tabs;
-      for (int i = 0; i < p.TabCount; ++i)
-        tabs.append(QTextOption::Tab(Pixels(p.Tabs[i]), QTextOption::LeftTab));
-      shown.setTabPositions(tabs);
-    }
+    if (p.TabCount > 0)
+      shown.setTabPositions(ShownTabs(p));
     // Keep the true values where only pixels were known.
     shown.setProperty(PropStartIndent, p.StartIndent);
     shown.setProperty(PropOffset, p.Offset);

@@ -23,6 +23,7 @@
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextEdit>
+#include <QTextOption>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -135,6 +136,7 @@ private:
   double DefaultPoints = 12;                // the document's default font size, unzoomed
   mutable std::vector<int32_t> LineFirst;   // first display line of each block; empty: stale
   double Dpi() const;
+  QList<QTextOption::Tab> ShownTabs(const TParaFormat &format) const;
   double Pixels(int32_t twips) const;       // zoomed
   int32_t Twips(double pixels) const;       // unzoomed
   void ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const;

@@ -23,7 +23,7 @@ char16_t Cp1252ToUnicode(uint8_t byte) {
 namespace {
 
 // Where the text of a group goes.
-enum class TDest { Text, FontTable, FontName, ColorTable, Skip };
+enum class TDest { Text, FontTable, FontName, ColorTable, Skip, Upr };
 
 struct TGroupState {
   TCharFormat Char;
@@ -311,7 +311,18 @@ struct TRtfReader::TImpl {
       St.Dest = TDest::Skip;
       return;
     }
-    if (St.Dest == TDest::Skip)
+    // {\upr{ANSI text}{\*\ud{Unicode text}}}: the Unicode text is shown.
+    if (word == "upr" && St.Dest == TDest::Text) {
+      FlushBytes();
+      FlushRun();
+      St.Dest = TDest::Upr;
+      return;
+    }
+    if (word == "ud" && St.Dest == TDest::Upr) {
+      St.Dest = TDest::Text;
+      return;
+    }
+    if (St.Dest == TDest::Skip || St.Dest == TDest::Upr)
       return;
     if (starred && word != "fldrslt" && word != "shptxt" && word != "pntext" && word != "listtext") {
       // An unknown optional destination: skipped as a whole.
