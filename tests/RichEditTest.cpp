@@ -260,6 +260,11 @@ TEST(RichEdit, LinkPressSignalsRangeAndText) {
   box.resize(400, 200);
   box.show();
   box.AppendParagraph(u"Go to http://example.org/a now");
+  TCharFormat bold;
+  bold.Mask = CFM_BOLD;
+  bold.Effects = CFE_BOLD;
+  box.SetSelection(13, 7);  // a link in two formats is still one link
+  box.SetCharFormat(bold, false);
   box.Text();
   QTextCursor c(box.document());
   c.setPosition(10);
@@ -434,4 +439,16 @@ TEST(RichEdit, MarginsAndLinksTypedByTheReader) {
   c.setPosition(21);
   EXPECT_FALSE(c.charFormat().isAnchor());
   EXPECT_TRUE(box.Modified());
+}
+
+TEST(RichEdit, LinesRightAfterALargeAppend) {
+  TRichEdit box;
+  box.setFixedSize(300, 120);
+  box.show();
+  for (int i = 0; i < 4000; ++i)
+    box.AppendParagraph(u"A line of text that is a paragraph");
+  box.GotoLine(3500);
+  EXPECT_EQ(box.TopLine(), 3500);
+  box.GoToCharPos(box.LineStart(100) + 3);
+  EXPECT_EQ(box.TopLine(), 100);
 }

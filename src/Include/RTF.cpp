@@ -913,21 +913,30 @@ void TRichEdit::mousePressEvent(QMouseEvent *event) {
     if (!href.isEmpty()) {
       int p = cursorForPosition(pos).position();
       QTextBlock b = Doc()->findBlock(p);
+      // The run of link fragments (a link may hold several formats) under the press.
       int start = -1, end = -1;
+      bool hit = false;
       for (auto it = b.begin(); !it.atEnd(); ++it) {
         QTextFragment fr = it.fragment();
         bool isLink = fr.charFormat().isAnchor() && fr.charFormat().anchorHref() == href;
         int fs = fr.position(), fe = fr.position() + fr.length();
-        if (isLink && (start < 0 ? (p >= fs && p <= fe) : fs == end)) {
-          if (start < 0)
-            start = fs;
+        if (isLink && start >= 0 && fs == end) {
           end = fe;
-        } else if (start >= 0 && fs >= end) {
-          break;
-        } else if (!isLink) {
+        } else if (isLink) {
+          if (hit)
+            break;
+          start = fs;
+          end = fe;
+        } else {
+          if (hit)
+            break;
           start = -1;
         }
+        if (isLink && p >= fs && p <= fe)
+          hit = true;
       }
+      if (!hit)
+        start = -1;
       if (start >= 0) {
         int32_t rs = QtToRich(start);
         int32_t rl = QtToRich(end) - rs;
@@ -953,7 +962,9 @@ bool TRichEdit::BuildLines() {
   if (!LineFirst.empty())
     return true;
   QTextDocument *doc = Doc();
-  doc->documentLayout()->documentSize();  // finishes the layout
+  // Finish the layout, and tell the scroll bars now rather than from a timer.
+  QAbstractTextDocumentLayout *layout = doc->documentLayout();
+  emit layout->documentSizeChanged(layout->documentSize());
   std::vector<int32_t> first;
   first.reserve(size_t(doc->blockCount()) + 1);
   int32_t total = 0;

@@ -202,6 +202,21 @@ struct TRtfReader::TImpl {
     }
   }
 
+  // True when the undecoded bytes end with the lead byte of a double-byte
+  // character whose trail byte may follow as a plain character.
+  bool AwaitsTrailByte() const {
+    int cp = CurrentCodePage();
+    if (cp != 932 && cp != 936 && cp != 949 && cp != 950)
+      return false;
+    size_t i = 0;
+    while (i < Bytes.size()) {
+      uint8_t b = uint8_t(Bytes[i]);
+      bool lead = cp == 932 ? ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) : (b >= 0x81 && b <= 0xFE);
+      i += lead ? 2 : 1;
+    }
+    return i > Bytes.size();
+  }
+
   void FlushBytes() {
     if (Bytes.empty())
       return;
@@ -696,7 +711,7 @@ struct TRtfReader::TImpl {
           break;
         if (ch == 0)
           break;
-        if (ch >= 0x80) {
+        if (ch >= 0x80 || (!Bytes.empty() && AwaitsTrailByte())) {
           Bytes += char(ch);
         } else {
           PutChar(char16_t(ch));
