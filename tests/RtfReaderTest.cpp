@@ -43,6 +43,8 @@ TEST(RtfReader, CharactersAndSpecials) {
   EXPECT_EQ(Read(R"({\rtf1 a\tab b\line c\~d\emdash\endash\lquote\rquote\ldblquote\rdblquote\bullet})"),
             u"a\tb\u2028c\u00A0d\u2014\u2013\u2018\u2019\u201C\u201D\u2022");
   EXPECT_EQ(Read(R"({\rtf1 \{x\}\\})"), u"{x}\\");
+  // Control characters are no text, however they come.
+  EXPECT_EQ(Read("{\\rtf1 a\x01\\'07\\u25?\x19" "b}"), u"ab");
   // \u with the default skip of one, \uc2, negative values, and a skip that eats \'hh.
   EXPECT_EQ(Read(R"({\rtf1 \u233?t\'e9\uc2\u-3905??x{\uc0\u1046 y}\u1046\'3f!!})"), u"\u00E9t\u00E9\uF0BFx\u0416y\u0416!");
   // Code pages: the document's, and the font's character set.

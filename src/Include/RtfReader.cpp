@@ -230,7 +230,11 @@ struct TRtfReader::TImpl {
     } else if (St.Dest == TDest::Text) {
       if (!(St.Char == RunFormat))
         FlushRun();
-      Decode(bytes, Run);
+      std::u16string text;
+      Decode(bytes, text);
+      for (char16_t c : text)
+        if (!IsControl(c))
+          Run += c;
     }
   }
 
@@ -241,7 +245,12 @@ struct TRtfReader::TImpl {
     RunFormat = St.Char;
   }
 
+  // Control characters other than the tab are not text.
+  static bool IsControl(char16_t c) { return (c < 0x20 && c != 0x09) || c == 0x7F; }
+
   void PutChar(char16_t c) {
+    if (IsControl(c))
+      return;
     if (St.Dest == TDest::FontName) {
       AppendUtf8(FontNameBytes, c);
       return;
