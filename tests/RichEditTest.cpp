@@ -452,3 +452,12 @@ TEST(RichEdit, LinesRightAfterALargeAppend) {
   box.GoToCharPos(box.LineStart(100) + 3);
   EXPECT_EQ(box.TopLine(), 100);
 }
+
+TEST_F(RichEditLines, ZoomKeepsTheTopLine) {
+  box.GotoLine(30);
+  int32_t top = box.LineStart(box.TopLine());
+  box.SetZoom(150, 100);
+  EXPECT_EQ(box.LineStart(box.TopLine()), top);
+  box.SetZoom(1, 1);
+  EXPECT_EQ(box.LineStart(box.TopLine()), top);
+}
