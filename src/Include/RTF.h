@@ -14,8 +14,17 @@
 // Appends are buffered: AppendParagraph and format calls on the appended text
 // are collected and put into the document in one edit when anything reads it.
 //
+// Appended text takes the character format last set on all text, and the
+// paragraph format of the (empty) last paragraph. A large append into the empty
+// box, and every load, build a new document that is laid out lazily when shown;
+// the line operations force the layout to finish.
+//
 // Margins (SetMargins) are the root frame's left and right margins, in pixels,
-// not zoomed.
+// not zoomed. Tab stops count from the paragraph's left edge.
+//
+// Web and mail addresses are marked as links (underline and the palette's link
+// colour shown; the true format is kept and read back with CFE_LINK); a left
+// press on one emits LinkPressed.
 #pragma once
 
 #include <QPagedPaintDevice>
