@@ -112,6 +112,8 @@ TReadingController::TReadingController(TRichEdit *richEdit, QLineEdit *gotoLineE
     RichEdit->installEventFilter(this);
     RichEdit->viewport()->installEventFilter(this);
     RichEdit->viewport()->setMouseTracking(true);
+    // The right button picks numbers for the converter; no context menu.
+    RichEdit->setContextMenuPolicy(Qt::NoContextMenu);
     connect(RichEdit, &TRichEdit::LinkClicked, this, &TReadingController::OpenLink);
     UpdateCaret();
   }
@@ -301,6 +303,7 @@ void TReadingController::RichEditMouseDown(QMouseEvent *event) {
     if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton &&
         held == Qt::NoModifier) {
       if (RichEdit->textCursor().hasSelection() && Callouts.DictionaryLookUp) {
+        FunStatContext.Reset();  // only a failure of the call-out itself is adopted
         Callouts.DictionaryLookUp();
         OP_ADOPT();
       }
@@ -308,6 +311,7 @@ void TReadingController::RichEditMouseDown(QMouseEvent *event) {
                held == Qt::NoModifier) {
       const bool hidden = Callouts.SidebarHidden ? Callouts.SidebarHidden() : true;
       if (hidden && Callouts.ConverterRightClick) {
+        FunStatContext.Reset();
         Callouts.ConverterRightClick(CharPosAt(event->position().toPoint()));
         OP_ADOPT();
       }
@@ -366,6 +370,7 @@ void TReadingController::UpdateLineNumberLabel() {
 void TReadingController::OpenLink(const QString &linkText) {
   OP_BEGIN("TPagelumeForm::NewWindowProc");
   OP_TRY {
+    FunStatContext.Reset();
     if (Callouts.RunFile && !Callouts.RunFile(linkText)) {
       if (!OP_ADOPT())
         OP_RAISE("Failed to open link.", linkText.toStdString());

@@ -50,6 +50,11 @@ protected:
     callouts.NextPieceClick = [this] { Log << "next"; };
     callouts.PrevPieceClick = [this] { Log << "prev"; };
     callouts.SaveClick = [this] { Log << "save"; };
+    callouts.ShowSidebar = [this](bool hide) { Log << (hide ? "hide sidebar" : "show sidebar"); };
+    callouts.SidebarHidden = [this] { return SidebarHidden; };
+    callouts.ConverterMouseMove = [this](int32_t pos) { MovePos = pos; };
+    callouts.ConverterRightClick = [this](int32_t pos) { Log << QString("converter %1").arg(pos); };
+    callouts.DictionaryLookUp = [this] { Log << "dictionary " + Box->textCursor().selectedText(); };
     callouts.RunFile = [this](const QString &target) {
       Log << "run " + target;
       return target != "bad";
@@ -83,6 +88,8 @@ protected:
   QComboBox *Wheel = nullptr;
   TReadingController *Controller = nullptr;
   int OpenTabCalls = 0;
+  bool SidebarHidden = true;
+  int32_t MovePos = -1;
   QStringList Log;
 };
 
@@ -193,6 +200,33 @@ TEST_F(ReadingKeysTest, WindowKeys) {
   // Plain letters still reach the edits.
   QTest::keyClick(GotoLine, Qt::Key_7);
   EXPECT_EQ(GotoLine->text(), "7");
+}
+
+TEST_F(ReadingKeysTest, MouseHandsWordsAndNumbersOn) {
+  int shown = 0;
+  SetShowErrorHandler([&](const TFunStatContext &, const std::string &, bool *) { return ++shown > 0; });
+  // Third paragraph, "Line 2": paragraph ends before it count two characters each.
+  const QRect third = Box->cursorRect(QTextCursor(Box->document()->findBlockByNumber(2)));
+  const QPoint word(third.x() + 8, third.center().y());
+  QTest::mouseMove(Box->viewport(), word);
+  QMouseEvent move(QEvent::MouseMove, word, Box->viewport()->mapToGlobal(word), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(Box->viewport(), &move);
+  EXPECT_TRUE(Log.contains("hide sidebar"));
+  EXPECT_GE(MovePos, 14 + 0);
+  EXPECT_LE(MovePos, 14 + 4);
+  Log.clear();
+  QTest::mouseDClick(Box->viewport(), Qt::LeftButton, Qt::NoModifier, word);
+  EXPECT_EQ(Log, QStringList({"dictionary Line"}));
+  Log.clear();
+  QTest::mouseClick(Box->viewport(), Qt::RightButton, Qt::NoModifier, word);
+  ASSERT_EQ(Log.size(), 1);
+  EXPECT_TRUE(Log[0].startsWith("converter 1")) << Log[0].toStdString();
+  SidebarHidden = false;
+  QTest::mouseClick(Box->viewport(), Qt::RightButton, Qt::NoModifier, word);
+  EXPECT_EQ(Log.size(), 1);
+  EXPECT_EQ(shown, 0);
+  SetShowErrorHandler(nullptr);
 }
 
 TEST_F(ReadingKeysTest, LinkFailureShowsItsDescription) {
