@@ -205,11 +205,11 @@ void TFormatOptionsPanel::KeepingView(const std::function<void()> &change) {
 void TFormatOptionsPanel::ClearModified() { RichEdit->SetModified(false); }
 
 void TFormatOptionsPanel::LeftMarginComboBoxChange() {
-  KeepingView([this] { RichEdit->SetLeftMargin(LeftMargin()); });
+  KeepingView([this] { RichEdit->SetMargins(LeftMargin(), RichEdit->RightMargin()); });
 }
 
 void TFormatOptionsPanel::RightMarginComboBoxChange() {
-  KeepingView([this] { RichEdit->SetRightMargin(RightMargin()); });
+  KeepingView([this] { RichEdit->SetMargins(RichEdit->LeftMargin(), RightMargin()); });
 }
 
 void TFormatOptionsPanel::BoldFontCheckBoxClick() {
@@ -230,7 +230,6 @@ void TFormatOptionsPanel::FontNameComboBoxChange() {
 
 void TFormatOptionsPanel::FontSizeComboBoxChange() {
   const int32_t size = FontSize();
-  RichEdit->SetDefaultFontSize(size);
   SetSizeAll(RichEdit, size);
   ClearModified();
 }

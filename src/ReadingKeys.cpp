@@ -13,7 +13,6 @@
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
-#include <QTextBlock>
 #include <QWheelEvent>
 
 namespace {
@@ -109,12 +108,14 @@ TReadingController::TReadingController(TRichEdit *richEdit, QLineEdit *gotoLineE
   if (WheelScrollLinesComboBox)
     WheelScrollLinesComboBox->setStatusTip(WheelScrollLinesHint);
   if (RichEdit) {
+    Viewport = RichEdit->viewport();
     RichEdit->installEventFilter(this);
-    RichEdit->viewport()->installEventFilter(this);
-    RichEdit->viewport()->setMouseTracking(true);
+    Viewport->installEventFilter(this);
+    Viewport->setMouseTracking(true);
     // The right button picks numbers for the converter; no context menu.
     RichEdit->setContextMenuPolicy(Qt::NoContextMenu);
-    connect(RichEdit, &TRichEdit::LinkClicked, this, &TReadingController::OpenLink);
+    connect(RichEdit, &TRichEdit::LinkPressed, this,
+            [this](int32_t, int32_t, const QString &text) { OpenLink(text); });
     UpdateCaret();
   }
 }
@@ -122,7 +123,6 @@ TReadingController::TReadingController(TRichEdit *richEdit, QLineEdit *gotoLineE
 TReadingController::~TReadingController() = default;
 
 void TReadingController::InstallFormKeys(QWidget *window) {
-  Window = window;
   if (FormKeyFilter)
     return;
   FormKeyFilter = new TFormKeyFilter(this, window);
@@ -283,10 +283,8 @@ void TReadingController::RichEditMouseWheelDown(int lines) {
 
 void TReadingController::RichEditMouseWheelUp(int lines) { RichEdit->ScrollLines(-lines); }
 
-int32_t TReadingController::CharPosAt(const QPoint &viewportPos) const {
-  const QTextCursor cursor = RichEdit->cursorForPosition(viewportPos);
-  // Every paragraph end before the position counts two characters.
-  return cursor.position() + cursor.block().blockNumber();
+int32_t TReadingController::CharPosAt(const QPoint &viewportPos) {
+  return RichEdit->CharFromPoint(viewportPos);
 }
 
 void TReadingController::RichEditMouseMove(const QPoint &viewportPos) {
@@ -399,7 +397,7 @@ bool TReadingController::eventFilter(QObject *watched, QEvent *event) {
       UpdateCaret();
     return false;
   }
-  if (RichEdit && watched == RichEdit->viewport()) {
+  if (RichEdit && watched == Viewport) {
     switch (type) {
     case QEvent::Wheel:
       return RichEditMouseWheel(static_cast<QWheelEvent *>(event));

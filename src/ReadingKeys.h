@@ -6,6 +6,7 @@
 
 #include <QObject>
 #include <QPoint>
+#include <QPointer>
 #include <QString>
 #include <cstdint>
 #include <functional>
@@ -89,15 +90,16 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-  int32_t CharPosAt(const QPoint &viewportPos) const;
+  int32_t CharPosAt(const QPoint &viewportPos);
   void CaretStep(int lines);
 
-  TRichEdit *RichEdit;
-  QLineEdit *GotoLineEdit;
-  QLineEdit *FindTextEdit;
-  QLabel *LineNumberLabel;
-  QComboBox *WheelScrollLinesComboBox;
-  QWidget *Window = nullptr;
+  // The controls may go before this object does (children of the same window).
+  QPointer<TRichEdit> RichEdit;
+  QPointer<QWidget> Viewport;
+  QPointer<QLineEdit> GotoLineEdit;
+  QPointer<QLineEdit> FindTextEdit;
+  QPointer<QLabel> LineNumberLabel;
+  QPointer<QComboBox> WheelScrollLinesComboBox;
   QObject *FormKeyFilter = nullptr;
   int WheelRemainder = 0;        // eighths of a degree not yet scrolled (smooth wheels)
   bool ForwardingMouse = false;  // a press is being handed to the box's own handling
