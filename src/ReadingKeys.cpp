@@ -94,7 +94,8 @@ TReadingController::TReadingController(TRichEdit *richEdit, QLineEdit *gotoLineE
                                        TReadingCallouts callouts, QObject *parent)
     : QObject(parent), Callouts(std::move(callouts)), RichEdit(richEdit), GotoLineEdit(gotoLineEdit),
       FindTextEdit(findTextEdit), LineNumberLabel(lineNumberLabel),
-      WheelScrollLinesComboBox(wheelScrollLinesComboBox) {
+      WheelScrollLinesComboBox(wheelScrollLinesComboBox), BoxObject(richEdit), GotoLineObject(gotoLineEdit),
+      FindTextObject(findTextEdit) {
   if (GotoLineEdit) {
     GotoLineEdit->setStatusTip(GotoLineHint);
     GotoLineEdit->installEventFilter(this);
@@ -109,6 +110,7 @@ TReadingController::TReadingController(TRichEdit *richEdit, QLineEdit *gotoLineE
     WheelScrollLinesComboBox->setStatusTip(WheelScrollLinesHint);
   if (RichEdit) {
     Viewport = RichEdit->viewport();
+    ViewportObject = Viewport;
     RichEdit->installEventFilter(this);
     Viewport->installEventFilter(this);
     Viewport->setMouseTracking(true);
@@ -297,16 +299,13 @@ void TReadingController::RichEditMouseMove(const QPoint &viewportPos) {
 void TReadingController::RichEditMouseDown(QMouseEvent *event) {
   OP_BEGIN("TPagelumeForm::RichEditMouseDown");
   OP_TRY {
-    const Qt::KeyboardModifiers held = Held(event->modifiers());
-    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton &&
-        held == Qt::NoModifier) {
+    if (event->type() == QEvent::MouseButtonDblClick && event->button() == Qt::LeftButton) {
       if (RichEdit->textCursor().hasSelection() && Callouts.DictionaryLookUp) {
         FunStatContext.Reset();  // only a failure of the call-out itself is adopted
         Callouts.DictionaryLookUp();
         OP_ADOPT();
       }
-    } else if (event->type() == QEvent::MouseButtonPress && event->button() == Qt::RightButton &&
-               held == Qt::NoModifier) {
+    } else if (event->type() == QEvent::MouseButtonPress && event->button() == Qt::RightButton) {
       const bool hidden = Callouts.SidebarHidden ? Callouts.SidebarHidden() : true;
       if (hidden && Callouts.ConverterRightClick) {
         FunStatContext.Reset();
@@ -361,7 +360,7 @@ QString TReadingController::LineNumberText(int32_t topLine, int32_t lineCount) {
 }
 
 void TReadingController::UpdateLineNumberLabel() {
-  if (LineNumberLabel)
+  if (LineNumberLabel && RichEdit)
     LineNumberLabel->setText(LineNumberText(RichEdit->TopLine(), RichEdit->LineCount()));
 }
 
@@ -379,6 +378,8 @@ void TReadingController::OpenLink(const QString &linkText) {
 }
 
 void TReadingController::UpdateCaret() {
+  if (!RichEdit)
+    return;
   const int width = RichEdit->isReadOnly() ? 0 : 1;
   if (RichEdit->cursorWidth() != width)
     RichEdit->setCursorWidth(width);
@@ -386,7 +387,7 @@ void TReadingController::UpdateCaret() {
 
 bool TReadingController::eventFilter(QObject *watched, QEvent *event) {
   const QEvent::Type type = event->type();
-  if (RichEdit && watched == RichEdit) {
+  if (watched == BoxObject) {
     if (type == QEvent::KeyPress) {
       const bool consumed = RichEditKeyDown(static_cast<QKeyEvent *>(event));
       if (!consumed)
@@ -397,7 +398,7 @@ bool TReadingController::eventFilter(QObject *watched, QEvent *event) {
       UpdateCaret();
     return false;
   }
-  if (RichEdit && watched == Viewport) {
+  if (watched == ViewportObject) {
     switch (type) {
     case QEvent::Wheel:
       return RichEditMouseWheel(static_cast<QWheelEvent *>(event));
@@ -426,9 +427,9 @@ bool TReadingController::eventFilter(QObject *watched, QEvent *event) {
       return false;
     }
   }
-  if (watched == GotoLineEdit && type == QEvent::KeyPress)
+  if (watched == GotoLineObject && type == QEvent::KeyPress)
     return GotoLineEditKeyDown(static_cast<QKeyEvent *>(event));
-  if (watched == FindTextEdit && type == QEvent::KeyPress)
+  if (watched == FindTextObject && type == QEvent::KeyPress)
     return FindTextEditKeyDown(static_cast<QKeyEvent *>(event));
   return false;
 }

@@ -100,6 +100,12 @@ private:
   QPointer<QLineEdit> FindTextEdit;
   QPointer<QLabel> LineNumberLabel;
   QPointer<QComboBox> WheelScrollLinesComboBox;
+  // Identities for the event filter, compared but never used: events arrive
+  // while a control is being destroyed, when it is no longer of its own class.
+  const QObject *BoxObject = nullptr;
+  const QObject *ViewportObject = nullptr;
+  const QObject *GotoLineObject = nullptr;
+  const QObject *FindTextObject = nullptr;
   QObject *FormKeyFilter = nullptr;
   int WheelRemainder = 0;        // eighths of a degree not yet scrolled (smooth wheels)
   bool ForwardingMouse = false;  // a press is being handed to the box's own handling

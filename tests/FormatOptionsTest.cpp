@@ -134,9 +134,11 @@ TEST_F(FormatOptionsTest, EmptyFontNameGivesTimesNewRomanAndBoldAppliesToAll) {
   ForEachFragment([](int block, const QTextCharFormat &format) {
     EXPECT_EQ(format.fontFamilies().toStringList().value(0), "Times New Roman") << block;
   });
+  Box->document()->setModified(true);
   Panel->BoldFontCheckBox->setChecked(true);
   Panel->BoldFontCheckBoxClick();
   ForEachFragment([](int block, const QTextCharFormat &format) { EXPECT_EQ(format.fontWeight(), QFont::Bold) << block; });
+  EXPECT_FALSE(Box->document()->isModified());
 }
 
 TEST_F(FormatOptionsTest, CharacterSpacingKeepsTheViewAndIndentStartsTheFirstLine) {
@@ -155,6 +157,25 @@ TEST_F(FormatOptionsTest, CharacterSpacingKeepsTheViewAndIndentStartsTheFirstLin
   const QTextBlockFormat format = Box->document()->findBlockByNumber(3).blockFormat();
   EXPECT_NEAR(format.leftMargin() + format.textIndent(), 576.0 * Box->logicalDpiX() / 1440, 1.0);
   EXPECT_NEAR(format.leftMargin(), 0, 0.5);
+}
+
+TEST_F(FormatOptionsTest, MarginsKeepTheViewAndZoomReachesTheBox) {
+  Box->GotoLine(40);
+  const int32_t top = Box->LineStart(40);
+  Choose(Panel->LeftMarginComboBox, "50");
+  Panel->LeftMarginComboBoxChange();
+  Choose(Panel->RightMarginComboBox, "45");
+  Panel->RightMarginComboBoxChange();
+  EXPECT_EQ(Box->LeftMargin(), 50);
+  EXPECT_EQ(Box->RightMargin(), 45);
+  EXPECT_EQ(Box->TopLine(), Box->LineOfChar(top));
+
+  Choose(Panel->FontZoomComboBox, "150");
+  Panel->FontZoomComboBoxChange();
+  EXPECT_DOUBLE_EQ(Box->Zoom(), 1.5);
+  // The formats read back stay the true ones.
+  Box->SetSelection(0, 0);
+  EXPECT_EQ(Box->GetCharFormat().HeightTwips, 16 * 20);
 }
 
 TEST(RichEdit3OptionsTest, ForceFlagAndDetectionLabel) {
