@@ -153,10 +153,14 @@ TEST_F(FormatOptionsTest, CharacterSpacingKeepsTheViewAndIndentStartsTheFirstLin
     EXPECT_EQ(format.fontLetterSpacingType(), QFont::AbsoluteSpacing) << block;
     EXPECT_LT(format.fontLetterSpacing(), 0) << block;
   });
+  Box->SetSelection(300, 40);
+  EXPECT_EQ(Box->GetCharFormat().SpacingTwips, -57);
   // A first-line indent of 10 mm without left indent: the first line at 576 twips, the others at 0.
-  const QTextBlockFormat format = Box->document()->findBlockByNumber(3).blockFormat();
-  EXPECT_NEAR(format.leftMargin() + format.textIndent(), 576.0 * Box->logicalDpiX() / 1440, 1.0);
-  EXPECT_NEAR(format.leftMargin(), 0, 0.5);
+  const TParaFormat paragraph = Box->GetParaFormat();
+  EXPECT_EQ(paragraph.StartIndent, 576);
+  EXPECT_EQ(paragraph.StartIndent + paragraph.Offset, 0);
+  EXPECT_EQ(paragraph.LineSpacing, 24);
+  EXPECT_EQ(paragraph.SpaceAfter, 288);
 }
 
 TEST_F(FormatOptionsTest, MarginsKeepTheViewAndZoomReachesTheBox) {

@@ -200,6 +200,14 @@ TEST_F(ReadingKeysTest, WindowKeys) {
   // Plain letters still reach the edits.
   QTest::keyClick(GotoLine, Qt::Key_7);
   EXPECT_EQ(GotoLine->text(), "7");
+  // The window keys win over a label's mnemonic.
+  auto *label = new QLabel("&Find text", Window);
+  label->setBuddy(GotoLine);
+  label->show();
+  Box->setFocus();
+  QTest::keyClick(Box, Qt::Key_F, Qt::AltModifier);
+  EXPECT_TRUE(FindText->hasFocus());
+  EXPECT_EQ(OpenTabCalls, 2);
 }
 
 TEST_F(ReadingKeysTest, MouseHandsWordsAndNumbersOn) {
