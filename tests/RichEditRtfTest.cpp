@@ -2,6 +2,8 @@
 // independent reader's view of what the writer writes.
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QPdfWriter>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
@@ -240,4 +242,24 @@ TEST(RichEditRtf, PlainTextLoadAndSave) {
   a.close();
   ASSERT_TRUE(box.LoadText(ansi));
   EXPECT_EQ(box.Text(), std::u16string(u"\u201Cquoted\u201D caf\u00E9"));
+}
+
+TEST(RichEditRtf, PrintingIgnoresTheZoom) {
+  QTemporaryDir dir;
+  TRichEdit box;
+  FillRichDocument(box);
+  box.SetZoom(300, 100);
+  QString pdf = dir.filePath(QStringLiteral("print.pdf"));
+  {
+    QPdfWriter writer(pdf);
+    box.Print(&writer);
+  }
+  EXPECT_GT(QFileInfo(pdf).size(), 1000);
+  // The box keeps its zoom and its true formats.
+  EXPECT_DOUBLE_EQ(box.Zoom(), 3.0);
+  box.SetSelection(0, 3);
+  EXPECT_EQ(box.GetCharFormat().HeightTwips, 480);
+  QTextCursor c(box.document());
+  c.setPosition(2);
+  EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 72.0);
 }

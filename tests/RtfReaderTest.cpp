@@ -49,6 +49,8 @@ TEST(RtfReader, CharactersAndSpecials) {
   EXPECT_EQ(Read(R"({\rtf1\ansi\ansicpg1251 \'cf\'f0\'e8})"), u"\u041F\u0440\u0438");
   EXPECT_EQ(Read(R"({\rtf1\ansi{\fonttbl{\f0 Arial;}{\f1\fcharset204 Arial Cyr;}}\f1\'c0\f0\'c0})"), u"\u0410\u00C0");
   EXPECT_EQ(Read("{\\rtf1 \\'93q\\'94\\'85}"), u"\u201Cq\u201D\u2026");
+  // Shift-JIS: a trail byte in the ASCII range follows its lead byte as a plain character.
+  EXPECT_EQ(Read(R"({\rtf1\ansi\ansicpg932 \'83e\'83X\'83g!})"), u"\u30C6\u30B9\u30C8!");
 }
 
 TEST(RtfReader, DestinationsAreSkippedFieldsKeepTheirResult) {
@@ -56,6 +58,7 @@ TEST(RtfReader, DestinationsAreSkippedFieldsKeepTheirResult) {
   EXPECT_EQ(Read(R"({\rtf1 See {\field{\*\fldinst HYPERLINK "http://x"}{\fldrslt the site}}.})"), u"See the site.");
   EXPECT_EQ(Read(R"({\rtf1 a\bin3 {}}b})"), u"ab");
   EXPECT_EQ(Read(R"({\rtf1{\stylesheet{\s1 Heading;}}Body})"), u"Body");
+  EXPECT_EQ(Read(R"({\rtf1 "{\upr{[G]}{\*\ud{[\uc0\u915]}}}"})"), u"\"[\u0393]\"");
 }
 
 TEST(RtfReader, FormatsAndTables) {
