@@ -1,6 +1,7 @@
 #include "ReadingKeys.h"
 
 #include "Error.h"
+#include "MyMath.h"
 #include "RTF.h"
 #include "Utilities.h"
 
@@ -9,7 +10,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QScrollBar>
@@ -353,10 +353,8 @@ bool TReadingController::FindNext() {
 }
 
 QString TReadingController::LineNumberText(int32_t topLine, int32_t lineCount) {
-  QLocale locale = QLocale::system();
-  locale.setNumberOptions(locale.numberOptions() & ~QLocale::OmitGroupSeparator);
-  return "Top line " + locale.toString(static_cast<qlonglong>(topLine) + 1) + " (" +
-         locale.toString(static_cast<qlonglong>(lineCount)) + " total lines)";
+  return QString::fromStdString("Top line " + FormatInt(int64_t(topLine) + 1) + " (" + FormatInt(lineCount) +
+                                " total lines)");
 }
 
 void TReadingController::UpdateLineNumberLabel() {
