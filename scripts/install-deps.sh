@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb xdotool imagemagick x11-utils
-  unrtf locales sox
+  unrtf locales sox python3
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -26,11 +26,13 @@ if [ ${#missing[@]} -gt 0 ]; then
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
-# The number-format tests need a locale whose decimal separator is a comma.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
-  if [ "$(id -u)" -eq 0 ]; then
-    sed -i 's/^# *de_DE.UTF-8 UTF-8/de_DE.UTF-8 UTF-8/' /etc/locale.gen 2>/dev/null || true
-    grep -q '^de_DE.UTF-8 UTF-8' /etc/locale.gen 2>/dev/null || echo 'de_DE.UTF-8 UTF-8' >> /etc/locale.gen
-    locale-gen >/dev/null 2>&1 || true
+# The number-format tests need a locale whose decimal separator is a comma
+# and an English one.
+for loc in de_DE en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^${loc}\.utf-\?8$" && [ "$(id -u)" -eq 0 ]; then
+    sed -i "s/^# *${loc}.UTF-8 UTF-8/${loc}.UTF-8 UTF-8/" /etc/locale.gen 2>/dev/null || true
+    grep -q "^${loc}.UTF-8 UTF-8" /etc/locale.gen 2>/dev/null || echo "${loc}.UTF-8 UTF-8" >> /etc/locale.gen
+    regen=1
   fi
-fi
+done
+if [ -n "${regen:-}" ]; then locale-gen >/dev/null 2>&1 || true; fi
