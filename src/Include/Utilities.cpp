@@ -35,7 +35,8 @@ bool ParseUnsigned(std::string_view digits, int base, uint64_t &value) {
   return error == std::errc() && end == digits.data() + digits.size();
 }
 
-// A signed decimal 32-bit integer, surrounding blanks allowed.
+}  // namespace
+
 int32_t TextToInt(const std::string &text) {
   std::string_view s = Trimmed(text);
   bool negative = false;
@@ -51,6 +52,8 @@ int32_t TextToInt(const std::string &text) {
     ThrowNotInteger(text);
   return negative ? static_cast<int32_t>(-static_cast<int64_t>(magnitude)) : static_cast<int32_t>(magnitude);
 }
+
+namespace {
 
 struct TColorIdent {
   const char *Name;

@@ -17,6 +17,9 @@ public:
 // shared status context; outside [minimum, maximum] → default.
 int32_t GetIntFromText(const std::string &text, int32_t minimum, int32_t maximum, int32_t defaultValue);
 int32_t GetIntFromText(const std::string &text);
+// The conversion under GetIntFromText: a signed decimal 32-bit integer,
+// surrounding blanks allowed. Throws TConvertError for anything else.
+int32_t TextToInt(const std::string &text);
 
 // "." is the decimal separator whatever the locale. invalid (optional) tells
 // whether the default was forced.
