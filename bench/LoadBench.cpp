@@ -1,0 +1,99 @@
+// Time from the open command to the text shown in the reading box, for a long
+// book whole and as its first piece, and for a book of the largest size
+// allowed (20,000,000 bytes) whole; enhanced and unchanged; medians.
+//   LoadBench [BOOK] [RUNS]   (default /work/shared/books/2600-0.txt, 5 runs)
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "BookLoader.h"
+#include "Dialogs.h"
+#include "EnhancedRTF.h"
+#include "RTF.h"
+
+namespace {
+
+double Median(std::vector<double> v) {
+  std::sort(v.begin(), v.end());
+  return v.empty() ? 0 : v[v.size() / 2];
+}
+
+// Concatenates the book until it reaches size bytes.
+QString MakeBigBook(const QString &book, qint64 size) {
+  QFile in(book);
+  if (!in.open(QIODevice::ReadOnly))
+    return {};
+  QByteArray chunk = in.readAll();
+  QString path = "/tmp/pagelume-loadbench-20mb.txt";
+  QFile out(path);
+  if (!out.open(QIODevice::WriteOnly) || chunk.isEmpty())
+    return {};
+  for (qint64 written = 0; written < size;) {
+    QByteArray part = chunk.left(int(std::min<qint64>(chunk.size(), size - written)));
+    out.write(part);
+    written += part.size();
+  }
+  return path;
+}
+
+double TimeOpen(const QString &path, bool pieces, bool enhance) {
+  TRichEdit box;
+  box.resize(1000, 700);
+  box.show();
+  TEnhancedRichEdit engine;
+  engine.RichBox = &box;
+  TBookLoaderHost host;
+  host.OpenInPieces = [&] { return pieces; };
+  host.EnhanceText = [&] { return enhance; };
+  TBookLoader loader(&box, &engine, host);
+  QApplication::processEvents();
+  QElapsedTimer timer;
+  timer.start();
+  bool ok = loader.OpenBook(path, false);
+  QApplication::processEvents();  // the first paint
+  double seconds = timer.nsecsElapsed() / 1e9;
+  if (!ok)
+    std::fprintf(stderr, "failed to open %s\n", qPrintable(path));
+  return seconds;
+}
+
+void Report(const char *name, const QString &path, bool pieces, bool enhance, int runs) {
+  std::vector<double> times;
+  for (int i = 0; i < runs; ++i)
+    times.push_back(TimeOpen(path, pieces, enhance));
+  std::printf("%-36s %-9s median %8.3f s  (min %.3f, max %.3f, %d runs)\n", name,
+              enhance ? "enhanced" : "unchanged", Median(times), *std::min_element(times.begin(), times.end()),
+              *std::max_element(times.begin(), times.end()), runs);
+  std::fflush(stdout);
+}
+
+}  // namespace
+
+int main(int argc, char **argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  SetMessageBoxHandler([](TMessageKind, const QString &) { return true; });  // Yes to the large-book question
+  QString book = argc > 1 ? argv[1] : "/work/shared/books/2600-0.txt";
+  int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
+  if (!QFileInfo(book).isFile()) {
+    std::fprintf(stderr, "no book %s\n", qPrintable(book));
+    return 1;
+  }
+  std::printf("book %s, %lld bytes\n", qPrintable(book), QFileInfo(book).size());
+  for (bool enhance : {true, false}) {
+    Report("whole book", book, false, enhance, runs);
+    Report("piece 1 of 50,000 bytes", book, true, enhance, runs);
+  }
+  QString big = MakeBigBook(book, 20000000);
+  if (big.isEmpty())
+    return 1;
+  for (bool enhance : {true, false})
+    Report("20,000,000-byte book whole", big, false, enhance, std::max(1, runs / 2));
+  QFile::remove(big);
+  return 0;
+}
