@@ -1,0 +1,1197 @@
+// The reading box (see RTF.h).
+#include "RTF.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QFile>
+#include <QMouseEvent>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QStringDecoder>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <QTimer>
+#include <algorithm>
+#include <cmath>
+#include <unordered_map>
+
+#include "Error.h"
+#include "RtfReader.h"
+#include "RtfWriter.h"
+
+namespace {
+
+// True values kept in the document beside the shown (zoomed) ones.
+enum : int {
+  PropSizeTwips = QTextFormat::UserProperty + 1,
+  PropSpacingTwips,
+  PropTextColor,
+  PropUnderline,
+  PropStartIndent,
+  PropOffset,
+  PropRightIndent,
+  PropSpaceBefore,
+  PropSpaceAfter,
+  PropTabs,
+  PropLink,
+};
+
+constexpr uint32_t AllCharMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_SPACING | CFM_BACKCOLOR |
+                                 CFM_FACE | CFM_COLOR | CFM_SIZE;
+constexpr uint32_t AllParaMask = PFM_STARTINDENT | PFM_RIGHTINDENT | PFM_OFFSET | PFM_ALIGNMENT | PFM_TABSTOPS |
+                                 PFM_SPACEBEFORE | PFM_SPACEAFTER | PFM_LINESPACING;
+
+QColor ToQColor(uint32_t c) { return QColor(int(c & 0xFF), int((c >> 8) & 0xFF), int((c >> 16) & 0xFF)); }
+uint32_t FromQColor(const QColor &c) { return uint32_t(c.red()) | (uint32_t(c.green()) << 8) | (uint32_t(c.blue()) << 16); }
+
+QString ToQString(const std::u16string &s) { return QString::fromUtf16(s.data(), qsizetype(s.size())); }
+
+// Keeps the document's modified flag and undo stack out of the program's own rewrites.
+class TProgramEdit {
+public:
+  TProgramEdit(QTextDocument *doc, bool &flag, bool keepUndo = false) : Doc(doc), Flag(flag), WasFlag(flag) {
+    Modified = doc->isModified();
+    Undo = !keepUndo && doc->isUndoRedoEnabled();
+    Flag = true;
+    if (Undo)
+      doc->setUndoRedoEnabled(false);
+  }
+  ~TProgramEdit() {
+    if (Undo)
+      Doc->setUndoRedoEnabled(true);
+    Doc->setModified(Modified);
+    Flag = WasFlag;
+  }
+  TProgramEdit(const TProgramEdit &) = delete;
+  TProgramEdit &operator=(const TProgramEdit &) = delete;
+  bool Modified = false;
+
+private:
+  QTextDocument *Doc;
+  bool &Flag;
+  bool WasFlag;
+  bool Undo = false;
+};
+
+const QRegularExpression &LinkPattern() {
+  static const QRegularExpression re(QStringLiteral(R"((?:\b(?:https?|ftp|file|news|mailto):|\bwww\.)[^\s<>"]+)"),
+                                     QRegularExpression::CaseInsensitiveOption);
+  return re;
+}
+
+bool MayHoldLink(const QString &text) {
+  return text.contains(QLatin1Char(':')) || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent) {
+  setAcceptRichText(false);
+  DefaultPoints = document()->defaultFont().pointSizeF();
+  if (DefaultPoints <= 0)
+    DefaultPoints = 12;
+  connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
+  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+          [this](const QSizeF &) { LineFirst.clear(); });
+  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::update, this,
+          [this](const QRectF &) { LineFirst.clear(); });
+  ApplyMargins();
+}
+
+TRichEdit::~TRichEdit() = default;
+
+// ---------------------------------------------------------------- units
+
+double TRichEdit::Dpi() const {
+  int dpi = logicalDpiY();
+  return dpi > 0 ? dpi : 96;
+}
+
+double TRichEdit::Pixels(int32_t twips) const { return twips * Dpi() / 1440.0 * ZoomFactor; }
+
+int32_t TRichEdit::Twips(double pixels) const { return int32_t(std::lround(pixels * 1440.0 / Dpi() / ZoomFactor)); }
+
+QTextCharFormat TRichEdit::ToQtCharFormat(const TCharFormat &f) const {
+  QTextCharFormat q;
+  if (f.Mask & CFM_FACE)
+    q.setFontFamilies(QStringList{QString::fromStdString(f.FaceName)});
+  if ((f.Mask & CFM_SIZE) && f.HeightTwips > 0) {
+    q.setProperty(PropSizeTwips, f.HeightTwips);
+    q.setFontPointSize(f.HeightTwips / 20.0 * ZoomFactor);
+  }
+  if (f.Mask & CFM_BOLD)
+    q.setFontWeight((f.Effects & CFE_BOLD) ? QFont::Bold : QFont::Normal);
+  if (f.Mask & CFM_ITALIC)
+    q.setFontItalic(f.Effects & CFE_ITALIC);
+  if (f.Mask & CFM_UNDERLINE) {
+    q.setProperty(PropUnderline, bool(f.Effects & CFE_UNDERLINE));
+    q.setFontUnderline(f.Effects & CFE_UNDERLINE);
+  }
+  if (f.Mask & CFM_STRIKEOUT)
+    q.setFontStrikeOut(f.Effects & CFE_STRIKEOUT);
+  if (f.Mask & CFM_COLOR) {
+    q.setProperty(PropTextColor, qlonglong(f.TextColor & 0xFFFFFF));
+    q.setForeground(ToQColor(f.TextColor));
+  }
+  if (f.Extended && (f.Mask & CFM_BACKCOLOR)) {
+    if (f.BackColor == NoBackColor)
+      q.setBackground(QBrush(Qt::NoBrush));
+    else
+      q.setBackground(ToQColor(f.BackColor));
+  }
+  if (f.Extended && (f.Mask & CFM_SPACING)) {
+    q.setProperty(PropSpacingTwips, f.SpacingTwips);
+    q.setFontLetterSpacingType(QFont::AbsoluteSpacing);
+    q.setFontLetterSpacing(Pixels(f.SpacingTwips));
+  }
+  return q;
+}
+
+TCharFormat TRichEdit::FromQtCharFormat(const QTextCharFormat &q) const {
+  TCharFormat f;
+  f.Extended = true;
+  f.Mask = AllCharMask;
+  QString face = q.fontFamilies().toStringList().value(0);
+  if (face.isEmpty())
+    face = document()->defaultFont().family();
+  f.FaceName = face.toStdString();
+  if (q.hasProperty(PropSizeTwips))
+    f.HeightTwips = q.intProperty(PropSizeTwips);
+  else if (q.fontPointSize() > 0)
+    f.HeightTwips = int32_t(std::lround(q.fontPointSize() * 20 / ZoomFactor));
+  else
+    f.HeightTwips = int32_t(std::lround(DefaultPoints * 20));
+  if (q.fontWeight() >= QFont::DemiBold)
+    f.Effects |= CFE_BOLD;
+  if (q.fontItalic())
+    f.Effects |= CFE_ITALIC;
+  if (q.hasProperty(PropUnderline) ? q.boolProperty(PropUnderline) : (!q.isAnchor() && q.fontUnderline()))
+    f.Effects |= CFE_UNDERLINE;
+  if (q.fontStrikeOut())
+    f.Effects |= CFE_STRIKEOUT;
+  if (q.isAnchor()) {
+    f.Effects |= CFE_LINK;
+    f.Mask |= CFM_LINK;
+  }
+  if (q.hasProperty(PropTextColor))
+    f.TextColor = uint32_t(q.property(PropTextColor).toLongLong());
+  else if (!q.isAnchor() && q.foreground().style() != Qt::NoBrush)
+    f.TextColor = FromQColor(q.foreground().color());
+  else
+    f.TextColor = FromQColor(palette().color(QPalette::Text));
+  f.BackColor = q.background().style() != Qt::NoBrush ? FromQColor(q.background().color()) : NoBackColor;
+  if (q.hasProperty(PropSpacingTwips))
+    f.SpacingTwips = q.intProperty(PropSpacingTwips);
+  return f;
+}
+
+namespace {
+
+// The shown block measures of the true ones.
+void SetShownIndents(QTextBlockFormat &q, double startPx, double offsetPx) {
+  q.setLeftMargin(std::max(0.0, startPx + offsetPx));
+  q.setTextIndent(-offsetPx);
+}
+
+QString TabsText(const TParaFormat &f) {
+  QString s;
+  for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i) {
+    if (i)
+      s += QLatin1Char(',');
+    s += QString::number(f.Tabs[i]);
+  }
+  return s;
+}
+
+}  // namespace
+
+QTextBlockFormat TRichEdit::ToQtBlockFormat(const TParaFormat &f) const {
+  QTextBlockFormat q;
+  if ((f.Mask & PFM_STARTINDENT) && (f.Mask & PFM_OFFSET)) {
+    q.setProperty(PropStartIndent, f.StartIndent);
+    q.setProperty(PropOffset, f.Offset);
+    SetShownIndents(q, Pixels(f.StartIndent), Pixels(f.Offset));
+  }
+  if (f.Mask & PFM_RIGHTINDENT) {
+    q.setProperty(PropRightIndent, f.RightIndent);
+    q.setRightMargin(Pixels(f.RightIndent));
+  }
+  if (f.Mask & PFM_ALIGNMENT) {
+    switch (f.Alignment) {
+    case PFA_RIGHT: q.setAlignment(Qt::AlignRight); break;
+    case PFA_CENTER: q.setAlignment(Qt::AlignHCenter); break;
+    case PFA_JUSTIFY: q.setAlignment(Qt::AlignJustify); break;
+    default: q.setAlignment(Qt::AlignLeft); break;
+    }
+  }
+  if (f.Mask & PFM_TABSTOPS) {
+    QList<QTextOption::Tab> tabs;
+    for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i)
+      tabs.append(QTextOption::Tab(Pixels(f.Tabs[i]), QTextOption::LeftTab));
+    q.setTabPositions(tabs);
+    q.setProperty(PropTabs, TabsText(f));
+  }
+  if (f.Extended) {
+    if (f.Mask & PFM_SPACEBEFORE) {
+      q.setProperty(PropSpaceBefore, f.SpaceBefore);
+      q.setTopMargin(Pixels(f.SpaceBefore));
+    }
+    if (f.Mask & PFM_SPACEAFTER) {
+      q.setProperty(PropSpaceAfter, f.SpaceAfter);
+      q.setBottomMargin(Pixels(f.SpaceAfter));
+    }
+    if (f.Mask & PFM_LINESPACING) {
+      switch (f.LineSpacingRule) {
+      case 1: q.setLineHeight(150, QTextBlockFormat::ProportionalHeight); break;
+      case 2: q.setLineHeight(200, QTextBlockFormat::ProportionalHeight); break;
+      case 3: q.setLineHeight(Pixels(f.LineSpacing), QTextBlockFormat::MinimumHeight); break;
+      case 4: q.setLineHeight(Pixels(f.LineSpacing), QTextBlockFormat::FixedHeight); break;
+      case 5:
+        if (f.LineSpacing > 0) {
+          q.setLineHeight(f.LineSpacing * 5, QTextBlockFormat::ProportionalHeight);
+          break;
+        }
+        [[fallthrough]];
+      default: q.setLineHeight(0, QTextBlockFormat::SingleHeight); break;
+      }
+    }
+  }
+  return q;
+}
+
+TParaFormat TRichEdit::FromQtBlockFormat(const QTextBlockFormat &q) const {
+  TParaFormat f;
+  f.Extended = true;
+  f.Mask = AllParaMask;
+  if (q.hasProperty(PropStartIndent) && q.hasProperty(PropOffset)) {
+    f.StartIndent = q.intProperty(PropStartIndent);
+    f.Offset = q.intProperty(PropOffset);
+  } else {
+    f.Offset = -Twips(q.textIndent());
+    f.StartIndent = Twips(q.leftMargin()) - f.Offset;
+  }
+  f.RightIndent = q.hasProperty(PropRightIndent) ? q.intProperty(PropRightIndent) : Twips(q.rightMargin());
+  f.SpaceBefore = q.hasProperty(PropSpaceBefore) ? q.intProperty(PropSpaceBefore) : Twips(q.topMargin());
+  f.SpaceAfter = q.hasProperty(PropSpaceAfter) ? q.intProperty(PropSpaceAfter) : Twips(q.bottomMargin());
+  Qt::Alignment a = q.alignment() & Qt::AlignHorizontal_Mask;
+  if (a & Qt::AlignJustify)
+    f.Alignment = PFA_JUSTIFY;
+  else if (a & (Qt::AlignRight | Qt::AlignTrailing))
+    f.Alignment = PFA_RIGHT;
+  else if (a & Qt::AlignHCenter)
+    f.Alignment = PFA_CENTER;
+  else
+    f.Alignment = PFA_LEFT;
+  if (q.lineHeightType() == QTextBlockFormat::ProportionalHeight && q.lineHeight() > 0) {
+    f.LineSpacingRule = 5;
+    f.LineSpacing = int32_t(std::lround(q.lineHeight() / 5));
+  } else if (q.lineHeightType() == QTextBlockFormat::MinimumHeight) {
+    f.LineSpacingRule = 3;
+    f.LineSpacing = Twips(q.lineHeight());
+  } else if (q.lineHeightType() == QTextBlockFormat::FixedHeight) {
+    f.LineSpacingRule = 4;
+    f.LineSpacing = Twips(q.lineHeight());
+  }
+  if (q.hasProperty(PropTabs)) {
+    const QStringList parts = q.stringProperty(PropTabs).split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (const QString &p : parts)
+      if (f.TabCount < MAX_TAB_STOPS)
+        f.Tabs[f.TabCount++] = p.toInt();
+  } else {
+    for (const QTextOption::Tab &t : q.tabPositions())
+      if (f.TabCount < MAX_TAB_STOPS)
+        f.Tabs[f.TabCount++] = Twips(t.position);
+  }
+  return f;
+}
+
+// ---------------------------------------------------------------- text and appends
+
+void TRichEdit::AppendParagraph(const std::u16string &text) {
+  PendingText.append(ToQString(text));
+  PendingText.append(QChar::ParagraphSeparator);
+  if (!document()->isModified())
+    document()->setModified(true);
+}
+
+void TRichEdit::Flush() const {
+  if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
+    return;
+  QTextDocument *doc = document();
+  auto *self = const_cast<TRichEdit *>(this);
+  {
+    TProgramEdit guard(doc, InProgramEdit);
+    QTextCursor c(doc);
+    c.movePosition(QTextCursor::End);
+    int firstBlock = c.blockNumber();
+    c.beginEditBlock();
+    if (!PendingText.isEmpty()) {
+      c.insertText(PendingText, AppendFormat);
+      PendingText.clear();
+      PendingText.squeeze();
+    }
+    for (const TPendingFormat &p : PendingFormats) {
+      int32_t qs = RichToQt(p.Start);
+      int32_t qe = RichToQt(p.Length < 0 ? INT32_MAX : int32_t(std::min<int64_t>(int64_t(p.Start) + p.Length, INT32_MAX)));
+      if (p.Para)
+        ApplyParaFormat(qs, qe, p.ParaFormat);
+      else
+        ApplyCharFormat(qs, qe, p.Char);
+    }
+    PendingFormats.clear();
+    c.endEditBlock();
+    MarkLinks(firstBlock, doc->blockCount() - 1);
+  }
+  if (PendingSelStart >= 0) {
+    int32_t s = PendingSelStart, l = PendingSelLength;
+    PendingSelStart = -1;
+    self->SetSelection(s, l);
+  }
+}
+
+std::u16string TRichEdit::Text() const {
+  Flush();
+  QString raw = document()->toRawText();
+  std::u16string out;
+  out.reserve(size_t(raw.size()) + size_t(document()->blockCount()));
+  const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    if (p[i] == 0x2029) {
+      out += u'\r';
+      out += u'\n';
+    } else {
+      out += p[i];
+    }
+  }
+  return out;
+}
+
+void TRichEdit::Clear() {
+  PendingText.clear();
+  PendingFormats.clear();
+  PendingSelStart = -1;
+  {
+    TProgramEdit guard(document(), InProgramEdit);
+    document()->clear();
+    guard.Modified = false;
+  }
+  ApplyMargins();
+  LineFirst.clear();
+}
+
+void TRichEdit::SetModified(bool modified) { document()->setModified(modified); }
+
+bool TRichEdit::Modified() const { return document()->isModified(); }
+
+int32_t TRichEdit::TextLength() const {
+  Flush();
+  return document()->characterCount() - 1 + document()->blockCount() - 1;
+}
+
+int32_t TRichEdit::RichToQt(int32_t rich) const {
+  QTextDocument *doc = document();
+  if (rich <= 0)
+    return 0;
+  int lo = 0, hi = doc->blockCount() - 1;
+  while (lo < hi) {  // the last block whose rich start is <= rich
+    int mid = lo + (hi - lo + 1) / 2;
+    if (doc->findBlockByNumber(mid).position() + mid <= rich)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  QTextBlock b = doc->findBlockByNumber(lo);
+  int32_t offset = rich - (b.position() + lo);
+  return b.position() + std::min<int32_t>(offset, b.length() - 1);
+}
+
+int32_t TRichEdit::QtToRich(int32_t qt) const {
+  QTextDocument *doc = document();
+  qt = std::clamp<int32_t>(qt, 0, doc->characterCount() - 1);
+  return qt + doc->findBlock(qt).blockNumber();
+}
+
+std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
+  std::u16string all;
+  Flush();
+  int32_t qs = RichToQt(start);
+  int32_t qe = RichToQt(int32_t(std::min<int64_t>(int64_t(start) + std::max(length, 0), INT32_MAX)));
+  QTextCursor c(document());
+  c.setPosition(qs);
+  c.setPosition(qe, QTextCursor::KeepAnchor);
+  QString s = c.selectedText();
+  for (QChar ch : s) {
+    if (ch == QChar::ParagraphSeparator) {
+      all += u'\r';
+      all += u'\n';
+    } else {
+      all += char16_t(ch.unicode());
+    }
+  }
+  // A range that ends between CR and LF keeps the CR only.
+  if (int64_t(all.size()) > length && length >= 0)
+    all.resize(size_t(length));
+  return all;
+}
+
+void TRichEdit::SetSelection(int32_t start, int32_t length) {
+  if (!PendingText.isEmpty()) {
+    PendingSelStart = std::max(start, 0);
+    PendingSelLength = length;
+    return;
+  }
+  Flush();
+  int32_t qs = RichToQt(start);
+  int32_t qe = length < 0 ? document()->characterCount() - 1
+                          : RichToQt(int32_t(std::min<int64_t>(int64_t(std::max(start, 0)) + length, INT32_MAX)));
+  QTextCursor c(document());
+  c.setPosition(qs);
+  c.setPosition(qe, QTextCursor::KeepAnchor);
+  setTextCursor(c);
+}
+
+void TRichEdit::GetSelection(int32_t &start, int32_t &length) const {
+  Flush();
+  QTextCursor c = textCursor();
+  start = QtToRich(c.selectionStart());
+  length = QtToRich(c.selectionEnd()) - start;
+}
+
+std::u16string TRichEdit::SelectedText() const {
+  int32_t s, l;
+  GetSelection(s, l);
+  return TextRange(s, l);
+}
+
+void TRichEdit::SetReadOnly(bool readOnly) {
+  setReadOnly(readOnly);
+  if (readOnly)
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::LinksAccessibleByMouse);
+  setCursorWidth(readOnly ? 0 : 1);
+}
+
+// ---------------------------------------------------------------- formats
+
+void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const {
+  if (qtEnd <= qtStart)
+    return;
+  QTextCursor c(document());
+  c.setPosition(qtStart);
+  c.setPosition(qtEnd, QTextCursor::KeepAnchor);
+  c.mergeCharFormat(ToQtCharFormat(format));
+  if (format.Mask & (CFM_COLOR | CFM_UNDERLINE))
+    MarkLinks(document()->findBlock(qtStart).blockNumber(), document()->findBlock(qtEnd).blockNumber());
+}
+
+void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const {
+  QTextDocument *doc = document();
+  QTextBlockFormat q = ToQtBlockFormat(format);
+  bool half = bool(format.Mask & PFM_STARTINDENT) != bool(format.Mask & PFM_OFFSET);
+  QTextCursor c(doc);
+  if (!half) {
+    c.setPosition(qtStart);
+    c.setPosition(std::max(qtStart, qtEnd), QTextCursor::KeepAnchor);
+    c.mergeBlockFormat(q);
+    return;
+  }
+  // Only one of start indent and offset: combine with each paragraph's other one.
+  QTextBlock last = doc->findBlock(std::max(qtStart, qtEnd));
+  for (QTextBlock b = doc->findBlock(qtStart); b.isValid(); b = b.next()) {
+    TParaFormat cur = FromQtBlockFormat(b.blockFormat());
+    TParaFormat f;
+    f.Mask = PFM_STARTINDENT | PFM_OFFSET;
+    f.StartIndent = (format.Mask & PFM_STARTINDENT) ? format.StartIndent : cur.StartIndent;
+    f.Offset = (format.Mask & PFM_OFFSET) ? format.Offset : cur.Offset;
+    QTextBlockFormat bq = q;
+    bq.merge(ToQtBlockFormat(f));
+    c.setPosition(b.position());
+    c.mergeBlockFormat(bq);
+    if (b == last)
+      break;
+  }
+}
+
+void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
+  if ((format.Mask & ~CFM_LINK) == 0)
+    return;
+  if (all) {
+    Flush();
+    TProgramEdit guard(document(), InProgramEdit);
+    QTextCursor c(document());
+    c.beginEditBlock();
+    ApplyCharFormat(0, document()->characterCount() - 1, format);
+    c.movePosition(QTextCursor::End);
+    c.mergeBlockCharFormat(ToQtCharFormat(format));
+    c.endEditBlock();
+    AppendFormat.merge(ToQtCharFormat(format));
+    guard.Modified = guard.Modified || document()->characterCount() > 1;
+    return;
+  }
+  if (!PendingText.isEmpty()) {
+    TPendingFormat p;
+    if (PendingSelStart >= 0) {
+      p.Start = PendingSelStart;
+      p.Length = PendingSelLength;
+    } else {
+      GetSelection(p.Start, p.Length);
+    }
+    p.Char = format;
+    PendingFormats.push_back(p);
+    return;
+  }
+  QTextCursor c = textCursor();
+  if (!c.hasSelection()) {
+    mergeCurrentCharFormat(ToQtCharFormat(format));
+    return;
+  }
+  TProgramEdit guard(document(), InProgramEdit);
+  guard.Modified = true;
+  ApplyCharFormat(c.selectionStart(), c.selectionEnd(), format);
+}
+
+void TRichEdit::SetParaFormat(const TParaFormat &format) {
+  if (format.Mask == 0)
+    return;
+  if (!PendingText.isEmpty()) {
+    TPendingFormat p;
+    p.Para = true;
+    if (PendingSelStart >= 0) {
+      p.Start = PendingSelStart;
+      p.Length = PendingSelLength;
+    } else {
+      GetSelection(p.Start, p.Length);
+    }
+    p.ParaFormat = format;
+    PendingFormats.push_back(p);
+    return;
+  }
+  TProgramEdit guard(document(), InProgramEdit);
+  guard.Modified = guard.Modified || document()->characterCount() > 1;
+  QTextCursor c = textCursor();
+  c.beginEditBlock();
+  ApplyParaFormat(c.selectionStart(), c.selectionEnd(), format);
+  c.endEditBlock();
+}
+
+TCharFormat TRichEdit::GetCharFormat() const {
+  Flush();
+  QTextCursor c = textCursor();
+  if (!c.hasSelection())
+    return FromQtCharFormat(c.charFormat());
+  QTextDocument *doc = document();
+  int s = c.selectionStart(), e = c.selectionEnd();
+  TCharFormat result;
+  bool first = true;
+  std::unordered_map<int, bool> seen;
+  for (QTextBlock b = doc->findBlock(s); b.isValid() && b.position() < e; b = b.next()) {
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      QTextFragment fr = it.fragment();
+      if (fr.position() + fr.length() <= s || fr.position() >= e)
+        continue;
+      if (seen.count(fr.charFormatIndex()))
+        continue;
+      seen[fr.charFormatIndex()] = true;
+      TCharFormat f = FromQtCharFormat(fr.charFormat());
+      if (first) {
+        result = f;
+        first = false;
+        continue;
+      }
+      if (f.FaceName != result.FaceName) result.Mask &= ~CFM_FACE;
+      if (f.HeightTwips != result.HeightTwips) result.Mask &= ~CFM_SIZE;
+      if (f.TextColor != result.TextColor) result.Mask &= ~CFM_COLOR;
+      if (f.BackColor != result.BackColor) result.Mask &= ~CFM_BACKCOLOR;
+      if (f.SpacingTwips != result.SpacingTwips) result.Mask &= ~CFM_SPACING;
+      uint32_t diff = f.Effects ^ result.Effects;
+      if (diff & CFE_BOLD) result.Mask &= ~CFM_BOLD;
+      if (diff & CFE_ITALIC) result.Mask &= ~CFM_ITALIC;
+      if (diff & CFE_UNDERLINE) result.Mask &= ~CFM_UNDERLINE;
+      if (diff & CFE_STRIKEOUT) result.Mask &= ~CFM_STRIKEOUT;
+      if (diff & CFE_LINK) result.Mask &= ~CFM_LINK;
+    }
+  }
+  return first ? FromQtCharFormat(c.charFormat()) : result;
+}
+
+TParaFormat TRichEdit::GetParaFormat() const {
+  Flush();
+  return FromQtBlockFormat(document()->findBlock(textCursor().selectionStart()).blockFormat());
+}
+
+void TRichEdit::ApplyMargins() {
+  TProgramEdit guard(document(), InProgramEdit);
+  QTextFrameFormat ff = document()->rootFrame()->frameFormat();
+  ff.setLeftMargin(MarginLeft);
+  ff.setRightMargin(MarginRight);
+  document()->rootFrame()->setFrameFormat(ff);
+  LineFirst.clear();
+}
+
+void TRichEdit::SetMargins(int left, int right) {
+  MarginLeft = std::max(0, left);
+  MarginRight = std::max(0, right);
+  ApplyMargins();
+}
+
+void TRichEdit::SetZoom(int numerator, int denominator) {
+  double factor = (numerator > 0 && denominator > 0) ? double(numerator) / denominator : 1.0;
+  factor = std::clamp(factor, 1.0 / 64, 64.0);
+  if (factor == ZoomFactor)
+    return;
+  Flush();
+  int32_t top = LineStart(TopLine());
+  ZoomFactor = factor;
+  ApplyZoomToDocument();
+  GoToCharPos(top);
+}
+
+void TRichEdit::ApplyZoomToDocument() {
+  QTextDocument *doc = document();
+  TProgramEdit guard(doc, InProgramEdit);
+  QFont font = doc->defaultFont();
+  font.setPointSizeF(DefaultPoints * ZoomFactor);
+  doc->setDefaultFont(font);
+  QTextCursor c(doc);
+  c.beginEditBlock();
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    QTextBlockFormat bf = b.blockFormat();
+    TParaFormat p = FromQtBlockFormat(bf);
+    QTextBlockFormat shown;
+    SetShownIndents(shown, Pixels(p.StartIndent), Pixels(p.Offset));
+    shown.setRightMargin(Pixels(p.RightIndent));
+    shown.setTopMargin(Pixels(p.SpaceBefore));
+    shown.setBottomMargin(Pixels(p.SpaceAfter));
+    if (p.TabCount > 0) {
+      QList<QTextOption::Tab> tabs;
+      for (int i = 0; i < p.TabCount; ++i)
+        tabs.append(QTextOption::Tab(Pixels(p.Tabs[i]), QTextOption::LeftTab));
+      shown.setTabPositions(tabs);
+    }
+    // Keep the true values where only pixels were known.
+    shown.setProperty(PropStartIndent, p.StartIndent);
+    shown.setProperty(PropOffset, p.Offset);
+    shown.setProperty(PropRightIndent, p.RightIndent);
+    shown.setProperty(PropSpaceBefore, p.SpaceBefore);
+    shown.setProperty(PropSpaceAfter, p.SpaceAfter);
+    c.setPosition(b.position());
+    c.mergeBlockFormat(shown);
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      QTextFragment fr = it.fragment();
+      QTextCharFormat f = fr.charFormat();
+      if (!f.hasProperty(PropSizeTwips) && !f.hasProperty(PropSpacingTwips))
+        continue;
+      QTextCharFormat z;
+      if (f.hasProperty(PropSizeTwips))
+        z.setFontPointSize(f.intProperty(PropSizeTwips) / 20.0 * ZoomFactor);
+      if (f.hasProperty(PropSpacingTwips))
+        z.setFontLetterSpacing(Pixels(f.intProperty(PropSpacingTwips)));
+      c.setPosition(fr.position());
+      c.setPosition(fr.position() + fr.length(), QTextCursor::KeepAnchor);
+      c.mergeCharFormat(z);
+    }
+  }
+  c.endEditBlock();
+  if (AppendFormat.hasProperty(PropSizeTwips))
+    AppendFormat.setFontPointSize(AppendFormat.intProperty(PropSizeTwips) / 20.0 * ZoomFactor);
+  if (AppendFormat.hasProperty(PropSpacingTwips))
+    AppendFormat.setFontLetterSpacing(Pixels(AppendFormat.intProperty(PropSpacingTwips)));
+  LineFirst.clear();
+}
+
+// ---------------------------------------------------------------- links
+
+void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
+  QTextDocument *doc = document();
+  TProgramEdit guard(doc, InProgramEdit, true);
+  QTextCursor c(doc);
+  QTextCharFormat linkFormat;
+  linkFormat.setAnchor(true);
+  linkFormat.setFontUnderline(true);
+  linkFormat.setForeground(palette().color(QPalette::Link));
+  linkFormat.setProperty(PropLink, true);
+  QTextBlock b = doc->findBlockByNumber(std::max(firstBlock, 0));
+  for (int n = std::max(firstBlock, 0); b.isValid() && n <= lastBlock; ++n, b = b.next()) {
+    // Remove old marks (the text may have changed), then mark what is there now.
+    for (auto it = b.begin(); !it.atEnd(); ++it) {
+      QTextFragment fr = it.fragment();
+      QTextCharFormat f = fr.charFormat();
+      if (!f.hasProperty(PropLink))
+        continue;
+      f.clearProperty(PropLink);
+      f.setAnchor(false);
+      f.clearProperty(QTextFormat::AnchorHref);
+      f.setFontUnderline(f.boolProperty(PropUnderline));
+      if (f.hasProperty(PropTextColor))
+        f.setForeground(ToQColor(uint32_t(f.property(PropTextColor).toLongLong())));
+      else
+        f.clearForeground();
+      c.setPosition(fr.position());
+      c.setPosition(fr.position() + fr.length(), QTextCursor::KeepAnchor);
+      c.setCharFormat(f);
+    }
+    const QString text = b.text();
+    if (!MayHoldLink(text))
+      continue;
+    auto matches = LinkPattern().globalMatch(text);
+    while (matches.hasNext()) {
+      auto m = matches.next();
+      QString url = m.captured(0);
+      while (!url.isEmpty() && QStringLiteral(".,;:!?)]}'\"\u00BB\u201D\u2019").contains(url.back()))
+        url.chop(1);
+      if (url.endsWith(QLatin1Char(':')) || url.compare(QLatin1String("www."), Qt::CaseInsensitive) == 0)
+        continue;
+      int colon = url.indexOf(QLatin1Char(':'));
+      if (colon >= 0 && colon == url.size() - 1)
+        continue;
+      QTextCharFormat lf = linkFormat;
+      lf.setAnchorHref(url.startsWith(QLatin1String("www."), Qt::CaseInsensitive) ? QStringLiteral("http://") + url
+                                                                                  : url);
+      c.setPosition(b.position() + int(m.capturedStart(0)));
+      c.setPosition(b.position() + int(m.capturedStart(0)) + int(url.size()), QTextCursor::KeepAnchor);
+      c.mergeCharFormat(lf);
+    }
+  }
+}
+
+void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
+  LineFirst.clear();
+  if (InProgramEdit)
+    return;
+  // An edit by the reader: the links of the touched paragraphs are marked again
+  // once the edit is over.
+  QTextDocument *doc = document();
+  int first = doc->findBlock(position).blockNumber();
+  int last = doc->findBlock(position + added).blockNumber();
+  if (first < 0)
+    return;
+  if (last < first)
+    last = doc->blockCount() - 1;
+  if (RelinkFirst < 0) {
+    QTimer::singleShot(0, this, [this] {
+      int f = RelinkFirst, l = RelinkLast;
+      RelinkFirst = RelinkLast = -1;
+      if (f >= 0)
+        MarkLinks(f, std::min(l, document()->blockCount() - 1));
+    });
+    RelinkFirst = first;
+    RelinkLast = last;
+  } else {
+    RelinkFirst = std::min(RelinkFirst, first);
+    RelinkLast = std::max(RelinkLast, last);
+  }
+}
+
+void TRichEdit::mousePressEvent(QMouseEvent *event) {
+  if (event->button() == Qt::LeftButton) {
+    Flush();
+    QPoint pos = event->position().toPoint();
+    QString href = anchorAt(pos);
+    if (!href.isEmpty()) {
+      int p = cursorForPosition(pos).position();
+      QTextBlock b = document()->findBlock(p);
+      int start = -1, end = -1;
+      for (auto it = b.begin(); !it.atEnd(); ++it) {
+        QTextFragment fr = it.fragment();
+        bool isLink = fr.charFormat().isAnchor() && fr.charFormat().anchorHref() == href;
+        int fs = fr.position(), fe = fr.position() + fr.length();
+        if (isLink && (start < 0 ? (p >= fs && p <= fe) : fs == end)) {
+          if (start < 0)
+            start = fs;
+          end = fe;
+        } else if (start >= 0 && fs >= end) {
+          break;
+        } else if (!isLink) {
+          start = -1;
+        }
+      }
+      if (start >= 0) {
+        int32_t rs = QtToRich(start);
+        int32_t rl = QtToRich(end) - rs;
+        QTextCursor c(document());
+        c.setPosition(start);
+        c.setPosition(end, QTextCursor::KeepAnchor);
+        emit LinkPressed(rs, rl, c.selectedText());
+      }
+    }
+  }
+  QTextEdit::mousePressEvent(event);
+}
+
+// ---------------------------------------------------------------- lines
+
+void TRichEdit::resizeEvent(QResizeEvent *event) {
+  QTextEdit::resizeEvent(event);
+  LineFirst.clear();
+}
+
+bool TRichEdit::BuildLines() {
+  Flush();
+  if (!LineFirst.empty())
+    return true;
+  QTextDocument *doc = document();
+  doc->documentLayout()->documentSize();  // finishes the layout
+  std::vector<int32_t> first;
+  first.reserve(size_t(doc->blockCount()) + 1);
+  int32_t total = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    first.push_back(total);
+    QTextLayout *layout = b.layout();
+    total += layout ? layout->lineCount() : 0;
+  }
+  first.push_back(total);
+  LineFirst.swap(first);
+  return true;
+}
+
+int32_t TRichEdit::LineCount() {
+  BuildLines();
+  return LineFirst.back();
+}
+
+// The block holding a display line, and the line's index inside it.
+static void LocateLine(const std::vector<int32_t> &firsts, int32_t line, int &block, int &index) {
+  auto it = std::upper_bound(firsts.begin(), firsts.end() - 1, line);
+  block = int(it - firsts.begin()) - 1;
+  // Skip blocks without lines (hidden).
+  while (block + 1 < int(firsts.size()) - 1 && firsts[size_t(block) + 1] == firsts[size_t(block)] &&
+         firsts[size_t(block)] <= line)
+    ++block;
+  index = line - firsts[size_t(block)];
+}
+
+int32_t TRichEdit::LineStart(int32_t line) {
+  int32_t count = LineCount();
+  if (count <= 0)
+    return 0;
+  line = std::clamp(line, 0, count - 1);
+  int block, index;
+  LocateLine(LineFirst, line, block, index);
+  QTextBlock b = document()->findBlockByNumber(block);
+  QTextLayout *layout = b.layout();
+  int offset = (layout && index < layout->lineCount()) ? layout->lineAt(index).textStart() : 0;
+  return QtToRich(b.position() + offset);
+}
+
+int32_t TRichEdit::LineOfChar(int32_t position) {
+  BuildLines();
+  int32_t qt = RichToQt(std::max(position, 0));
+  QTextBlock b = document()->findBlock(qt);
+  QTextLayout *layout = b.layout();
+  int32_t base = LineFirst[size_t(b.blockNumber())];
+  if (!layout || layout->lineCount() == 0)
+    return base;
+  QTextLine l = layout->lineForTextPosition(qt - b.position());
+  return base + (l.isValid() ? l.lineNumber() : layout->lineCount() - 1);
+}
+
+double TRichEdit::LineTopY(int32_t line) {
+  int32_t count = LineCount();
+  if (count <= 0)
+    return 0;
+  line = std::clamp(line, 0, count - 1);
+  int block, index;
+  LocateLine(LineFirst, line, block, index);
+  QTextLayout *layout = document()->findBlockByNumber(block).layout();
+  if (!layout || index >= layout->lineCount())
+    return 0;
+  return layout->position().y() + layout->lineAt(index).y();
+}
+
+int32_t TRichEdit::TopLine() {
+  int32_t count = LineCount();
+  if (count <= 0)
+    return 0;
+  QTextDocument *doc = document();
+  double y0 = verticalScrollBar()->value();
+  int lo = 0, hi = doc->blockCount() - 1;
+  while (lo < hi) {  // the last block that starts at or above y0
+    int mid = lo + (hi - lo + 1) / 2;
+    QTextLayout *l = doc->findBlockByNumber(mid).layout();
+    if (l && l->position().y() <= y0)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  for (int n = lo; n < doc->blockCount(); ++n) {
+    QTextLayout *layout = doc->findBlockByNumber(n).layout();
+    if (!layout)
+      continue;
+    for (int k = 0; k < layout->lineCount(); ++k) {
+      QTextLine l = layout->lineAt(k);
+      if (layout->position().y() + l.y() + l.height() > y0 + 0.5)
+        return LineFirst[size_t(n)] + k;
+    }
+  }
+  return count - 1;
+}
+
+void TRichEdit::ScrollLines(int32_t lines) {
+  if (lines == 0)
+    return;
+  int32_t count = LineCount();
+  if (count <= 0)
+    return;
+  int32_t target = int32_t(std::clamp<int64_t>(int64_t(TopLine()) + lines, 0, count - 1));
+  verticalScrollBar()->setValue(int(std::ceil(LineTopY(target) - 0.01)));
+}
+
+void TRichEdit::SetCaretKeepingView(int32_t qtPosition) {
+  int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
+  QTextCursor c(document());
+  c.setPosition(qtPosition);
+  setTextCursor(c);
+  verticalScrollBar()->setValue(v);
+  horizontalScrollBar()->setValue(h);
+}
+
+void TRichEdit::GotoLine(int32_t line) {
+  BuildLines();
+  verticalScrollBar()->setValue(0);
+  ScrollLines(std::max(line, 0));
+  SetCaretKeepingView(RichToQt(LineStart(line)));
+}
+
+void TRichEdit::ScrollToEnd() {
+  BuildLines();
+  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+  EnsureCaretVisible(1);
+}
+
+void TRichEdit::EnsureCaretVisible(int32_t k) {
+  BuildLines();
+  QRect r = cursorRect();
+  QRect client = viewport()->rect();
+  if (r.x() >= 0 && r.x() < client.width() && r.y() >= 0 && r.y() < client.height())
+    return;
+  int32_t line = std::min(TopLine() + k, std::max(LineCount() - 1, 0));
+  SetCaretKeepingView(RichToQt(LineStart(line)));
+}
+
+void TRichEdit::GoToCharPos(int32_t position) {
+  if (position < 0)
+    return;
+  int32_t line = position == 0 ? 0 : LineOfChar(position);
+  if (line > LineCount() - 5)
+    ScrollToEnd();
+  else
+    GotoLine(line);
+}
+
+int32_t TRichEdit::CharFromPoint(const QPoint &viewportPoint) {
+  Flush();
+  return QtToRich(cursorForPosition(viewportPoint).position());
+}
+
+bool TRichEdit::FindText(const QString &text) {
+  Flush();
+  if (text.isEmpty())
+    return false;
+  QTextCursor found = document()->find(text, textCursor().selectionEnd());
+  if (found.isNull())
+    return false;
+  setTextCursor(found);
+  ensureCursorVisible();
+  return true;
+}
+
+// ---------------------------------------------------------------- streaming
+
+bool TRichEdit::LoadText(const QString &path) {
+  OP_BEGIN("TRichEdit::LoadText");
+  bool result = false;
+  OP_TRY {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+      OP_RAISE("Failed to load text.", path.toStdString(), file.errorString().toStdString());
+      return result;
+    }
+    QByteArray data = file.readAll();
+    file.close();
+    QString text;
+    if (data.startsWith("\xEF\xBB\xBF")) {
+      text = QString::fromUtf8(data.constData() + 3, data.size() - 3);
+    } else {
+      QStringDecoder utf8(QStringDecoder::Utf8);
+      text = utf8.decode(data);
+      if (utf8.hasError()) {
+        text.resize(data.size());
+        QChar *out = text.data();
+        for (qsizetype i = 0; i < data.size(); ++i)
+          out[i] = QChar(Cp1252ToUnicode(uint8_t(data[i])));
+      }
+    }
+    data = QByteArray();
+    Clear();
+    {
+      TProgramEdit guard(document(), InProgramEdit);
+      QTextCursor c(document());
+      c.beginEditBlock();
+      c.insertText(text, AppendFormat);
+      c.endEditBlock();
+      MarkLinks(0, document()->blockCount() - 1);
+      guard.Modified = false;
+    }
+    SetCaretKeepingView(0);
+    verticalScrollBar()->setValue(0);
+    result = true;
+  }
+  OP_CATCH;
+  return result;
+}
+
+bool TRichEdit::SaveText(const QString &path) {
+  OP_BEGIN("TRichEdit::SaveText");
+  bool result = false;
+  OP_TRY {
+    Flush();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
+      return result;
+    }
+    QByteArray chunk;
+    bool ok = true;
+    for (QTextBlock b = document()->begin(); b.isValid() && ok; b = b.next()) {
+      QString t = b.text();
+      t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+      chunk += t.toUtf8();
+      if (b.next().isValid())
+        chunk += '\n';
+      if (chunk.size() > (1 << 16)) {
+        ok = file.write(chunk) == chunk.size();
+        chunk.clear();
+      }
+    }
+    if (ok && !chunk.isEmpty())
+      ok = file.write(chunk) == chunk.size();
+    if (ok)
+      ok = file.flush();
+    file.close();
+    if (!ok) {
+      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
+      return result;
+    }
+    result = true;
+  }
+  OP_CATCH;
+  return result;
+}
+
+namespace {
+
+// Puts what the reader reads into the document through one cursor.
+class TDocumentSink : public IRtfSink {
+public:
+  TDocumentSink(const TRichEdit &box, QTextDocument *doc) : Box(box), Cursor(doc) {
+    Cursor.movePosition(QTextCursor::End);
+  }
+  void RtfText(const std::u16string &text, const TCharFormat &format) override {
+    if (!HasChar || !(format == LastChar)) {
+      LastChar = format;
+      LastQtChar = Box.ToQtCharFormat(format);
+      HasChar = true;
+    }
+    QString s = ToQString(text);
+    for (QChar &ch : s)
+      if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
+        ch = QChar::LineSeparator;
+    Cursor.insertText(s, LastQtChar);
+  }
+  void RtfParagraphEnd(const TParaFormat &format) override {
+    SetBlock(format);
+    Cursor.insertBlock();
+  }
+  void RtfDocumentEnd(const TParaFormat &format) override { SetBlock(format); }
+  QTextCursor &CursorRef() { return Cursor; }
+
+private:
+  void SetBlock(const TParaFormat &format) {
+    if (!HasPara || !(format == LastPara)) {
+      LastPara = format;
+      LastQtPara = Box.ToQtBlockFormat(format);
+      HasPara = true;
+    }
+    Cursor.setBlockFormat(LastQtPara);
+  }
+  const TRichEdit &Box;
+  QTextCursor Cursor;
+  TCharFormat LastChar;
+  QTextCharFormat LastQtChar;
+  bool HasChar = false;
+  TParaFormat LastPara;
+  QTextBlockFormat LastQtPara;
+  bool HasPara = false;
+};
+
+}  // namespace
+
+bool TRichEdit::LoadRtf(const QString &path) {
+  OP_BEGIN("TRichEdit::LoadRtf");
+  bool result = false;
+  OP_TRY {
+    Clear();
+    std::string error;
+    bool ok;
+    {
+      TProgramEdit guard(document(), InProgramEdit);
+      TDocumentSink sink(*this, document());
+      sink.CursorRef().beginEditBlock();
+      TRtfReader reader(sink);
+      ok = reader.ReadFile(path.toStdString());
+      error = reader.Error();
+      sink.CursorRef().endEditBlock();
+      if (ok)
+        MarkLinks(0, document()->blockCount() - 1);
+      guard.Modified = false;
+    }
+    if (!ok) {
+      Clear();
+      OP_RAISE("Failed to load RTF.", path.toStdString(), error);
+      return result;
+    }
+    SetCaretKeepingView(0);
+    verticalScrollBar()->setValue(0);
+    result = true;
+  }
+  OP_CATCH;
+  return result;
+}
+
+bool TRichEdit::SaveRtf(const QString &path) {
+  OP_BEGIN("TRichEdit::SaveRtf");
+  bool result = false;
+  OP_TRY {
+    Flush();
+    QTextDocument *doc = document();
+    std::unordered_map<int, TCharFormat> charCache;
+    auto walk = [&](TRtfWriter &w) {
+      for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+        w.BeginParagraph(FromQtBlockFormat(b.blockFormat()));
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+          QTextFragment fr = it.fragment();
+          auto found = charCache.find(fr.charFormatIndex());
+          if (found == charCache.end()) {
+            TCharFormat f = FromQtCharFormat(fr.charFormat());
+            f.Effects &= ~CFE_LINK;
+            f.Mask &= ~CFM_LINK;
+            found = charCache.emplace(fr.charFormatIndex(), f).first;
+          }
+          QString t = fr.text();
+          w.Text(reinterpret_cast<const char16_t *>(t.utf16()), size_t(t.size()), found->second);
+        }
+        if (b.next().isValid())
+          w.EndParagraph();
+      }
+    };
+    TRtfWriter writer;
+    if (!writer.WriteFile(path.toStdString(), walk)) {
+      OP_RAISE("Failed to save RTF.", path.toStdString(), writer.Error());
+      return result;
+    }
+    result = true;
+  }
+  OP_CATCH;
+  return result;
+}
