@@ -8,6 +8,8 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMouseEvent>
+#include <QPainter>
+#include <QStyleOptionViewItem>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -119,4 +121,29 @@ TEST(ShiftState, FromQtEvents) {
 TEST(ColorConversion, QtColorsKeepTheByteOrder) {
   EXPECT_EQ(ColorToQColor(0x87AAB9), QColor(0xB9, 0xAA, 0x87));
   EXPECT_EQ(QColorToColor(QColor(185, 110, 25)), 0x196EB9u);
+}
+
+TEST(ListBoxUtilities, SelectAtPointAndFocusRectangle) {
+  QListWidget list;
+  list.addItems({"a", "b", "c"});
+  list.resize(100, 200);
+  list.show();
+  const QRect second = list.visualItemRect(list.item(1));
+  SelectListItemAt(&list, second.center());
+  EXPECT_EQ(list.currentRow(), 1);
+  list.clearSelection();
+  SelectListItemAt(&list, QPoint(50, 190));  // below the last item: re-select the current one
+  EXPECT_EQ(list.currentRow(), 1);
+  EXPECT_TRUE(list.item(1)->isSelected());
+
+  QImage image(50, 20, QImage::Format_RGB32);
+  QPainter painter(&image);
+  QStyleOptionViewItem option;
+  option.rect = QRect(0, 0, 50, 20);
+  option.state = QStyle::State_Selected;
+  EXPECT_FALSE(DrawItemFocusRect(&painter, option, &list));
+  option.state = QStyle::State_HasFocus;
+  EXPECT_FALSE(DrawItemFocusRect(&painter, option, &list));
+  option.state = QStyle::State_Selected | QStyle::State_HasFocus;
+  EXPECT_TRUE(DrawItemFocusRect(&painter, option, &list));
 }
