@@ -102,14 +102,14 @@ protected:
   QString NumberedBook(int bytes, const QString &name = "book.txt") {
     QByteArray data;
     for (int line = 0; data.size() < bytes; ++line)
-      data += QStringLiteral("Line %1 .....\n").arg(line, 7, 10, QLatin1Char('0')).toLatin1();
+      data += QStringLiteral("Line %1 ......\n").arg(line, 7, 10, QLatin1Char('0')).toLatin1();
     data.truncate(bytes);
     return WriteFile(name, data);
   }
 
   std::u16string Text() { return Box.Text(); }
   static std::u16string Line(int n) {
-    return QStringLiteral("Line %1 .....").arg(n, 7, 10, QLatin1Char('0')).toStdU16String();
+    return QStringLiteral("Line %1 ......").arg(n, 7, 10, QLatin1Char('0')).toStdU16String();
   }
   static bool EndsWith(const std::u16string &text, const std::u16string &end) {
     std::u16string trimmed = text;
