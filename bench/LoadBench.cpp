@@ -56,6 +56,15 @@ double TimeOpen(const QString &path, bool pieces, bool enhance) {
   bool ok = loader.OpenBook(path, false);
   QApplication::processEvents();  // the first paint
   double seconds = timer.nsecsElapsed() / 1e9;
+  if (qEnvironmentVariableIsSet("LOADBENCH_DEBUG")) {
+    QElapsedTimer after;
+    after.start();
+    int length = box.TextLength();
+    double flush = after.nsecsElapsed() / 1e9;
+    int lines = box.LineCount();
+    std::fprintf(stderr, "text %d, lines %d, visible %d, width %d; later flush %.3f s, layout %.3f s\n", length,
+                 lines, box.isVisible(), box.viewport()->width(), flush, after.nsecsElapsed() / 1e9 - flush);
+  }
   if (!ok)
     std::fprintf(stderr, "failed to open %s\n", qPrintable(path));
   return seconds;

@@ -226,6 +226,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
   OP_SHOW(FailedToLoadBookText);
 
   OP_TRY {
+    RichBox->Flush();  // the text is in the document before the box shows again
     State.Modified = false;
     RichBox->SetModified(false);
     lines = {};
