@@ -198,7 +198,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       if (Ask(Host.EnhanceText, true)) {
         Enhancer->EnhanceText(lines, Ask(Host.ParagraphPrefixText, std::string("None")),
                               Ask(Host.IgnoreEmptyLines, false), Ask(Host.PoorlyWritten, false));
-        if (OP_ADOPT())
+        if (OP_ADOPT() || Enhancer->StopRequested)  // a close request empties the box
           return true;
       } else
         ShowPlainText(lines);
