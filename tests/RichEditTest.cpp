@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextFrame>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -170,7 +171,9 @@ TEST(RichEdit, ParaFormatUnitsAndReadBack) {
   EXPECT_EQ(shown.lineHeightType(), int(QTextBlockFormat::ProportionalHeight));
   EXPECT_NEAR(shown.lineHeight(), 120, 0.01);
   EXPECT_EQ(shown.alignment() & Qt::AlignHorizontal_Mask, Qt::AlignJustify);
-  EXPECT_EQ(shown.tabPositions().size(), MAX_TAB_STOPS);
+  // Shown tab stops count from the first line's start; the stop at the start itself goes.
+  ASSERT_EQ(shown.tabPositions().size(), MAX_TAB_STOPS - 1);
+  EXPECT_NEAR(shown.tabPositions()[0].position, 864 * dpi / 1440, 0.01);
 
   TParaFormat got = box.GetParaFormat();
   EXPECT_EQ(got.StartIndent, 576);
@@ -257,6 +260,11 @@ TEST(RichEdit, LinkPressSignalsRangeAndText) {
   box.resize(400, 200);
   box.show();
   box.AppendParagraph(u"Go to http://example.org/a now");
+  TCharFormat bold;
+  bold.Mask = CFM_BOLD;
+  bold.Effects = CFE_BOLD;
+  box.SetSelection(13, 7);  // a link in two formats is still one link
+  box.SetCharFormat(bold, false);
   box.Text();
   QTextCursor c(box.document());
   c.setPosition(10);
@@ -360,4 +368,96 @@ TEST_F(RichEditLines, CharFromPoint) {
   box.GotoLine(10);
   int32_t p = box.CharFromPoint(QPoint(1, 2));
   EXPECT_EQ(box.LineOfChar(p), 10);
+}
+
+TEST(RichEdit, LargeAppendKeepsTheBoxState) {
+  // The enhancement engine's way: base formats on the empty box, then a whole
+  // book one paragraph at a time, formats on a few ranges.
+  TRichEdit box;
+  box.SetReadOnly(true);
+  TCharFormat base = FullChar();
+  box.SetCharFormat(base, true);
+  TParaFormat para;
+  para.Extended = true;
+  para.Mask = PFM_STARTINDENT | PFM_OFFSET | PFM_SPACEAFTER;
+  para.StartIndent = 576;
+  para.Offset = -576;
+  para.SpaceAfter = 288;
+  box.SetSelection(0, 0);
+  box.SetParaFormat(para);
+  TCharFormat bold;
+  bold.Mask = CFM_BOLD;
+  bold.Effects = CFE_BOLD;
+  int32_t position = 0;
+  for (int i = 0; i < 3000; ++i) {
+    std::u16string text = u"Paragraph number " + std::u16string(1, char16_t(u'0' + i % 10));
+    box.AppendParagraph(text);
+    if (i == 2500) {
+      box.SetSelection(position, int32_t(text.size()));
+      box.SetCharFormat(bold, false);
+    }
+    box.SetModified(false);
+    position += int32_t(text.size()) + 2;
+  }
+  box.SetSelection(0, 0);
+  EXPECT_EQ(box.TextLength(), position);
+  EXPECT_FALSE(box.Modified());
+  EXPECT_EQ(box.cursorWidth(), 0);
+  EXPECT_TRUE(box.ReadOnly());
+  int32_t s, l;
+  box.GetSelection(s, l);
+  EXPECT_EQ(s, 0);
+  EXPECT_EQ(l, 0);
+  box.SetSelection(2500 * 20 + 3, 4);
+  TCharFormat got = box.GetCharFormat();
+  EXPECT_TRUE(got.Effects & CFE_BOLD);
+  EXPECT_EQ(got.FaceName, "DejaVu Serif");
+  EXPECT_EQ(box.GetParaFormat().SpaceAfter, 288);
+  box.SetSelection(2499 * 20 + 3, 4);
+  EXPECT_FALSE(box.GetCharFormat().Effects & CFE_BOLD);
+  EXPECT_EQ(box.GetParaFormat().StartIndent, 576);
+}
+
+TEST(RichEdit, MarginsAndLinksTypedByTheReader) {
+  TRichEdit box;
+  box.resize(300, 200);
+  box.show();
+  box.SetMargins(15, 25);
+  QTextFrameFormat ff = box.document()->rootFrame()->frameFormat();
+  EXPECT_DOUBLE_EQ(ff.leftMargin(), 15);
+  EXPECT_DOUBLE_EQ(ff.rightMargin(), 25);
+  box.Clear();  // margins stay with the box
+  EXPECT_DOUBLE_EQ(box.document()->rootFrame()->frameFormat().leftMargin(), 15);
+
+  box.SetReadOnly(false);
+  box.setFocus();
+  QTest::keyClicks(&box, "see www.example.org now");
+  QCoreApplication::processEvents();
+  QTextCursor c(box.document());
+  c.setPosition(6);
+  EXPECT_TRUE(c.charFormat().isAnchor());
+  c.setPosition(21);
+  EXPECT_FALSE(c.charFormat().isAnchor());
+  EXPECT_TRUE(box.Modified());
+}
+
+TEST(RichEdit, LinesRightAfterALargeAppend) {
+  TRichEdit box;
+  box.setFixedSize(300, 120);
+  box.show();
+  for (int i = 0; i < 4000; ++i)
+    box.AppendParagraph(u"A line of text that is a paragraph");
+  box.GotoLine(3500);
+  EXPECT_EQ(box.TopLine(), 3500);
+  box.GoToCharPos(box.LineStart(100) + 3);
+  EXPECT_EQ(box.TopLine(), 100);
+}
+
+TEST_F(RichEditLines, ZoomKeepsTheTopLine) {
+  box.GotoLine(30);
+  int32_t top = box.LineStart(box.TopLine());
+  box.SetZoom(150, 100);
+  EXPECT_EQ(box.LineStart(box.TopLine()), top);
+  box.SetZoom(1, 1);
+  EXPECT_EQ(box.LineStart(box.TopLine()), top);
 }

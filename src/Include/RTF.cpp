@@ -4,6 +4,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QStringDecoder>
@@ -75,6 +76,32 @@ private:
   bool Undo = false;
 };
 
+// Holds the layout back during a large rewrite: the document is laid out once
+// afterwards, lazily (what is shown first, the rest in the background), instead
+// of piece by piece and at once.
+class TLayoutPause {
+public:
+  explicit TLayoutPause(QTextDocument *doc, bool active = true) : Doc(doc), Active(active) {
+    if (Active) {
+      Size = doc->pageSize();
+      Active = !Size.isNull();
+    }
+    if (Active)
+      doc->setPageSize(QSizeF(0, 0));
+  }
+  ~TLayoutPause() {
+    if (Active)
+      Doc->setPageSize(Size);
+  }
+  TLayoutPause(const TLayoutPause &) = delete;
+  TLayoutPause &operator=(const TLayoutPause &) = delete;
+
+private:
+  QTextDocument *Doc;
+  bool Active;
+  QSizeF Size;
+};
+
 const QRegularExpression &LinkPattern() {
   static const QRegularExpression re(QStringLiteral(R"((?:\b(?:https?|ftp|file|news|mailto):|\bwww\.)[^\s<>"]+)"),
                                      QRegularExpression::CaseInsensitiveOption);
@@ -89,15 +116,55 @@ bool MayHoldLink(const QString &text) {
 
 TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent) {
   setAcceptRichText(false);
-  DefaultPoints = document()->defaultFont().pointSizeF();
+  DefaultPoints = Doc()->defaultFont().pointSizeF();
   if (DefaultPoints <= 0)
     DefaultPoints = 12;
-  connect(document(), &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
-  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-          [this](const QSizeF &) { LineFirst.clear(); });
-  connect(document()->documentLayout(), &QAbstractTextDocumentLayout::update, this,
-          [this](const QRectF &) { LineFirst.clear(); });
+  ConnectDocument();
   ApplyMargins();
+}
+
+void TRichEdit::ConnectDocument() {
+  QTextDocument *doc = QTextEdit::document();
+  connect(doc, &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
+  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+          [this](const QSizeF &) { LineFirst.clear(); });
+  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::update, this,
+          [this](const QRectF &) { LineFirst.clear(); });
+}
+
+QTextDocument *TRichEdit::BeginNewDocument(bool keepFormats) const {
+  // A document without a layout takes text fast; it is laid out once, lazily,
+  // when InstallDocument shows it.
+  QTextDocument *old = QTextEdit::document();
+  auto *doc = new QTextDocument(const_cast<TRichEdit *>(this));
+  doc->setUndoRedoEnabled(false);
+  doc->setDefaultFont(old->defaultFont());
+  doc->setDocumentMargin(old->documentMargin());
+  doc->rootFrame()->setFrameFormat(old->rootFrame()->frameFormat());
+  if (keepFormats) {
+    QTextCursor c(doc);
+    c.setBlockFormat(old->firstBlock().blockFormat());
+    c.setBlockCharFormat(old->firstBlock().charFormat());
+  }
+  BuildDoc = doc;
+  return doc;
+}
+
+void TRichEdit::InstallDocument(bool modified) const {
+  auto *self = const_cast<TRichEdit *>(this);
+  QTextDocument *doc = BuildDoc;
+  BuildDoc = nullptr;
+  if (!doc)
+    return;
+  QPointer<QTextDocument> old = QTextEdit::document();
+  doc->setUndoRedoEnabled(true);
+  doc->setModified(modified);
+  self->setDocument(doc);
+  if (old && old->parent() == this)
+    delete old.data();
+  self->ConnectDocument();
+  self->setCursorWidth(isReadOnly() ? 0 : 1);
+  LineFirst.clear();
 }
 
 TRichEdit::~TRichEdit() = default;
@@ -155,7 +222,7 @@ TCharFormat TRichEdit::FromQtCharFormat(const QTextCharFormat &q) const {
   f.Mask = AllCharMask;
   QString face = q.fontFamilies().toStringList().value(0);
   if (face.isEmpty())
-    face = document()->defaultFont().family();
+    face = Doc()->defaultFont().family();
   f.FaceName = face.toStdString();
   if (q.hasProperty(PropSizeTwips))
     f.HeightTwips = q.intProperty(PropSizeTwips);
@@ -207,6 +274,16 @@ QString TabsText(const TParaFormat &f) {
 
 }  // namespace
 
+QList<QTextOption::Tab> TRichEdit::ShownTabs(const TParaFormat &f) const {
+  // Tab stops count from the paragraph's left edge; the layout counts them from
+  // where the first line starts.
+  QList<QTextOption::Tab> tabs;
+  for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i)
+    if (f.Tabs[i] > f.StartIndent)
+      tabs.append(QTextOption::Tab(Pixels(f.Tabs[i] - f.StartIndent), QTextOption::LeftTab));
+  return tabs;
+}
+
 QTextBlockFormat TRichEdit::ToQtBlockFormat(const TParaFormat &f) const {
   QTextBlockFormat q;
   if ((f.Mask & PFM_STARTINDENT) && (f.Mask & PFM_OFFSET)) {
@@ -227,10 +304,7 @@ QTextBlockFormat TRichEdit::ToQtBlockFormat(const TParaFormat &f) const {
     }
   }
   if (f.Mask & PFM_TABSTOPS) {
-    QList<QTextOption::Tab> tabs;
-    for (int i = 0; i < f.TabCount && i < MAX_TAB_STOPS; ++i)
-      tabs.append(QTextOption::Tab(Pixels(f.Tabs[i]), QTextOption::LeftTab));
-    q.setTabPositions(tabs);
+    q.setTabPositions(ShownTabs(f));
     q.setProperty(PropTabs, TabsText(f));
   }
   if (f.Extended) {
@@ -302,27 +376,51 @@ TParaFormat TRichEdit::FromQtBlockFormat(const QTextBlockFormat &q) const {
   } else {
     for (const QTextOption::Tab &t : q.tabPositions())
       if (f.TabCount < MAX_TAB_STOPS)
-        f.Tabs[f.TabCount++] = Twips(t.position);
+        f.Tabs[f.TabCount++] = Twips(t.position) + f.StartIndent;
   }
   return f;
 }
 
 // ---------------------------------------------------------------- text and appends
 
+void TRichEdit::PinCaret(bool pin) const {
+  // The caret keeps its place while text is inserted at it, so that a large
+  // insertion does not drag it (and the layout it needs) to the end.
+  auto *self = const_cast<TRichEdit *>(this);
+  QTextCursor c = textCursor();
+  if (c.keepPositionOnInsert() == pin)
+    return;
+  int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
+  c.setKeepPositionOnInsert(pin);
+  self->setTextCursor(c);
+  verticalScrollBar()->setValue(v);
+  horizontalScrollBar()->setValue(h);
+}
+
 void TRichEdit::AppendParagraph(const std::u16string &text) {
   PendingText.append(ToQString(text));
   PendingText.append(QChar::ParagraphSeparator);
-  if (!document()->isModified())
-    document()->setModified(true);
+  if (!Doc()->isModified())
+    Doc()->setModified(true);
 }
 
 void TRichEdit::Flush() const {
   if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
     return;
-  QTextDocument *doc = document();
+  if (BuildDoc)
+    return;  // inside a build: the caller puts everything in
   auto *self = const_cast<TRichEdit *>(this);
+  QTextDocument *doc = Doc();
+  // Text for an empty box (a whole book) goes into a new document, shown when complete.
+  bool fresh = doc->characterCount() == 1 && PendingText.size() > 4096;
+  bool modified = doc->isModified();
+  if (fresh)
+    doc = BeginNewDocument(true);
   {
+    TLayoutPause pause(doc, !fresh && PendingText.size() > 65536 && PendingText.size() > doc->characterCount() / 8);
     TProgramEdit guard(doc, InProgramEdit);
+    if (!fresh)
+      PinCaret(true);
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
@@ -344,6 +442,10 @@ void TRichEdit::Flush() const {
     c.endEditBlock();
     MarkLinks(firstBlock, doc->blockCount() - 1);
   }
+  if (fresh)
+    InstallDocument(modified);
+  else
+    PinCaret(false);
   if (PendingSelStart >= 0) {
     int32_t s = PendingSelStart, l = PendingSelLength;
     PendingSelStart = -1;
@@ -353,9 +455,9 @@ void TRichEdit::Flush() const {
 
 std::u16string TRichEdit::Text() const {
   Flush();
-  QString raw = document()->toRawText();
+  QString raw = Doc()->toRawText();
   std::u16string out;
-  out.reserve(size_t(raw.size()) + size_t(document()->blockCount()));
+  out.reserve(size_t(raw.size()) + size_t(Doc()->blockCount()));
   const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
   for (qsizetype i = 0; i < raw.size(); ++i) {
     if (p[i] == 0x2029) {
@@ -372,26 +474,27 @@ void TRichEdit::Clear() {
   PendingText.clear();
   PendingFormats.clear();
   PendingSelStart = -1;
+  RelinkFirst = RelinkLast = -1;
   {
-    TProgramEdit guard(document(), InProgramEdit);
-    document()->clear();
+    TProgramEdit guard(Doc(), InProgramEdit);
+    Doc()->clear();
     guard.Modified = false;
   }
   ApplyMargins();
   LineFirst.clear();
 }
 
-void TRichEdit::SetModified(bool modified) { document()->setModified(modified); }
+void TRichEdit::SetModified(bool modified) { Doc()->setModified(modified); }
 
-bool TRichEdit::Modified() const { return document()->isModified(); }
+bool TRichEdit::Modified() const { return Doc()->isModified(); }
 
 int32_t TRichEdit::TextLength() const {
   Flush();
-  return document()->characterCount() - 1 + document()->blockCount() - 1;
+  return Doc()->characterCount() - 1 + Doc()->blockCount() - 1;
 }
 
 int32_t TRichEdit::RichToQt(int32_t rich) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   if (rich <= 0)
     return 0;
   int lo = 0, hi = doc->blockCount() - 1;
@@ -408,7 +511,7 @@ int32_t TRichEdit::RichToQt(int32_t rich) const {
 }
 
 int32_t TRichEdit::QtToRich(int32_t qt) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   qt = std::clamp<int32_t>(qt, 0, doc->characterCount() - 1);
   return qt + doc->findBlock(qt).blockNumber();
 }
@@ -418,7 +521,7 @@ std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
   Flush();
   int32_t qs = RichToQt(start);
   int32_t qe = RichToQt(int32_t(std::min<int64_t>(int64_t(start) + std::max(length, 0), INT32_MAX)));
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qs);
   c.setPosition(qe, QTextCursor::KeepAnchor);
   QString s = c.selectedText();
@@ -444,9 +547,9 @@ void TRichEdit::SetSelection(int32_t start, int32_t length) {
   }
   Flush();
   int32_t qs = RichToQt(start);
-  int32_t qe = length < 0 ? document()->characterCount() - 1
+  int32_t qe = length < 0 ? Doc()->characterCount() - 1
                           : RichToQt(int32_t(std::min<int64_t>(int64_t(std::max(start, 0)) + length, INT32_MAX)));
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qs);
   c.setPosition(qe, QTextCursor::KeepAnchor);
   setTextCursor(c);
@@ -477,16 +580,16 @@ void TRichEdit::SetReadOnly(bool readOnly) {
 void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const {
   if (qtEnd <= qtStart)
     return;
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qtStart);
   c.setPosition(qtEnd, QTextCursor::KeepAnchor);
   c.mergeCharFormat(ToQtCharFormat(format));
   if (format.Mask & (CFM_COLOR | CFM_UNDERLINE))
-    MarkLinks(document()->findBlock(qtStart).blockNumber(), document()->findBlock(qtEnd).blockNumber());
+    MarkLinks(Doc()->findBlock(qtStart).blockNumber(), Doc()->findBlock(qtEnd).blockNumber());
 }
 
 void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   QTextBlockFormat q = ToQtBlockFormat(format);
   bool half = bool(format.Mask & PFM_STARTINDENT) != bool(format.Mask & PFM_OFFSET);
   QTextCursor c(doc);
@@ -518,15 +621,16 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     return;
   if (all) {
     Flush();
-    TProgramEdit guard(document(), InProgramEdit);
-    QTextCursor c(document());
+    TLayoutPause pause(Doc(), Doc()->characterCount() > 65536);
+    TProgramEdit guard(Doc(), InProgramEdit);
+    QTextCursor c(Doc());
     c.beginEditBlock();
-    ApplyCharFormat(0, document()->characterCount() - 1, format);
+    ApplyCharFormat(0, Doc()->characterCount() - 1, format);
     c.movePosition(QTextCursor::End);
     c.mergeBlockCharFormat(ToQtCharFormat(format));
     c.endEditBlock();
     AppendFormat.merge(ToQtCharFormat(format));
-    guard.Modified = guard.Modified || document()->characterCount() > 1;
+    guard.Modified = guard.Modified || Doc()->characterCount() > 1;
     return;
   }
   if (!PendingText.isEmpty()) {
@@ -546,7 +650,7 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     mergeCurrentCharFormat(ToQtCharFormat(format));
     return;
   }
-  TProgramEdit guard(document(), InProgramEdit);
+  TProgramEdit guard(Doc(), InProgramEdit);
   guard.Modified = true;
   ApplyCharFormat(c.selectionStart(), c.selectionEnd(), format);
 }
@@ -567,9 +671,10 @@ void TRichEdit::SetParaFormat(const TParaFormat &format) {
     PendingFormats.push_back(p);
     return;
   }
-  TProgramEdit guard(document(), InProgramEdit);
-  guard.Modified = guard.Modified || document()->characterCount() > 1;
   QTextCursor c = textCursor();
+  TLayoutPause pause(Doc(), c.selectionEnd() - c.selectionStart() > 65536);
+  TProgramEdit guard(Doc(), InProgramEdit);
+  guard.Modified = guard.Modified || Doc()->characterCount() > 1;
   c.beginEditBlock();
   ApplyParaFormat(c.selectionStart(), c.selectionEnd(), format);
   c.endEditBlock();
@@ -580,7 +685,7 @@ TCharFormat TRichEdit::GetCharFormat() const {
   QTextCursor c = textCursor();
   if (!c.hasSelection())
     return FromQtCharFormat(c.charFormat());
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   int s = c.selectionStart(), e = c.selectionEnd();
   TCharFormat result;
   bool first = true;
@@ -617,15 +722,15 @@ TCharFormat TRichEdit::GetCharFormat() const {
 
 TParaFormat TRichEdit::GetParaFormat() const {
   Flush();
-  return FromQtBlockFormat(document()->findBlock(textCursor().selectionStart()).blockFormat());
+  return FromQtBlockFormat(Doc()->findBlock(textCursor().selectionStart()).blockFormat());
 }
 
 void TRichEdit::ApplyMargins() {
-  TProgramEdit guard(document(), InProgramEdit);
-  QTextFrameFormat ff = document()->rootFrame()->frameFormat();
+  TProgramEdit guard(Doc(), InProgramEdit);
+  QTextFrameFormat ff = Doc()->rootFrame()->frameFormat();
   ff.setLeftMargin(MarginLeft);
   ff.setRightMargin(MarginRight);
-  document()->rootFrame()->setFrameFormat(ff);
+  Doc()->rootFrame()->setFrameFormat(ff);
   LineFirst.clear();
 }
 
@@ -648,7 +753,8 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
 }
 
 void TRichEdit::ApplyZoomToDocument() {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
+  TLayoutPause pause(doc);
   TProgramEdit guard(doc, InProgramEdit);
   QFont font = doc->defaultFont();
   font.setPointSizeF(DefaultPoints * ZoomFactor);
@@ -663,12 +769,8 @@ void TRichEdit::ApplyZoomToDocument() {
     shown.setRightMargin(Pixels(p.RightIndent));
     shown.setTopMargin(Pixels(p.SpaceBefore));
     shown.setBottomMargin(Pixels(p.SpaceAfter));
-    if (p.TabCount > 0) {
-      QList<QTextOption::Tab> tabs;
-      for (int i = 0; i < p.TabCount; ++i)
-        tabs.append(QTextOption::Tab(Pixels(p.Tabs[i]), QTextOption::LeftTab));
-      shown.setTabPositions(tabs);
-    }
+    if (p.TabCount > 0)
+      shown.setTabPositions(ShownTabs(p));
     // Keep the true values where only pixels were known.
     shown.setProperty(PropStartIndent, p.StartIndent);
     shown.setProperty(PropOffset, p.Offset);
@@ -700,10 +802,30 @@ void TRichEdit::ApplyZoomToDocument() {
   LineFirst.clear();
 }
 
+void TRichEdit::Print(QPagedPaintDevice *device) const {
+  Flush();
+  if (ZoomFactor == 1.0) {
+    QTextEdit::document()->print(device);
+    return;
+  }
+  // A copy at zoom 1: what is printed does not depend on the zoom.
+  QTextDocument *copy = QTextEdit::document()->clone(const_cast<TRichEdit *>(this));
+  double zoom = ZoomFactor;
+  QTextCharFormat append = AppendFormat;
+  BuildDoc = copy;
+  ZoomFactor = 1.0;
+  const_cast<TRichEdit *>(this)->ApplyZoomToDocument();
+  BuildDoc = nullptr;
+  ZoomFactor = zoom;
+  AppendFormat = append;
+  copy->print(device);
+  delete copy;
+}
+
 // ---------------------------------------------------------------- links
 
 void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   TProgramEdit guard(doc, InProgramEdit, true);
   QTextCursor c(doc);
   QTextCharFormat linkFormat;
@@ -761,7 +883,7 @@ void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
     return;
   // An edit by the reader: the links of the touched paragraphs are marked again
   // once the edit is over.
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   int first = doc->findBlock(position).blockNumber();
   int last = doc->findBlock(position + added).blockNumber();
   if (first < 0)
@@ -773,7 +895,7 @@ void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
       int f = RelinkFirst, l = RelinkLast;
       RelinkFirst = RelinkLast = -1;
       if (f >= 0)
-        MarkLinks(f, std::min(l, document()->blockCount() - 1));
+        MarkLinks(f, std::min(l, Doc()->blockCount() - 1));
     });
     RelinkFirst = first;
     RelinkLast = last;
@@ -790,26 +912,35 @@ void TRichEdit::mousePressEvent(QMouseEvent *event) {
     QString href = anchorAt(pos);
     if (!href.isEmpty()) {
       int p = cursorForPosition(pos).position();
-      QTextBlock b = document()->findBlock(p);
+      QTextBlock b = Doc()->findBlock(p);
+      // The run of link fragments (a link may hold several formats) under the press.
       int start = -1, end = -1;
+      bool hit = false;
       for (auto it = b.begin(); !it.atEnd(); ++it) {
         QTextFragment fr = it.fragment();
         bool isLink = fr.charFormat().isAnchor() && fr.charFormat().anchorHref() == href;
         int fs = fr.position(), fe = fr.position() + fr.length();
-        if (isLink && (start < 0 ? (p >= fs && p <= fe) : fs == end)) {
-          if (start < 0)
-            start = fs;
+        if (isLink && start >= 0 && fs == end) {
           end = fe;
-        } else if (start >= 0 && fs >= end) {
-          break;
-        } else if (!isLink) {
+        } else if (isLink) {
+          if (hit)
+            break;
+          start = fs;
+          end = fe;
+        } else {
+          if (hit)
+            break;
           start = -1;
         }
+        if (isLink && p >= fs && p <= fe)
+          hit = true;
       }
+      if (!hit)
+        start = -1;
       if (start >= 0) {
         int32_t rs = QtToRich(start);
         int32_t rl = QtToRich(end) - rs;
-        QTextCursor c(document());
+        QTextCursor c(Doc());
         c.setPosition(start);
         c.setPosition(end, QTextCursor::KeepAnchor);
         emit LinkPressed(rs, rl, c.selectedText());
@@ -830,8 +961,10 @@ bool TRichEdit::BuildLines() {
   Flush();
   if (!LineFirst.empty())
     return true;
-  QTextDocument *doc = document();
-  doc->documentLayout()->documentSize();  // finishes the layout
+  QTextDocument *doc = Doc();
+  // Finish the layout, and tell the scroll bars now rather than from a timer.
+  QAbstractTextDocumentLayout *layout = doc->documentLayout();
+  emit layout->documentSizeChanged(layout->documentSize());
   std::vector<int32_t> first;
   first.reserve(size_t(doc->blockCount()) + 1);
   int32_t total = 0;
@@ -868,7 +1001,7 @@ int32_t TRichEdit::LineStart(int32_t line) {
   line = std::clamp(line, 0, count - 1);
   int block, index;
   LocateLine(LineFirst, line, block, index);
-  QTextBlock b = document()->findBlockByNumber(block);
+  QTextBlock b = Doc()->findBlockByNumber(block);
   QTextLayout *layout = b.layout();
   int offset = (layout && index < layout->lineCount()) ? layout->lineAt(index).textStart() : 0;
   return QtToRich(b.position() + offset);
@@ -877,7 +1010,7 @@ int32_t TRichEdit::LineStart(int32_t line) {
 int32_t TRichEdit::LineOfChar(int32_t position) {
   BuildLines();
   int32_t qt = RichToQt(std::max(position, 0));
-  QTextBlock b = document()->findBlock(qt);
+  QTextBlock b = Doc()->findBlock(qt);
   QTextLayout *layout = b.layout();
   int32_t base = LineFirst[size_t(b.blockNumber())];
   if (!layout || layout->lineCount() == 0)
@@ -893,7 +1026,7 @@ double TRichEdit::LineTopY(int32_t line) {
   line = std::clamp(line, 0, count - 1);
   int block, index;
   LocateLine(LineFirst, line, block, index);
-  QTextLayout *layout = document()->findBlockByNumber(block).layout();
+  QTextLayout *layout = Doc()->findBlockByNumber(block).layout();
   if (!layout || index >= layout->lineCount())
     return 0;
   return layout->position().y() + layout->lineAt(index).y();
@@ -903,7 +1036,7 @@ int32_t TRichEdit::TopLine() {
   int32_t count = LineCount();
   if (count <= 0)
     return 0;
-  QTextDocument *doc = document();
+  QTextDocument *doc = Doc();
   double y0 = verticalScrollBar()->value();
   int lo = 0, hi = doc->blockCount() - 1;
   while (lo < hi) {  // the last block that starts at or above y0
@@ -939,7 +1072,7 @@ void TRichEdit::ScrollLines(int32_t lines) {
 
 void TRichEdit::SetCaretKeepingView(int32_t qtPosition) {
   int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
-  QTextCursor c(document());
+  QTextCursor c(Doc());
   c.setPosition(qtPosition);
   setTextCursor(c);
   verticalScrollBar()->setValue(v);
@@ -988,7 +1121,7 @@ bool TRichEdit::FindText(const QString &text) {
   Flush();
   if (text.isEmpty())
     return false;
-  QTextCursor found = document()->find(text, textCursor().selectionEnd());
+  QTextCursor found = Doc()->find(text, textCursor().selectionEnd());
   if (found.isNull())
     return false;
   setTextCursor(found);
@@ -1025,14 +1158,12 @@ bool TRichEdit::LoadText(const QString &path) {
     data = QByteArray();
     Clear();
     {
-      TProgramEdit guard(document(), InProgramEdit);
-      QTextCursor c(document());
-      c.beginEditBlock();
+      QTextDocument *doc = BeginNewDocument(false);
+      QTextCursor c(doc);
       c.insertText(text, AppendFormat);
-      c.endEditBlock();
-      MarkLinks(0, document()->blockCount() - 1);
-      guard.Modified = false;
+      MarkLinks(0, doc->blockCount() - 1);
     }
+    InstallDocument(false);
     SetCaretKeepingView(0);
     verticalScrollBar()->setValue(0);
     result = true;
@@ -1053,7 +1184,7 @@ bool TRichEdit::SaveText(const QString &path) {
     }
     QByteArray chunk;
     bool ok = true;
-    for (QTextBlock b = document()->begin(); b.isValid() && ok; b = b.next()) {
+    for (QTextBlock b = Doc()->begin(); b.isValid() && ok; b = b.next()) {
       QString t = b.text();
       t.replace(QChar::LineSeparator, QLatin1Char('\n'));
       chunk += t.toUtf8();
@@ -1135,17 +1266,15 @@ bool TRichEdit::LoadRtf(const QString &path) {
     std::string error;
     bool ok;
     {
-      TProgramEdit guard(document(), InProgramEdit);
-      TDocumentSink sink(*this, document());
-      sink.CursorRef().beginEditBlock();
+      QTextDocument *doc = BeginNewDocument(false);
+      TDocumentSink sink(*this, doc);
       TRtfReader reader(sink);
       ok = reader.ReadFile(path.toStdString());
       error = reader.Error();
-      sink.CursorRef().endEditBlock();
       if (ok)
-        MarkLinks(0, document()->blockCount() - 1);
-      guard.Modified = false;
+        MarkLinks(0, doc->blockCount() - 1);
     }
+    InstallDocument(false);
     if (!ok) {
       Clear();
       OP_RAISE("Failed to load RTF.", path.toStdString(), error);
@@ -1164,7 +1293,7 @@ bool TRichEdit::SaveRtf(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
-    QTextDocument *doc = document();
+    QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
     auto walk = [&](TRtfWriter &w) {
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {

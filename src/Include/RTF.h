@@ -14,14 +14,25 @@
 // Appends are buffered: AppendParagraph and format calls on the appended text
 // are collected and put into the document in one edit when anything reads it.
 //
+// Appended text takes the character format last set on all text, and the
+// paragraph format of the (empty) last paragraph. A large append into the empty
+// box, and every load, build a new document that is laid out lazily when shown;
+// the line operations force the layout to finish.
+//
 // Margins (SetMargins) are the root frame's left and right margins, in pixels,
-// not zoomed.
+// not zoomed. Tab stops count from the paragraph's left edge.
+//
+// Web and mail addresses are marked as links (underline and the palette's link
+// colour shown; the true format is kept and read back with CFE_LINK); a left
+// press on one emits LinkPressed.
 #pragma once
 
+#include <QPagedPaintDevice>
 #include <QPoint>
 #include <QString>
 #include <QTextCharFormat>
 #include <QTextEdit>
+#include <QTextOption>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -102,6 +113,9 @@ public:
   TCharFormat FromQtCharFormat(const QTextCharFormat &format) const;
   TParaFormat FromQtBlockFormat(const QTextBlockFormat &format) const;
 
+  // Prints the text with its true formats (whatever the zoom).
+  void Print(QPagedPaintDevice *device) const;
+
   // Puts buffered appends into the document (done by every reading operation).
   void Flush() const;
 
@@ -125,12 +139,13 @@ private:
   mutable int32_t PendingSelStart = -1, PendingSelLength = 0;  // a selection inside pending text
   mutable bool InProgramEdit = false;
   int RelinkFirst = -1, RelinkLast = -1;    // paragraphs edited by the reader, links to mark again
-  QTextCharFormat AppendFormat;             // the format of appended text (set by SetCharFormat on all)
+  mutable QTextCharFormat AppendFormat;             // the format of appended text (set by SetCharFormat on all)
   int MarginLeft = 0, MarginRight = 0;
-  double ZoomFactor = 1.0;
+  mutable double ZoomFactor = 1.0;
   double DefaultPoints = 12;                // the document's default font size, unzoomed
   mutable std::vector<int32_t> LineFirst;   // first display line of each block; empty: stale
   double Dpi() const;
+  QList<QTextOption::Tab> ShownTabs(const TParaFormat &format) const;
   double Pixels(int32_t twips) const;       // zoomed
   int32_t Twips(double pixels) const;       // unzoomed
   void ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const;
@@ -141,5 +156,11 @@ private:
   bool BuildLines();
   double LineTopY(int32_t line);
   void SetCaretKeepingView(int32_t qtPosition);
+  void PinCaret(bool pin) const;
+  mutable QTextDocument *BuildDoc = nullptr;  // a document being built, not yet shown
+  QTextDocument *Doc() const { return BuildDoc ? BuildDoc : QTextEdit::document(); }
+  QTextDocument *BeginNewDocument(bool keepFormats) const;
+  void InstallDocument(bool modified) const;
+  void ConnectDocument();
   void OnContentsChange(int position, int removed, int added);
 };

@@ -6,6 +6,8 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 char16_t Cp1252ToUnicode(uint8_t byte) {
@@ -21,7 +23,7 @@ char16_t Cp1252ToUnicode(uint8_t byte) {
 namespace {
 
 // Where the text of a group goes.
-enum class TDest { Text, FontTable, FontName, ColorTable, Skip };
+enum class TDest { Text, FontTable, FontName, ColorTable, Skip, Upr };
 
 struct TGroupState {
   TCharFormat Char;
@@ -200,6 +202,21 @@ struct TRtfReader::TImpl {
     }
   }
 
+  // True when the undecoded bytes end with the lead byte of a double-byte
+  // character whose trail byte may follow as a plain character.
+  bool AwaitsTrailByte() const {
+    int cp = CurrentCodePage();
+    if (cp != 932 && cp != 936 && cp != 949 && cp != 950)
+      return false;
+    size_t i = 0;
+    while (i < Bytes.size()) {
+      uint8_t b = uint8_t(Bytes[i]);
+      bool lead = cp == 932 ? ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) : (b >= 0x81 && b <= 0xFE);
+      i += lead ? 2 : 1;
+    }
+    return i > Bytes.size();
+  }
+
   void FlushBytes() {
     if (Bytes.empty())
       return;
@@ -213,7 +230,11 @@ struct TRtfReader::TImpl {
     } else if (St.Dest == TDest::Text) {
       if (!(St.Char == RunFormat))
         FlushRun();
-      Decode(bytes, Run);
+      std::u16string text;
+      Decode(bytes, text);
+      for (char16_t c : text)
+        if (!IsControl(c))
+          Run += c;
     }
   }
 
@@ -224,7 +245,12 @@ struct TRtfReader::TImpl {
     RunFormat = St.Char;
   }
 
+  // Control characters other than the tab are not text.
+  static bool IsControl(char16_t c) { return (c < 0x20 && c != 0x09) || c == 0x7F; }
+
   void PutChar(char16_t c) {
+    if (IsControl(c))
+      return;
     if (St.Dest == TDest::FontName) {
       AppendUtf8(FontNameBytes, c);
       return;
@@ -291,7 +317,7 @@ struct TRtfReader::TImpl {
         c.Effects &= ~effect;
     };
     // Destinations.
-    static const char *const skipped[] = {
+    static const std::unordered_set<std::string> skipped = {
         "pict", "info", "stylesheet", "header", "footer", "headerl", "headerr", "headerf", "footerl", "footerr",
         "footerf", "footnote", "annotation", "object", "fldinst", "themedata", "colorschememapping",
         "latentstyles", "datastore", "xmlnstbl", "listtable", "listoverridetable", "rsidtbl", "generator",
@@ -302,15 +328,25 @@ struct TRtfReader::TImpl {
         "manager", "hlinkbase", "creatim", "revtim", "printim", "buptim", "wgrffmtfilter", "ftnsep",
         "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "panose", "falt", "fname", "listpicture",
         "passwordhash", "factoidname", "blipuid", "sp", "sn", "sv", "picprop", "background"};
-    for (const char *s : skipped)
-      if (word == s) {
-        FlushBytes();
-        if (St.Dest == TDest::Text)
-          FlushRun();
-        St.Dest = TDest::Skip;
-        return;
-      }
-    if (St.Dest == TDest::Skip)
+    if (skipped.count(word)) {
+      FlushBytes();
+      if (St.Dest == TDest::Text)
+        FlushRun();
+      St.Dest = TDest::Skip;
+      return;
+    }
+    // {\upr{ANSI text}{\*\ud{Unicode text}}}: the Unicode text is shown.
+    if (word == "upr" && St.Dest == TDest::Text) {
+      FlushBytes();
+      FlushRun();
+      St.Dest = TDest::Upr;
+      return;
+    }
+    if (word == "ud" && St.Dest == TDest::Upr) {
+      St.Dest = TDest::Text;
+      return;
+    }
+    if (St.Dest == TDest::Skip || St.Dest == TDest::Upr)
       return;
     if (starred && word != "fldrslt" && word != "shptxt" && word != "pntext" && word != "listtext") {
       // An unknown optional destination: skipped as a whole.
@@ -328,6 +364,19 @@ struct TRtfReader::TImpl {
       St.Dest = TDest::ColorTable;
       Colors.clear();
       ColorHasValue = false;
+      return;
+    }
+    if (word == "u") {
+      int v = param;
+      if (v < 0)
+        v += 65536;
+      if (v >= 0 && v <= 0xFFFF)
+        PutChar(char16_t(v));
+      SkipCount = St.Uc;
+      return;
+    }
+    if (word == "uc") {
+      St.Uc = param < 0 ? 0 : (param > 10 ? 10 : param);
       return;
     }
     if (St.Dest == TDest::FontTable || St.Dest == TDest::FontName) {
@@ -387,32 +436,15 @@ struct TRtfReader::TImpl {
       ParagraphEnd();
       return;
     }
-    struct TSpecial {
-      const char *Word;
-      char16_t Char;
-    };
-    static const TSpecial specials[] = {
+    static const std::unordered_map<std::string, char16_t> specials = {
         {"line", 0x2028},    {"tab", 0x0009},      {"cell", 0x0009},    {"emdash", 0x2014},
         {"endash", 0x2013},  {"lquote", 0x2018},   {"rquote", 0x2019},  {"ldblquote", 0x201C},
         {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003}, {"enspace", 0x2002},
         {"qmspace", 0x2005}, {"zwj", 0x200D},      {"zwnj", 0x200C},    {"zwbo", 0x200B},
         {"ltrmark", 0x200E}, {"rtlmark", 0x200F}};
-    for (const TSpecial &s : specials)
-      if (word == s.Word) {
-        PutChar(s.Char);
-        return;
-      }
-    if (word == "u") {
-      int v = param;
-      if (v < 0)
-        v += 65536;
-      if (v >= 0 && v <= 0xFFFF)
-        PutChar(char16_t(v));
-      SkipCount = St.Uc;
-      return;
-    }
-    if (word == "uc") {
-      St.Uc = param < 0 ? 0 : (param > 10 ? 10 : param);
+    auto special = specials.find(word);
+    if (special != specials.end()) {
+      PutChar(special->second);
       return;
     }
     // Character formats.
@@ -572,6 +604,11 @@ struct TRtfReader::TImpl {
           EndFontName();
         if (Stack.empty())
           return Fail(error, "A group ends that never began.");
+        if (Stack.size() == 1) {
+          // The end of the document: the state stays for the last paragraph.
+          done = true;
+          break;
+        }
         bool wasFontTable = St.Dest == TDest::FontTable;
         St = Stack.back();
         Stack.pop_back();
@@ -594,8 +631,9 @@ struct TRtfReader::TImpl {
         if ((c2 >= 'a' && c2 <= 'z') || (c2 >= 'A' && c2 <= 'Z')) {
           std::string word(1, char(c2));
           int c3 = Get();
-          while (((c3 >= 'a' && c3 <= 'z') || (c3 >= 'A' && c3 <= 'Z')) && word.size() < 32) {
-            word += char(c3);
+          while ((c3 >= 'a' && c3 <= 'z') || (c3 >= 'A' && c3 <= 'Z')) {
+            if (word.size() < 32)  // longer words are no words of ours
+              word += char(c3);
             c3 = Get();
           }
           bool hasParam = false, negative = false;
@@ -682,7 +720,7 @@ struct TRtfReader::TImpl {
           break;
         if (ch == 0)
           break;
-        if (ch >= 0x80) {
+        if (ch >= 0x80 || (!Bytes.empty() && AwaitsTrailByte())) {
           Bytes += char(ch);
         } else {
           PutChar(char16_t(ch));
