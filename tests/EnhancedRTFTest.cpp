@@ -353,6 +353,19 @@ TEST_F(EngineTest, CadMakesTheCurrentFormatTheBase) {
   EXPECT_EQ(Box.ParaCalls[0].Length, 0);
 }
 
+TEST_F(EngineTest, CadRightAfterAHeadingDoesNotUnderlineEverything) {
+  Run({u"Chapter 1", u"^CAD*", u"text"});
+  ASSERT_FALSE(Box.CharCalls.empty());
+  bool sawAll = false;
+  for (const auto &c : Box.CharCalls)
+    if (c.All) {
+      sawAll = true;
+      EXPECT_EQ(c.Format.Effects & CFE_UNDERLINE, 0u);
+    }
+  EXPECT_TRUE(sawAll);
+  EXPECT_FALSE(Engine.HeadingFlag);
+}
+
 TEST_F(EngineTest, BadColourEndsTheRunAndIsReported) {
   Lines out = Run({u"one", u"", u"^FC=NoSuchColour*", u"two", u"", u"three"});
   EXPECT_EQ(out, (Lines{u"one", u""}));
