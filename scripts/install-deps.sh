@@ -8,7 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb xdotool imagemagick x11-utils
-  unrtf locales sox python3
+  unrtf locales sox python3 time
 )
 missing=()
 for p in "${packages[@]}"; do
