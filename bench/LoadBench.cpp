@@ -73,6 +73,9 @@ double TimeOpen(const QString &path, bool pieces, bool enhance, const QString &b
     int length = box.TextLength();
     double flush = after.nsecsElapsed() / 1e9;
     int lines = box.LineCount();
+    int32_t start, selected;
+    box.GetSelection(start, selected);
+    std::fprintf(stderr, "top line %d, caret line %d; ", box.TopLine(), box.LineOfChar(start));
     std::fprintf(stderr, "text %d, lines %d, visible %d, width %d; later flush %.3f s, layout %.3f s\n", length,
                  lines, box.isVisible(), box.viewport()->width(), flush, after.nsecsElapsed() / 1e9 - flush);
   }
