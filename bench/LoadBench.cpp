@@ -1,6 +1,8 @@
 // Time from the open command to the text shown in the reading box, for a long
 // book whole and as its first piece, and for a book of the largest size
-// allowed (20,000,000 bytes) whole; enhanced and unchanged; medians.
+// allowed (20,000,000 bytes) whole: into a new box, into a box that showed
+// another book, and at a bookmark in its middle; enhanced and unchanged;
+// medians. LOADBENCH_DEBUG=1 also prints the lines and where the box opened.
 //   LoadBench [BOOK] [RUNS] [BIG-SIZE]
 // (defaults /work/shared/books/2600-0.txt, 5 runs, 20,000,000 bytes)
 #include <QApplication>
