@@ -1,6 +1,8 @@
 // Time from the open command to the text shown in the reading box, for a long
 // book whole and as its first piece, and for a book of the largest size
-// allowed (20,000,000 bytes) whole; enhanced and unchanged; medians.
+// allowed (20,000,000 bytes) whole: into a new box, into a box that showed
+// another book, and at a bookmark in its middle; enhanced and unchanged;
+// medians. LOADBENCH_DEBUG=1 also prints the lines and where the box opened.
 //   LoadBench [BOOK] [RUNS] [BIG-SIZE]
 // (defaults /work/shared/books/2600-0.txt, 5 runs, 20,000,000 bytes)
 #include <QApplication>
@@ -44,7 +46,11 @@ QString MakeBigBook(const QString &book, qint64 size) {
   return path;
 }
 
-double TimeOpen(const QString &path, bool pieces, bool enhance) {
+// before: a book opened (untimed) in the same box first, as when the reader
+// opens one book after another. bookmark: the reading position kept for the
+// book (-1: none, the text shows from its start).
+double TimeOpen(const QString &path, bool pieces, bool enhance, const QString &before = QString(),
+                int32_t bookmark = -1) {
   TRichEdit box;
   box.resize(1000, 700);
   box.show();
@@ -53,7 +59,10 @@ double TimeOpen(const QString &path, bool pieces, bool enhance) {
   TBookLoaderHost host;
   host.OpenInPieces = [&] { return pieces; };
   host.EnhanceText = [&] { return enhance; };
+  host.GetBookmark = [&](const QString &, int32_t, int32_t &) { return bookmark; };
   TBookLoader loader(&box, &engine, host);
+  if (!before.isEmpty())
+    loader.OpenBook(before, false);
   QApplication::processEvents();
   QElapsedTimer timer;
   timer.start();
@@ -66,6 +75,9 @@ double TimeOpen(const QString &path, bool pieces, bool enhance) {
     int length = box.TextLength();
     double flush = after.nsecsElapsed() / 1e9;
     int lines = box.LineCount();
+    int32_t start, selected;
+    box.GetSelection(start, selected);
+    std::fprintf(stderr, "top line %d, caret line %d; ", box.TopLine(), box.LineOfChar(start));
     std::fprintf(stderr, "text %d, lines %d, visible %d, width %d; later flush %.3f s, layout %.3f s\n", length,
                  lines, box.isVisible(), box.viewport()->width(), flush, after.nsecsElapsed() / 1e9 - flush);
   }
@@ -74,10 +86,11 @@ double TimeOpen(const QString &path, bool pieces, bool enhance) {
   return seconds;
 }
 
-void Report(const char *name, const QString &path, bool pieces, bool enhance, int runs) {
+void Report(const char *name, const QString &path, bool pieces, bool enhance, int runs,
+            const QString &before = QString(), int32_t bookmark = -1) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i)
-    times.push_back(TimeOpen(path, pieces, enhance));
+    times.push_back(TimeOpen(path, pieces, enhance, before, bookmark));
   std::printf("%-36s %-9s median %8.3f s  (min %.3f, max %.3f, %d runs)\n", name,
               enhance ? "enhanced" : "unchanged", Median(times), *std::min_element(times.begin(), times.end()),
               *std::max_element(times.begin(), times.end()), runs);
@@ -108,6 +121,11 @@ int main(int argc, char **argv) {
     return 1;
   for (bool enhance : {true, false})
     Report(bigSize == 20000000 ? "20,000,000-byte book whole" : "big book whole", big, false, enhance, std::max(1, runs / 2));
+  for (bool enhance : {true, false})
+    Report("the same after another book", big, false, enhance, std::max(1, runs / 2), book);
+  for (bool enhance : {true, false})
+    Report("the same at a bookmark in the middle", big, false, enhance, std::max(1, runs / 2), QString(),
+           int32_t(bigSize / 2));
   QFile::remove(big);
   return 0;
 }

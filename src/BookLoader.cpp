@@ -231,13 +231,17 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     RichBox->SetModified(false);
     lines = {};
     Call(Host.AttachBackgroundPicture);
+    // Shown first: the box then has its final size (and scroll bars), so the
+    // text is laid out once, at the width it is read in, as far as the
+    // position only; placed while hidden, a large book was laid out whole and
+    // then again when the scroll bar changed the width.
+    RichBox->show();
     // A negative position argument means the end; a negative bookmark
     // position (a book not on the shelf) leaves the text at its start.
     if (positionArgument < 0)
       RichBox->ScrollToEnd();
     else
       RichBox->GoToCharPos(position);
-    RichBox->show();
     Call(Host.RepaintWindow);
     FocusBox();
     Call(Host.SetHint, QString());

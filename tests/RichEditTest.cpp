@@ -453,6 +453,26 @@ TEST(RichEdit, LinesRightAfterALargeAppend) {
   EXPECT_EQ(box.TopLine(), 100);
 }
 
+TEST(RichEdit, GoToCharPosBeforeTheBookIsLaidOut) {
+  // The position is placed with only part of the book laid out: the scroll
+  // range must already reach it, and a wrapped line must be found.
+  TRichEdit box;
+  box.setFixedSize(300, 120);
+  box.show();
+  for (int i = 0; i < 6000; ++i)
+    box.AppendParagraph(i % 10 ? u"A line of text that is a paragraph"
+                               : u"A long paragraph that wraps over several display lines because it holds "
+                                 u"many words and the box is narrow.");
+  for (int32_t target : {120000, 1000}) {
+    box.GoToCharPos(target);
+    int32_t line = box.LineOfChar(target);
+    EXPECT_EQ(box.TopLine(), line) << target;
+    int32_t s, l;
+    box.GetSelection(s, l);
+    EXPECT_EQ(s, box.LineStart(line)) << target;
+  }
+}
+
 TEST_F(RichEditLines, ZoomKeepsTheTopLine) {
   box.GotoLine(30);
   int32_t top = box.LineStart(box.TopLine());

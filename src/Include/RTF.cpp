@@ -1105,11 +1105,55 @@ void TRichEdit::EnsureCaretVisible(int32_t k) {
 void TRichEdit::GoToCharPos(int32_t position) {
   if (position < 0)
     return;
-  int32_t line = position == 0 ? 0 : LineOfChar(position);
-  if (line > LineCount() - 5)
+  Flush();
+  // Lays out only what is needed: up to the line of the position and a page
+  // below it (or the few lines that tell it is near the end), not the whole
+  // book, which takes seconds for a large one.
+  QTextDocument *doc = Doc();
+  QAbstractTextDocumentLayout *layout = doc->documentLayout();
+  int32_t qt = RichToQt(position);
+  QTextBlock b = doc->findBlock(qt);
+  QTextLine line;
+  double y = 0;
+  int below = 0;
+  // A second pass when telling the scroll bars the new height showed one and
+  // so narrowed the text (which is then laid out anew).
+  for (int pass = 0; pass < 2; ++pass) {
+    int width = viewport()->width();
+    double bottom = layout->blockBoundingRect(b).bottom();
+    QTextLayout *text = b.layout();
+    if (!text || text->lineCount() == 0) {  // a hidden paragraph: count the lines
+      int32_t n = position == 0 ? 0 : LineOfChar(position);
+      if (n > LineCount() - 5)
+        ScrollToEnd();
+      else
+        GotoLine(n);
+      return;
+    }
+    line = text->lineForTextPosition(qt - b.position());
+    if (!line.isValid())
+      line = text->lineAt(text->lineCount() - 1);
+    y = text->position().y() + line.y();
+    below = text->lineCount() - 1 - line.lineNumber();
+    double needed = y + viewport()->height();
+    for (QTextBlock n = b.next(); n.isValid() && (below < 4 || bottom < needed); n = n.next()) {
+      bottom = layout->blockBoundingRect(n).bottom();
+      if (n.layout())
+        below += n.layout()->lineCount();
+    }
+    if (below < 4)
+      break;
+    // The scroll bars learn the height laid out so far now rather than from a timer.
+    emit layout->documentSizeChanged(QSizeF(doc->textWidth(), bottom));
+    if (viewport()->width() == width)
+      break;
+  }
+  if (below < 4) {  // among the last lines: the end is shown
     ScrollToEnd();
-  else
-    GotoLine(line);
+    return;
+  }
+  verticalScrollBar()->setValue(int(std::ceil(y - 0.01)));
+  SetCaretKeepingView(b.position() + line.textStart());
 }
 
 int32_t TRichEdit::CharFromPoint(const QPoint &viewportPoint) {
