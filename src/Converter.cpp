@@ -1,8 +1,229 @@
+// The headless converter:
+//   Pagelume --convert BOOK OUTPUT [--prefix NAME] [--poorly-written]
+//            [--ignore-empty-lines] [--no-enhance] [--chapters]
+// opens BOOK whole through the same loader as the window (same checks and
+// messages, no confirmation question) into a reading box that is never on a
+// screen, and writes OUTPUT as plain text or rich text by its extension.
 #include "Converter.h"
 
+#include <QApplication>
+#include <QFileInfo>
 #include <cstdio>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
 
-int RunConverter(int, char **) {
-  std::fputs("Pagelume: the converter is not available yet.\n", stderr);
-  return 1;
+#include "BookLoader.h"
+#include "Dialogs.h"
+#include "EnhancedRTF.h"
+#include "Error.h"
+#include "RTF.h"
+
+namespace {
+
+const char *HelpText =
+    "Usage: Pagelume [BOOK]\n"
+    "       Pagelume --convert BOOK OUTPUT [options]\n"
+    "\n"
+    "Without options the reader opens BOOK (a \".txt\" or \".rtf\" file).\n"
+    "\n"
+    "--convert opens BOOK whole, as the reader shows it, without a window, and\n"
+    "writes OUTPUT by its extension:\n"
+    "  .txt  the text, one line per paragraph, UTF-8, each line ended by \"\\n\"\n"
+    "  .rtf  rich text with the formats of the reading box\n"
+    "\n"
+    "Options of --convert:\n"
+    "  --prefix NAME          paragraph prefix of an enhanced plain text: None (the\n"
+    "                         default), Tab, Blanks, \"- \", \"* \" or \"\xC2\xB7 \"\n"
+    "  --poorly-written       the text is poorly written: a line that starts with a\n"
+    "                         capital after the end of a sentence starts a paragraph\n"
+    "  --ignore-empty-lines   ignore the first empty line after paragraphs\n"
+    "  --no-enhance           put a plain text in unchanged, one paragraph a line\n"
+    "  --chapters             print the chapters found: caption, a tab, position\n"
+    "  --help                 show this help\n"
+    "\n"
+    "A refused or unreadable book, an unknown option or an unwritable output\n"
+    "prints the reason on standard error and ends with exit code 1. Warnings about\n"
+    "faulty formatting commands in the book go to standard error and do not stop\n"
+    "the conversion.\n";
+
+struct TConvertOptions {
+  std::string Book, Output, Prefix = "None";
+  bool PoorlyWritten = false, IgnoreEmptyLines = false, Enhance = true, Chapters = false, Help = false;
+};
+
+// One line of standard error.
+void PrintLine(std::string text) {
+  for (char &c : text)
+    if (c == '\n' || c == '\r')
+      c = ' ';
+  std::cerr << text << std::endl;
+}
+
+bool EndsWithNoCase(const std::string &text, const std::string &suffix) {
+  return QString::fromStdString(text).endsWith(QString::fromStdString(suffix), Qt::CaseInsensitive);
+}
+
+// False with the message printed when the command line is wrong.
+bool ParseArguments(int argc, char **argv, TConvertOptions &options) {
+  std::vector<std::string> positional;
+  bool convert = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--help" || arg == "-h")
+      options.Help = true;
+    else if (arg == "--convert")
+      convert = true;
+    else if (arg == "--poorly-written")
+      options.PoorlyWritten = true;
+    else if (arg == "--ignore-empty-lines")
+      options.IgnoreEmptyLines = true;
+    else if (arg == "--no-enhance")
+      options.Enhance = false;
+    else if (arg == "--chapters")
+      options.Chapters = true;
+    else if (arg == "--prefix") {
+      if (i + 1 >= argc) {
+        PrintLine("The option --prefix needs a value: None, Tab, Blanks, \"- \", \"* \" or \"\xC2\xB7 \".");
+        return false;
+      }
+      options.Prefix = argv[++i];
+      static const char *valid[] = {"None", "Tab", "Blanks", "- ", "* ", "\xC2\xB7 "};
+      bool known = false;
+      for (const char *v : valid)
+        known = known || options.Prefix == v;
+      if (!known) {
+        PrintLine("Unknown paragraph prefix \"" + options.Prefix +
+                  "\": use None, Tab, Blanks, \"- \", \"* \" or \"\xC2\xB7 \".");
+        return false;
+      }
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      PrintLine("Unknown option: " + arg + " (see --help).");
+      return false;
+    } else
+      positional.push_back(arg);
+  }
+  if (options.Help)
+    return true;
+  if (!convert) {
+    PrintLine("Use --convert BOOK OUTPUT (see --help).");
+    return false;
+  }
+  if (positional.size() != 2) {
+    PrintLine("--convert needs a book and an output file (see --help).");
+    return false;
+  }
+  options.Book = positional[0];
+  options.Output = positional[1];
+  if (!EndsWithNoCase(options.Output, ".txt") && !EndsWithNoCase(options.Output, ".rtf")) {
+    PrintLine("The output must be a \".txt\" or \".rtf\" file: " + options.Output);
+    return false;
+  }
+  return true;
+}
+
+// Keeps the toolkit's own diagnostics off standard error, which carries only
+// the program's messages; restores the previous handler when it ends.
+class TQuietToolkit {
+public:
+  TQuietToolkit() : Previous(qInstallMessageHandler(Handler)) {}
+  ~TQuietToolkit() { qInstallMessageHandler(Previous); }
+
+private:
+  QtMessageHandler Previous;
+  static void Handler(QtMsgType type, const QMessageLogContext &, const QString &message) {
+    if (type == QtFatalMsg)
+      PrintLine(message.toStdString());
+  }
+};
+
+// Message boxes and error reports go to standard error while the converter runs.
+class TConsoleReports {
+public:
+  TConsoleReports() {
+    SetMessageBoxHandler([this](TMessageKind kind, const QString &text) {
+      if (kind == TMessageKind::Query)
+        return true;  // a book named on the command line opens without a question
+      Report(text.toStdString());
+      return false;
+    });
+    SetShowErrorHandler([this](const TFunStatContext &context, const std::string &description, bool *) {
+      std::string text = description;
+      if (!context.Description.empty() && context.Description != description)
+        text += " " + context.Description;
+      if (!context.Param1.empty())
+        text += " (" + context.Param1 + ")";
+      Report(text);
+      return true;
+    });
+  }
+  ~TConsoleReports() {
+    SetMessageBoxHandler({});
+    SetShowErrorHandler({});
+  }
+  void Report(const std::string &text) {
+    PrintLine(text);
+    Reported = true;
+  }
+  bool Reported = false;
+};
+
+int Convert(const TConvertOptions &options) {
+  TConsoleReports reports;
+  TRichEdit box;
+  TEnhancedRichEdit engine;
+  engine.RichBox = &box;
+  engine.WarningHandler = [](const std::string &text) { PrintLine(text); };
+
+  TBookLoaderHost host;
+  host.OpenInPieces = [] { return false; };
+  host.EnhanceText = [&] { return options.Enhance; };
+  host.ParagraphPrefixText = [&] { return options.Prefix; };
+  host.IgnoreEmptyLines = [&] { return options.IgnoreEmptyLines; };
+  host.PoorlyWritten = [&] { return options.PoorlyWritten; };
+  TBookLoader loader(&box, &engine, host);
+
+  if (!loader.OpenBook(QString::fromStdString(options.Book), false)) {
+    if (!reports.Reported)
+      reports.Report(FailedToLoadBookText);
+    return 1;
+  }
+  if (options.Chapters)
+    for (const auto &chapter : engine.ChaptersMenu)
+      std::cout << TEnhancedRichEdit::ToUtf8(chapter.Caption) << '\t' << chapter.Tag << '\n';
+  std::cout.flush();
+
+  QString output = QString::fromStdString(options.Output);
+  bool rtf = output.endsWith(QStringLiteral(".rtf"), Qt::CaseInsensitive);
+  FunStatContext.Reset();
+  if (!(rtf ? box.SaveRtf(output) : box.SaveText(output))) {
+    std::string text = "Failed to save.";
+    if (FunStatContext.Failed() && !FunStatContext.Description.empty())
+      text += " " + FunStatContext.Description;
+    reports.Report(text + " (" + options.Output + ")");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace
+
+int RunConverter(int argc, char **argv) {
+  TConvertOptions options;
+  if (!ParseArguments(argc, argv, options))
+    return 1;
+  if (options.Help) {
+    std::cout << HelpText;
+    return 0;
+  }
+  TQuietToolkit quiet;
+  std::unique_ptr<QApplication> app;
+  static int qtArgc = 1;
+  static char *qtArgv[] = {const_cast<char *>("Pagelume"), nullptr};
+  if (!QCoreApplication::instance()) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    app = std::make_unique<QApplication>(qtArgc, qtArgv);
+  }
+  return Convert(options);
 }

@@ -1,0 +1,347 @@
+#include "BookLoader.h"
+
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QScrollBar>
+#include <QStorageInfo>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <cmath>
+
+#include "Dialogs.h"
+#include "EnhancedRTF.h"
+#include "Error.h"
+#include "MyMath.h"
+#include "Program.h"
+#include "RTF.h"
+#include "Utilities.h"
+
+namespace {
+
+template <class F, class... A> void Call(const F &f, A &&...args) {
+  if (f)
+    f(std::forward<A>(args)...);
+}
+
+template <class R, class F> R Ask(const F &f, R fallback) { return f ? f() : fallback; }
+
+QString Q(const std::string &text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+TBookLoader::TBookLoader(TRichEdit *box, TEnhancedRichEdit *engine, TBookLoaderHost host)
+    : Host(std::move(host)), RichBox(box), Enhancer(engine) {
+  if (Enhancer)
+    Enhancer->Progress = [this](int32_t position) { return ReportProgress(position); };
+}
+
+void TBookLoader::FocusBox() {
+  if (RichBox && RichBox->isVisible())
+    RichBox->setFocus();
+}
+
+bool TBookLoader::OpenBook(const QString &path, bool leaveAutoBookmark) {
+  Call(Host.UpdateAutoBookmark, leaveAutoBookmark);
+  bool result = LoadFromFile(path, -1, false, 0);
+  Call(Host.UpdateAutoBookmark, true);
+  return result;
+}
+
+void TBookLoader::SetPieces(int32_t count, int32_t selected) {
+  State.Pieces.clear();
+  QStringList items;
+  for (int32_t i = 1; i <= count; ++i) {
+    State.Pieces.push_back(std::to_string(i));
+    items << QString::number(i);
+  }
+  State.CurrentPiece = count > 0 ? selected : 0;
+  Call(Host.SetPiecesItems, items, State.CurrentPiece - 1);
+}
+
+void TBookLoader::UpdatePiecesControls() {
+  int32_t count = State.PieceCount();
+  Call(Host.SetPiecesLabel, Q(PiecesLabelText(count)));
+  bool list = count > 1 && Ask(Host.OpenInPieces, false);
+  int32_t index = State.CurrentPiece - 1;
+  Call(Host.SetPiecesEnabled, list, list && index != count - 1, list && index != 0, count < 2);
+}
+
+void TBookLoader::UpdateCurrentFileInfo(const QString &extra, bool setTitle) {
+  Call(Host.SetCurrentFileInfo, Q(CurrentFileInfoText(State.Path, extra.toStdString())));
+  if (setTitle)
+    Call(Host.SetTitle, QStringLiteral("Pagelume"));
+}
+
+bool TBookLoader::ReportProgress(int32_t position) {
+  if (State.SecondsSinceProgress() < 1.0)
+    return State.Closing;
+  State.ProgressTimerStart = TBookClock::now();
+  QString text = Q(FormatInt(position) + " characters; " +
+                   FormatInt(static_cast<int64_t>(State.TotalSeconds())) + " seconds");
+  UpdateCurrentFileInfo(text, false);
+  Call(Host.SetTitle, text);
+  QCoreApplication::processEvents();
+  return State.Closing;
+}
+
+void TBookLoader::SetBaseFormat() {
+  TBookFormatOptions f = Host.FormatOptions ? Host.FormatOptions() : TBookFormatOptions{};
+  Enhancer->SetBaseFormat(false, false, f.LineSpacing, f.SpaceAfter, f.FirstLineIndent, f.Justified ? 3 : 0,
+                          f.SecondEmphaColor, f.EmphaColor, f.TextColor, f.CharSpacing, f.FontSize, f.FontName,
+                          f.Bold);
+  Enhancer->ApplyCharFormat(true, 0);
+  Enhancer->ApplyParaFormat(true, 0);
+}
+
+void TBookLoader::ShowPlainText(const std::vector<std::u16string> &lines) {
+  // Appended in the format the box was just given.
+  for (const auto &line : lines)
+    RichBox->AppendParagraph(line);
+}
+
+bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProfile, int32_t position) {
+  OP_BEGIN("TPagelumeForm::LoadFromFile");
+  const bool named = !path.isEmpty();
+  const int32_t positionArgument = position;
+  bool result = false;
+  std::vector<std::u16string> lines;
+
+  // Steps 1 to 16; false when the book is refused and nothing more happens.
+  auto load = [&]() -> bool {
+    if (named) {
+      Call(Host.AskSaveIfModified);
+      State.PieceSizeInUse =
+          GetIntFromText(Ask(Host.PieceSizeText, std::string()), MinPieceSize, MaxPieceSize, DefaultPieceSize);
+      State.Path = QFileInfo(path).absoluteFilePath().toStdString();
+      UpdateCurrentFileInfo(QString(), false);
+      RichBox->Clear();
+      Call(Host.StopSound);
+      if (Ask(Host.BrowserPathEmpty, false))
+        Call(Host.LoadBrowserContent, Q(State.Path));
+    }
+    State.Closing = false;
+    RichBox->SetReadOnly(true);
+    Call(Host.ClearAllowEditing);
+    Enhancer->HasManualCommands = false;
+    Enhancer->ChaptersMenu.clear();
+    Enhancer->ChapterCount = 0;
+    Call(Host.RefreshChaptersButton);
+    SetPieces(0, 0);
+    UpdatePiecesControls();
+    RichBox->Clear();
+
+    const std::string &file = State.Path;
+    if (!IsValidBookPath(file) || !QFileInfo(Q(file)).isFile()) {
+      Warning(Q(NotValidBookText));
+      FocusBox();
+      return false;
+    }
+    int32_t errorCode = 0;
+    int64_t size = FileSizeOf(file, errorCode);
+    if (size < 0) {
+      OP_RAISE("Failed to get the file size.", file, std::string(), errorCode);
+      return true;
+    }
+    if (size > MaxBookSize) {
+      Warning(Q(TooBigBookText(FormatInt(MaxBookSize))));
+      FocusBox();
+      return false;
+    }
+    const bool rtf = HasRtfExtension(file);
+    const bool inPieces = Ask(Host.OpenInPieces, false);
+    if (!inPieces && size > ConfirmWholeBookSize && !rtf &&
+        !Query(Q(ConfirmWholeBookText(FormatInt(ConfirmWholeBookSize))))) {
+      FocusBox();
+      return false;
+    }
+    State.StartTimers();
+    RichBox->hide();
+    Call(Host.SetHint, Q(LoadingHintText));
+    if (piece < 0 && Host.GetBookmark)
+      position = Host.GetBookmark(Q(file), 0, piece);
+    else if (piece < 0)
+      position = -1;
+    int32_t count = PieceCountFor(size, State.PieceSizeInUse);
+    if (size == 0)
+      Message(Q(FileEmptyText));
+    piece = ClampPiece(piece, count);
+    if (inPieces && count > 1 && !rtf)
+      SetPieces(count, piece);
+    else {
+      piece = 1;
+      SetPieces(1, 1);
+    }
+    UpdatePiecesControls();
+    if (size == 0)
+      return true;
+
+    Call(Host.StopInfoTimer);
+    Call(Host.SetOptionsEnabled, false);
+    Call(Host.DetachBackgroundPicture);
+    if (named)
+      Call(Host.ResolveProfile, Q(file), keepProfile);
+    State.StartTimers();
+
+    if (!rtf) {
+      if (State.PieceCount() == 1) {
+        std::string bytes;
+        if (!ReadFileBytes(file, 0, size, bytes, errorCode)) {
+          OP_RAISE(FailedToLoadText, file, std::string(), errorCode);
+          return true;
+        }
+        lines = BookBytesToLines(bytes, false);
+      } else
+        LoadPieceFromFile(file, lines, piece);
+      AddEndMarker(lines, piece, State.PieceCount());
+      SetBaseFormat();
+      if (Ask(Host.EnhanceText, true)) {
+        Enhancer->EnhanceText(lines, Ask(Host.ParagraphPrefixText, std::string("None")),
+                              Ask(Host.IgnoreEmptyLines, false), Ask(Host.PoorlyWritten, false));
+        if (OP_ADOPT() || Enhancer->StopRequested)  // a close request empties the box
+          return true;
+      } else
+        ShowPlainText(lines);
+      Call(Host.ApplyZoom);
+    } else {
+      RichBox->LoadRtf(ProgramDir() + ErrorFixFileName);  // resets the formats; may be missing
+      FunStatContext.Reset();
+      if (!RichBox->LoadRtf(Q(file))) {
+        if (!OP_ADOPT())
+          OP_RAISE(FailedToLoadText, file);
+        return true;
+      }
+    }
+    result = true;
+    return true;
+  };
+
+  bool goOn = true;
+  OP_TRY { goOn = load(); }
+  OP_CATCH;
+  if (!goOn)
+    return false;
+  if (OP_FAILED())
+    result = false;
+  OP_SHOW(FailedToLoadBookText);
+
+  OP_TRY {
+    RichBox->Flush();  // the text is in the document before the box shows again
+    State.Modified = false;
+    RichBox->SetModified(false);
+    lines = {};
+    Call(Host.AttachBackgroundPicture);
+    // A negative position argument means the end; a negative bookmark
+    // position (a book not on the shelf) leaves the text at its start.
+    if (positionArgument < 0)
+      RichBox->ScrollToEnd();
+    else
+      RichBox->GoToCharPos(position);
+    RichBox->show();
+    Call(Host.RepaintWindow);
+    FocusBox();
+    Call(Host.SetHint, QString());
+    Call(Host.StartInfoTimer);
+    Call(Host.SetOptionsEnabled, true);
+    Call(Host.RefreshBookshelfButtons);
+    Call(Host.RefreshBookmarkButtons);
+    Call(Host.RefreshChaptersButton);
+    State.StopTimers();
+    UpdateCurrentFileInfo(Q("opened in " + FormatInt(static_cast<int64_t>(State.TotalSeconds())) + " seconds"), true);
+    Call(Host.InfoTimerTick);
+    if (result && named)
+      Call(Host.ApplyFirstSound, Ask(Host.SoundTitleText, QString()));
+  }
+  OP_CATCH;
+  OP_SHOW(FailedToLoadBookText);
+  return result;
+}
+
+bool TBookLoader::LoadPieceFromFile(const std::string &path, std::vector<std::u16string> &lines, int32_t piece) {
+  OP_BEGIN("TPagelumeForm::LoadPieceFromFile");
+  bool result = false;
+  lines.clear();
+  OP_TRY {
+    int32_t errorCode = 0;
+    int64_t size = FileSizeOf(path, errorCode);
+    std::string bytes;
+    if (size < 0)
+      OP_RAISE(FailedToLoadText, path, std::string(), errorCode);
+    else if (size == 0)
+      OP_RAISE(EmptyFileText, path);
+    else if (!ReadFileBytes(path, PieceStart(piece, State.PieceSizeInUse),
+                            PieceLength(piece, State.PieceSizeInUse, size), bytes, errorCode))
+      OP_RAISE(FailedToLoadText, path, std::string(), errorCode);
+    else {
+      lines = BookBytesToLines(bytes, true);
+      result = true;
+    }
+  }
+  OP_CATCH;
+  if (OP_FAILED()) {
+    lines.clear();
+    result = false;
+  }
+  OP_SHOW(FailedToLoadText);
+  return result;
+}
+
+void TBookLoader::LoadOnStart() {
+  OP_BEGIN("TPagelumeForm::LoadOnStart");
+  OP_TRY {
+    State.Modified = false;
+    bool opened = false;
+    QStringList books = Ask(Host.CommandLineBooks, QStringList());
+    if (books.size() == 1)
+      opened = OpenBook(books.front(), false);
+    else if (Ask(Host.AutoLoadLast, false)) {
+      QString last = Ask(Host.LastBook, QString());
+      if (!last.isEmpty())
+        opened = OpenBook(last, false);
+    }
+    if (!opened) {
+      if (!OpenBook(ProgramDir() + WelcomeFileName, false))
+        FocusBox();
+      FunStatContext.Reset();
+      Call(Host.LoadBrowserContent, QStorageInfo(Q(State.Path)).rootPath());
+    }
+  }
+  OP_CATCH;
+}
+
+void TBookLoader::OpenBookButtonClick() {
+  OP_BEGIN("TPagelumeForm::OpenBookButtonClick");
+  OP_TRY {
+    QString start = State.Path.empty() ? QString() : Q(State.Path);
+    QString file = Host.ChooseBookFile
+                       ? Host.ChooseBookFile(start)
+                       : QFileDialog::getOpenFileName(RichBox ? RichBox->window() : nullptr, QString(), start,
+                                                      QStringLiteral("Books (*.txt *.rtf);;All files (*)"));
+    if (!file.isEmpty()) {
+      OpenBook(file, true);
+      OP_ADOPT();
+    }
+  }
+  OP_CATCH;
+  OP_SHOW("Failed to open book.");
+}
+
+void TBookLoader::OpenWelcomeBook() { OpenBook(ProgramDir() + WelcomeFileName, true); }
+
+void TBookLoader::PiecesComboBoxChange(const QString &selectedText) {
+  LoadFromFile(QString(), GetIntFromText(selectedText.toStdString()), false, 0);
+}
+
+void TBookLoader::NextPieceButtonClick() {
+  int32_t current = State.CurrentPiece;
+  if (current >= 1 && current < State.PieceCount())
+    LoadFromFile(QString(), current + 1, false, 0);
+  FocusBox();
+}
+
+void TBookLoader::PreviousPieceButtonClick() {
+  int32_t current = State.CurrentPiece;
+  if (current > 1 && current <= State.PieceCount())
+    LoadFromFile(QString(), current - 1, false, -1);
+  FocusBox();
+}
