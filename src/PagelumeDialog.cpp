@@ -14,6 +14,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -268,7 +269,14 @@ void TPagelumeForm::FillFontsAndColors() {
   // with the colour options.
   RichEdit3Options->UpdateDetectLabel();
 }
-void TPagelumeForm::SetListItemHeights() {}
+void TPagelumeForm::SetListItemHeights() {
+  // The browser and converter lists come with their units. The sidebar's
+  // drop-down lists give way to its fixed width instead of widening a page.
+  for (QComboBox *list : Container_MainPanel->findChildren<QComboBox *>()) {
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(3);
+  }
+}
 void TPagelumeForm::CreateHistoryAndBookmarks() {}
 
 void TPagelumeForm::FinishConstruction() {
