@@ -361,6 +361,7 @@ bool TPagelumeForm::FormCloseQuery() {
   OP_BEGIN("TPagelumeForm::FormCloseQuery");
   OP_TRY {
     Closing = true;
+    Loader->State.Closing = true;  // a load in progress stops within a second
     AskSaveIfModified();
     if (!OP_ADOPT()) {
       SaveSettings();

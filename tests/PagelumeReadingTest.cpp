@@ -220,6 +220,16 @@ TEST_F(PagelumeReadingTest, StartUpBookAndDroppedFiles) {
   EXPECT_TRUE(Boxes.isEmpty());
 }
 
+TEST_F(PagelumeReadingTest, CloseRequestReachesTheLoad) {
+  // A close request during a load: the engine's progress answer is the stop flag.
+  Form->OpenBook(Write("short.txt", "Short.\n"));
+  EXPECT_FALSE(Form->Loader->State.Closing);
+  EXPECT_TRUE(Form->FormCloseQuery());
+  EXPECT_TRUE(Form->Loader->State.Closing);
+  Form->Loader->State.ProgressTimerStart = {};  // the next report is due
+  EXPECT_TRUE(Form->Enhancer->Progress(0));
+}
+
 TEST_F(PagelumeReadingTest, StartWithoutAnyBookWarnsOnce) {
   Form->ApplicationEventsActivate();
   EXPECT_EQ(Boxes, QStringList{"The book is not a valid text file, or it doesn't exist."});
