@@ -3,11 +3,18 @@
 #include "PagelumeDialog.h"
 
 #include "AboutDialog.h"
+#include "BookLoader.h"
+#include "Dialogs.h"
+#include "EnhancedRTF.h"
 #include "Error.h"
 #include "ErrorDialog.h"
+#include "FormatOptions.h"
+#include "RTF.h"
+#include "ReadingKeys.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -17,7 +24,6 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -191,11 +197,17 @@ void TPagelumeForm::BuildSidebar() {
 
   panelLayout->addWidget(Container_OptionsPageControl, 1);
   panelLayout->addWidget(MainButtonsPanel);
+
+  BuildBookControls();
+  BuildGeneralOptions();
+  BuildProfileGeneralOptions();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
-  // Chronometers, book state, enhancer, bookshelf, browser directory and the
-  // saved volume come with the units that own them.
+  // The book state and its chronometers live in the loader, with the enhancer
+  // and the format options bound to it. The bookshelf, the browser directory
+  // and the saved volume come with the units that own them.
+  CreateLoader();
 }
 
 void TPagelumeForm::HookApplicationEvents() {
@@ -219,7 +231,10 @@ void TPagelumeForm::SetHelpFile() {
   // The help file is HelpFilePath(); ShowHelp() opens it.
 }
 
-void TPagelumeForm::HookWindowProcedure() {}
+void TPagelumeForm::HookWindowProcedure() {
+  // The window's keys, the reading box's keys, wheel, mouse and links.
+  CreateReadingController();
+}
 
 void TPagelumeForm::HideSidebarAtConstruction() {
   ShowSidebar(true);
@@ -234,15 +249,34 @@ void TPagelumeForm::SetStartHints() {
 
 void TPagelumeForm::FirstInfoTick() {
   InfoTimerTimer();
-  // Pieces controls and the piece size (50,000) come with book loading.
+  Loader->State.PieceSizeInUse = DefaultPieceSize;
+  Loader->UpdatePiecesControls();
 }
 
-void TPagelumeForm::WireEnhancer() {}
+void TPagelumeForm::WireEnhancer() {
+  Enhancer->RichBox = RichEdit;
+  Enhancer->MaxChapters = 30;
+  Enhancer->Progress = [this](int32_t position) { return Loader->ReportProgress(position); };
+  Enhancer->WarningHandler = [](const std::string &text) { Warning(QString::fromStdString(text)); };
+  UpdateChaptersButton();
+}
+
 void TPagelumeForm::SetOptionHints() {}
 void TPagelumeForm::StartGdiPlus() {}
 void TPagelumeForm::SetFileDialogFilters() {}
-void TPagelumeForm::FillFontsAndColors() {}
-void TPagelumeForm::SetListItemHeights() {}
+void TPagelumeForm::FillFontsAndColors() {
+  // The font list fills itself with the system's fonts; the colour panels come
+  // with the colour options.
+  RichEdit3Options->UpdateDetectLabel();
+}
+void TPagelumeForm::SetListItemHeights() {
+  // The browser and converter lists come with their units. The sidebar's
+  // drop-down lists give way to its fixed width instead of widening a page.
+  for (QComboBox *list : Container_MainPanel->findChildren<QComboBox *>()) {
+    list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    list->setMinimumContentsLength(3);
+  }
+}
 void TPagelumeForm::CreateHistoryAndBookmarks() {}
 
 void TPagelumeForm::FinishConstruction() {
@@ -267,17 +301,20 @@ void TPagelumeForm::Start() {
 
 void TPagelumeForm::HookReadingBox() {}
 void TPagelumeForm::CreateStoredLists() {}
-void TPagelumeForm::LoadSettingsAndProfile() {}
+void TPagelumeForm::LoadSettingsAndProfile() {
+  // Until settings and profiles are read, the options keep their defaults;
+  // the step after a profile load applies the margins to the reading box.
+  FormatOptions->LeftMarginComboBoxChange();
+  FormatOptions->RightMarginComboBoxChange();
+}
 void TPagelumeForm::InitBackImages() {}
 
 // ---- Call-outs ----
 
-void TPagelumeForm::LoadOnStart() {}
 void TPagelumeForm::AskSaveIfModified() {}
 void TPagelumeForm::SaveSettings() {}
 void TPagelumeForm::StopSounds() {}
 void TPagelumeForm::PlayCurrentSound() {}
-void TPagelumeForm::OpenBook(const QString &) {}
 
 // ---- Activation, minimise, restore, close ----
 
@@ -324,6 +361,7 @@ bool TPagelumeForm::FormCloseQuery() {
   OP_BEGIN("TPagelumeForm::FormCloseQuery");
   OP_TRY {
     Closing = true;
+    Loader->State.Closing = true;  // a load in progress stops within a second
     AskSaveIfModified();
     if (!OP_ADOPT()) {
       SaveSettings();
@@ -391,20 +429,4 @@ void TPagelumeForm::FilesDropped(const QList<QUrl> &urls) {
   }
   OP_CATCH;
   OP_SHOW("Failed to drop files.");
-}
-
-// ---- Form-level keys ----
-
-bool TPagelumeForm::HandlePreviewKey(QKeyEvent *event) {
-  if (event->modifiers() != Qt::NoModifier)
-    return false;
-  switch (event->key()) {
-  case Qt::Key_Escape:
-    HideProgramButtonClick();
-    return true;
-  case Qt::Key_F10:
-    return true;  // discarded: no menu bar to activate
-  default:
-    return false;
-  }
 }

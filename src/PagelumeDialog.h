@@ -10,20 +10,32 @@
 #include "PagelumeLayout.h"
 
 #include <QPointer>
+#include <QStringList>
 #include <QWidget>
+#include <cstdint>
 #include <functional>
+#include <memory>
 
+class QCheckBox;
+class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
+class QMenu;
 class QPushButton;
 class QTabWidget;
-class QTextEdit;
 class QTimer;
 class QUrl;
+class TBookLoader;
+class TEnhancedRichEdit;
+class TFormatOptionsPanel;
+class TReadingController;
+class TRichEdit;
+class TRichEdit3Options;
 
 // Creates the reading box (the one place that decides its class).
-QTextEdit *CreateReadingBox(QWidget *parent);
+TRichEdit *CreateReadingBox(QWidget *parent);
 
 class TPagelumeForm : public QWidget {
   Q_OBJECT
@@ -42,7 +54,7 @@ public:
 
   // ---- Controls at the top level ----
   QLabel *CurrentFileInfoLabel = nullptr;
-  QTextEdit *RichEdit = nullptr;
+  TRichEdit *RichEdit = nullptr;
   QLabel *HintLabel = nullptr;
   QLabel *ClockLabel = nullptr;
   QFrame *Container_MainPanel = nullptr;
@@ -71,6 +83,42 @@ public:
   QPushButton *HelpButton = nullptr;
   QPushButton *AboutButton = nullptr;
 
+  // ---- Open tab, group "Book" ----
+  QLineEdit *GotoLineEdit = nullptr;
+  QLineEdit *FindTextEdit = nullptr;
+  QLabel *LineNumberLabel = nullptr;
+  QLabel *PiecesLabel = nullptr;
+  QComboBox *PiecesComboBox = nullptr;
+  QPushButton *NextPieceButton = nullptr;
+  QPushButton *PreviousPieceButton = nullptr;
+  QPushButton *ChaptersButton = nullptr;
+  // ---- Open tab, group "Browser" ----
+  QPushButton *OpenBookButton = nullptr;
+  // ---- Program "General" tab ----
+  QCheckBox *AutoLoadLastCheckBox = nullptr;
+  QCheckBox *OpenInPiecesCheckBox = nullptr;
+  QComboBox *PieceSizeComboBox = nullptr;
+  QComboBox *WheelScrollLinesComboBox = nullptr;
+  // ---- Profile "General" tab ----
+  QGroupBox *EnhancePlainTextGroupBox = nullptr;
+  QCheckBox *EnhanceTextCheckBox = nullptr;
+  QCheckBox *PoorlyWrittenCheckBox = nullptr;
+  QCheckBox *IgnoreEmptyLinesCheckBox = nullptr;
+  // ---- Profile "Format" tab and program "Misc" tab ----
+  TFormatOptionsPanel *FormatOptions = nullptr;
+  TRichEdit3Options *RichEdit3Options = nullptr;
+  // The chapters of the shown text; none when the text has no headings.
+  QMenu *ChaptersPopupMenu = nullptr;
+
+  // ---- Owned objects ----
+  std::unique_ptr<TEnhancedRichEdit> Enhancer;
+  std::unique_ptr<TBookLoader> Loader;
+  TReadingController *Reading = nullptr;
+  // The books named on the command line (the arguments after the program name).
+  QStringList CommandLineBooks;
+  // The open dialog (tests replace it); returns the chosen file or empty.
+  std::function<QString(const QString &startPath)> ChooseBookFile;
+
   // ---- Size options (percent; restored with the program settings) ----
   int RichBoxWidthPercent = 45;
   int RichBoxTopPercent = 10;
@@ -91,8 +139,19 @@ public:
   void LayoutWindow();
   void ShowSidebar(bool hide);
   void InfoTimerTimer();
-  // Opens a book (filled in by the book loading; empty for now).
+  // Opens a book by name, leaving the auto-bookmark of the open one.
   void OpenBook(const QString &path);
+
+  // ---- Book and chapters ----
+  void OpenBookButtonClick();
+  void NextPieceButtonClick();
+  void PreviousPieceButtonClick();
+  void PiecesComboBoxChange(const QString &selectedText);
+  void OpenInPiecesCheckBoxClick();
+  void UpdateChaptersButton();
+  void ChaptersButtonClick();
+  void ShowChaptersMenu();
+  void ChapterClick(int32_t tag);
 
   // ---- Handlers ----
   void ApplicationEventsActivate();
@@ -160,7 +219,13 @@ private:
   void FocusConverterValue();
   bool ProfileListLoading() const;
 
-  bool HandlePreviewKey(QKeyEvent *event);
+  // Parts of construction that build the reading controls.
+  void BuildBookControls();
+  void BuildGeneralOptions();
+  void BuildProfileGeneralOptions();
+  void CreateLoader();
+  void CreateReadingController();
+  void BuildChaptersMenu();
 };
 
 extern QPointer<TPagelumeForm> PagelumeForm;

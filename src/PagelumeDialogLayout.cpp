@@ -3,6 +3,8 @@
 #include "PagelumeDialog.h"
 
 #include "ErrorDialog.h"
+#include "RTF.h"
+#include "ReadingKeys.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -14,7 +16,6 @@
 #include <QMouseEvent>
 #include <QStatusTipEvent>
 #include <QTabWidget>
-#include <QTextEdit>
 #include <QTimer>
 
 namespace {
@@ -92,19 +93,12 @@ bool TPagelumeForm::event(QEvent *event) {
 
 bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
   switch (event->type()) {
-  case QEvent::KeyPress: {
-    auto *target = qobject_cast<QWidget *>(watched);
-    if (target && target->window() == this && HandlePreviewKey(static_cast<QKeyEvent *>(event)))
-      return true;
-    break;
-  }
+  // Window keys and moves over the reading box belong to the reading controller.
   case QEvent::MouseMove:
     if (watched == CurrentFileInfoLabel)
       CurrentFileInfoLabelMouseMove();
     else if (watched == HintLabel)
       HintLabelMouseMove();
-    else if (watched == RichEdit->viewport())
-      RichEditMouseMove();
     break;
   case QEvent::DragEnter:
   case QEvent::DragMove:
@@ -144,6 +138,9 @@ void TPagelumeForm::InfoTimerTimer() {
   }
 }
 
-void TPagelumeForm::UpdateLineLabel() {}
+void TPagelumeForm::UpdateLineLabel() {
+  if (Reading)
+    Reading->UpdateLineNumberLabel();
+}
 void TPagelumeForm::UpdateModifiedLabel() {}
 void TPagelumeForm::BackSoundStep() {}

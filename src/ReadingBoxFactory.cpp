@@ -1,14 +1,13 @@
-// The reading box of the main window. A plain QTextEdit until the reading-box
-// class arrives; this function is the one place to swap it.
+// The reading box of the main window: the one place that decides its class.
 #include "PagelumeDialog.h"
 
-#include <QTextEdit>
+#include "RTF.h"
 
-QTextEdit *CreateReadingBox(QWidget *parent) {
-  auto *box = new QTextEdit(parent);
-  box->setReadOnly(true);
-  box->setTabChangesFocus(false);
-  box->setFocusPolicy(Qt::ClickFocus);
+TRichEdit *CreateReadingBox(QWidget *parent) {
+  auto *box = new TRichEdit(parent);
+  box->SetReadOnly(true);
+  box->setTabChangesFocus(false);  // tab characters are accepted
+  box->setFocusPolicy(Qt::ClickFocus);  // no tab stop
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   return box;

@@ -122,6 +122,7 @@ int WinMain(int argc, char **argv) {
       mainWindow.reset(CreateInstallerWindow(IsUninstall(arguments)));
     } else {
       form = new TPagelumeForm;
+      form->CommandLineBooks = arguments;
       mainWindow.reset(form);
     }
     InstallErrorForm(new TErrorForm(mainWindow.get()));

@@ -2,6 +2,8 @@
 #include "Dialogs.h"
 #include "Error.h"
 #include "PagelumeDialog.h"
+#include "Program.h"
+#include "RTF.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -12,6 +14,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QTextEdit>
 #include <QTimer>
 #include <gtest/gtest.h>
@@ -21,18 +24,30 @@ namespace {
 class PagelumeFormTest : public ::testing::Test {
 protected:
   void SetUp() override {
+    // Nothing beside the test binary is read or written; boxes never block.
+    SetProgramDirOverride(Dir.path());
+    SetMessageBoxHandler([this](TMessageKind, const QString &text) {
+      Boxes << text;
+      return false;
+    });
     Form = new TPagelumeForm;
     Form->IsApplicationActive = [this] { return Active; };
     Form->resize(1024, 768);
     Form->LayoutWindow();  // a hidden window gets its resize event only when shown
   }
-  void TearDown() override { delete Form; }
+  void TearDown() override {
+    delete Form;
+    SetMessageBoxHandler({});
+    SetProgramDirOverride(QString());
+  }
   void MoveOver(QWidget *w, QPoint p) {
     QMouseEvent move(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(w, &move);
   }
   bool SidebarShown() const { return !Form->Container_MainPanel->isHidden(); }
 
+  QTemporaryDir Dir;
+  QStringList Boxes;
   TPagelumeForm *Form = nullptr;
   bool Active = true;
 };
