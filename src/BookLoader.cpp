@@ -204,7 +204,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
         ShowPlainText(lines);
       Call(Host.ApplyZoom);
     } else {
-      RichBox->LoadRtf(ProgramDir() + ErrorFixFileName);  // resets the formats; may be missing
+      RichBox->LoadRtf(DataDir() + ErrorFixFileName);  // resets the formats; may be missing
       FunStatContext.Reset();
       if (!RichBox->LoadRtf(Q(file))) {
         if (!OP_ADOPT())
@@ -304,7 +304,7 @@ void TBookLoader::LoadOnStart() {
         opened = OpenBook(last, false);
     }
     if (!opened) {
-      if (!OpenBook(ProgramDir() + WelcomeFileName, false))
+      if (!OpenBook(DataDir() + WelcomeFileName, false))
         FocusBox();
       FunStatContext.Reset();
       Call(Host.LoadBrowserContent, QStorageInfo(Q(State.Path)).rootPath());
@@ -330,7 +330,7 @@ void TBookLoader::OpenBookButtonClick() {
   OP_SHOW("Failed to open book.");
 }
 
-void TBookLoader::OpenWelcomeBook() { OpenBook(ProgramDir() + WelcomeFileName, true); }
+void TBookLoader::OpenWelcomeBook() { OpenBook(DataDir() + WelcomeFileName, true); }
 
 void TBookLoader::PiecesComboBoxChange(const QString &selectedText) {
   LoadFromFile(QString(), GetIntFromText(selectedText.toStdString()), false, 0);

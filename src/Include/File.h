@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <functional>
 
+class QIODevice;
+
 // ---- Attributes (the bits the program uses) ----
 enum : uint32_t {
   faReadOnly = 0x01,
@@ -176,3 +178,16 @@ bool CopyFileAsLink(const QString &target, const QString &linkFile, bool replace
                     bool workDirFromTarget, const QString &description);
 bool CopyFileAsLinkWithParam(const QString &target, const QString &arguments, const QString &linkFile, bool replace,
                              bool minimized, bool workDirFromTarget, const QString &description);
+
+// ---- Safe replacement ----
+// Writes the whole data to the file through a temporary file in the same
+// folder that replaces the file only when complete, so that a failed write (a
+// full disk, a kill in the middle) leaves the previous file byte for byte. A
+// read-only target is made writable first and replaced. On failure errorText
+// (may be null) receives the system's reason. No status context: the caller
+// reports.
+bool SaveFileSafely(const QString &path, const QByteArray &data, QString *errorText = nullptr);
+// The same with the data written by a callback (for large outputs); the
+// callback returns false to abandon the write.
+bool SaveFileSafely(const QString &path, const std::function<bool(QIODevice &)> &write,
+                    QString *errorText = nullptr);

@@ -8,10 +8,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -347,4 +349,40 @@ bool CopyDeleteDirectory(const QString &source, const QString &destination, bool
     ErrorBox("Failed to process directory.");
   }
   return result;
+}
+
+// ---- Safe replacement ----
+
+bool SaveFileSafely(const QString &path, const std::function<bool(QIODevice &)> &write, QString *errorText) {
+  auto fail = [&](const QString &reason) {
+    if (errorText)
+      *errorText = reason;
+    return false;
+  };
+  if (path.isEmpty())
+    return fail(QString::fromLocal8Bit(strerror(ENOENT)));
+  QFileInfo info(path);
+  if (info.isDir())
+    return fail(QString::fromLocal8Bit(strerror(EISDIR)));
+  if (info.exists() && !info.isWritable())
+    ClearReadOnly(path);
+  QSaveFile file(path);
+  // Without a writable folder QSaveFile would fall back to writing the
+  // target in place, which is what must never happen.
+  file.setDirectWriteFallback(false);
+  if (!file.open(QIODevice::WriteOnly))
+    return fail(file.errorString());
+  if (!write(file)) {
+    QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString("Write abandoned.");
+    file.cancelWriting();
+    return fail(reason);
+  }
+  if (!file.commit())
+    return fail(file.errorString());
+  return true;
+}
+
+bool SaveFileSafely(const QString &path, const QByteArray &data, QString *errorText) {
+  return SaveFileSafely(
+      path, [&data](QIODevice &device) { return device.write(data) == data.size(); }, errorText);
 }

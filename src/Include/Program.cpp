@@ -1,7 +1,10 @@
 #include "Program.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
+#include <QTemporaryFile>
 
 namespace {
 QString &DirOverride() {
@@ -21,7 +24,54 @@ QString ProgramDir() {
 
 QString ProgramFileName() { return QFileInfo(ProgramPath()).fileName(); }
 
-QString HelpFilePath() { return ProgramDir() + "Help.html"; }
+QString HelpFilePath() { return DataDir() + "Help.html"; }
+
+QString DataDir() {
+  const QString dir = ProgramDir();
+  if (QFileInfo::exists(dir + "Welcome.txt") || !DirOverride().isEmpty())
+    return dir;
+  const QString shared = QDir::cleanPath(dir + "../share/pagelume") + '/';
+  if (QFileInfo(shared + "Welcome.txt").isFile())
+    return shared;
+  return dir;
+}
+
+namespace {
+QString WithSlash(QString dir) {
+  if (!dir.endsWith('/'))
+    dir += '/';
+  return dir;
+}
+
+// Whether a file can be created in the folder (the permission bits alone do not
+// tell: a read-only mount or an access list may still refuse).
+bool CanCreateFileIn(const QString &dir) {
+  if (!QFileInfo(dir).isDir())
+    return false;
+  QTemporaryFile probe(WithSlash(dir) + ".pagelume-probe-XXXXXX");
+  return probe.open();
+}
+}  // namespace
+
+QString ChooseSettingsDir(const QString &programDir, const QString &configDir) {
+  if (CanCreateFileIn(programDir))
+    return WithSlash(programDir);
+  QDir().mkpath(configDir);
+  return WithSlash(configDir);
+}
+
+QString SettingsDir() {
+  static QString cachedFor, cached;
+  const QString program = ProgramDir();
+  if (cachedFor != program || cached.isEmpty()) {
+    QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
+    if (config.isEmpty())
+      config = QDir::homePath() + "/.config/Pagelume";
+    cached = ChooseSettingsDir(program, config);
+    cachedFor = program;
+  }
+  return cached;
+}
 
 void SetProgramDirOverride(const QString &dir) { DirOverride() = dir; }
 
