@@ -3,6 +3,7 @@
 #include "PagelumeDialog.h"
 
 #include "AboutDialog.h"
+#include "BackSounds.h"
 #include "BookLoader.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
@@ -64,7 +65,7 @@ TPagelumeForm::~TPagelumeForm() {
   // Stop accepting drops, stop sounds and restore the volume, shut the
   // picture machinery down: filled in by the units that own them.
   setAcceptDrops(false);
-  StopSounds();
+  ExitSounds();
 }
 
 // ---- Construction ----
@@ -208,6 +209,7 @@ void TPagelumeForm::CreateOwnedObjects() {
   // and the format options bound to it. The bookshelf, the browser directory
   // and the saved volume come with the units that own them.
   CreateLoader();
+  CreateBackSounds();
 }
 
 void TPagelumeForm::HookApplicationEvents() {
@@ -313,8 +315,6 @@ void TPagelumeForm::InitBackImages() {}
 
 void TPagelumeForm::AskSaveIfModified() {}
 void TPagelumeForm::SaveSettings() {}
-void TPagelumeForm::StopSounds() {}
-void TPagelumeForm::PlayCurrentSound() {}
 
 // ---- Activation, minimise, restore, close ----
 

@@ -27,12 +27,14 @@ class QPushButton;
 class QTabWidget;
 class QTimer;
 class QUrl;
+class TBackSounds;
 class TBookLoader;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
 class TRichEdit;
 class TRichEdit3Options;
+class TWaveOutput;
 
 // Creates the reading box (the one place that decides its class).
 TRichEdit *CreateReadingBox(QWidget *parent);
@@ -46,6 +48,7 @@ public:
   static const char *const RichEditHint;
   static const char *const SidebarHintText;
   static const char *const TextFilesFilter;
+  static const char *const SoundFilter;
   static constexpr int HelpContext = 100;
   // Pop-up hint timing (milliseconds).
   static constexpr int HintPause = 400;
@@ -107,6 +110,16 @@ public:
   // ---- Profile "Format" tab and program "Misc" tab ----
   TFormatOptionsPanel *FormatOptions = nullptr;
   TRichEdit3Options *RichEdit3Options = nullptr;
+  // ---- Profile "Misc" tab, group "Background sound" ----
+  QGroupBox *BackSoundGroupBox = nullptr;
+  QCheckBox *UseBackSoundCheckBox = nullptr;
+  QCheckBox *RandomBackSoundCheckBox = nullptr;
+  QLineEdit *TitleBackSoundEdit = nullptr;
+  QPushButton *ChangeBackSoundButton = nullptr;
+  QPushButton *RunBackSoundButton = nullptr;
+  QComboBox *VolumeBackSoundComboBox = nullptr;
+  QComboBox *DurationBackSoundComboBox = nullptr;
+  QComboBox *ProbabilityBackSoundComboBox = nullptr;
   // The chapters of the shown text; none when the text has no headings.
   QMenu *ChaptersPopupMenu = nullptr;
 
@@ -116,6 +129,12 @@ public:
   TReadingController *Reading = nullptr;
   // The books named on the command line (the arguments after the program name).
   QStringList CommandLineBooks;
+  // The background sounds and the program's sound output (tests replace it
+  // through Sounds->SetOutput).
+  std::unique_ptr<TWaveOutput> SoundOutput;
+  std::unique_ptr<TBackSounds> Sounds;
+  // The sound file dialog (tests replace it); returns the chosen file or empty.
+  std::function<QString(const QString &startPath)> ChooseSoundFile;
   // The open dialog (tests replace it); returns the chosen file or empty.
   std::function<QString(const QString &startPath)> ChooseBookFile;
 
@@ -166,6 +185,20 @@ public:
   void HideProgramButtonClick();
   void HelpButtonClick();
   void AboutButtonClick();
+  // ---- Background sounds ----
+  QString SoundsDir() const;
+  QString ResolveSoundTitle(const QString &title) const;
+  // Shows entry 0 of the sound list in the controls (after a profile load).
+  void SoundListToControls();
+  void PlaySoundAt(int32_t index);
+  void ApplyFirstSound(const QString &titleText);
+  void UseBackSoundCheckBoxClick();
+  void TitleBackSoundEditExit();
+  void VolumeBackSoundComboBoxChange();
+  void DurationBackSoundComboBoxChange();
+  void ProbabilityBackSoundComboBoxChange();
+  void ChangeBackSoundButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunBackSoundButtonClick();
   // Files dropped on the window: only the first is opened.
   void FilesDropped(const QList<QUrl> &urls);
 
@@ -212,6 +245,7 @@ private:
   void SaveSettings();
   void StopSounds();
   void PlayCurrentSound();
+  void ExitSounds();
   void UpdateLineLabel();
   void UpdateModifiedLabel();
   void BackSoundStep();
@@ -224,6 +258,8 @@ private:
   void BuildGeneralOptions();
   void BuildProfileGeneralOptions();
   void CreateLoader();
+  void CreateBackSounds();
+  void BuildBackSoundControls();
   void CreateReadingController();
   void BuildChaptersMenu();
 };

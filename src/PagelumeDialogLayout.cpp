@@ -3,10 +3,12 @@
 #include "PagelumeDialog.h"
 
 #include "ErrorDialog.h"
+#include "Myrandom.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QDateTime>
 #include <QFrame>
 #include <QKeyEvent>
@@ -70,10 +72,17 @@ void TPagelumeForm::ShowSidebar(bool hide) {
 
 void TPagelumeForm::FocusConverterValue() {}
 
-void TPagelumeForm::FormMouseMove(int x, int) { ShowSidebar(!SidebarWantedAt(x, Layout.RichBox.Left)); }
+void TPagelumeForm::FormMouseMove(int x, int y) {
+  Random.AddEntropy(x, y);
+  ShowSidebar(!SidebarWantedAt(x, Layout.RichBox.Left));
+}
 void TPagelumeForm::CurrentFileInfoLabelMouseMove() { ShowSidebar(true); }
 void TPagelumeForm::HintLabelMouseMove() { ShowSidebar(true); }
-void TPagelumeForm::RichEditMouseMove() { ShowSidebar(true); }
+void TPagelumeForm::RichEditMouseMove() {
+  const QPoint pointer = RichEdit->viewport()->mapFromGlobal(QCursor::pos());
+  Random.AddEntropy(pointer.x(), pointer.y());
+  ShowSidebar(true);
+}
 
 void TPagelumeForm::mouseMoveEvent(QMouseEvent *event) {
   const QPoint p = event->position().toPoint();
@@ -143,4 +152,3 @@ void TPagelumeForm::UpdateLineLabel() {
     Reading->UpdateLineNumberLabel();
 }
 void TPagelumeForm::UpdateModifiedLabel() {}
-void TPagelumeForm::BackSoundStep() {}

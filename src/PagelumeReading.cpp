@@ -263,6 +263,8 @@ void TPagelumeForm::CreateLoader() {
   };
   host.AskSaveIfModified = [this] { AskSaveIfModified(); };
   host.StopSound = [this] { StopSounds(); };
+  host.SoundTitleText = [this] { return TitleBackSoundEdit->text(); };
+  host.ApplyFirstSound = [this](const QString &title) { ApplyFirstSound(title); };
   host.RefreshChaptersButton = [this] {
     BuildChaptersMenu();
     UpdateChaptersButton();

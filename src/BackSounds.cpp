@@ -1,0 +1,91 @@
+#include "BackSounds.h"
+
+#include "Myrandom.h"
+
+#include <cmath>
+
+void TSoundList::Clear() {
+  Use = false;
+  Random = true;
+  Count = 1;
+  for (int32_t i = 0; i < MaxCount; ++i) {
+    Titles[i] = i == 0 ? DefaultTitle : "";
+    Volumes[i] = 50;
+    Durations[i] = 5;
+    Weights[i] = 100;
+  }
+  Current = -1;
+}
+
+bool TWaveOutput::PlayWave(const std::string &path, bool loop, double volume) {
+  if (volume > 0) {
+    StopWave();
+    SetWaveVolume(volume);
+  }
+  return StartWave(path, loop);
+}
+
+void TWaveOutput::SetWaveVolume(double fraction) {
+  if (!(fraction >= 0 && fraction <= 1))
+    fraction = 0;
+  SetLevel(std::trunc(fraction * 65535) / 65535.0);
+}
+
+TBackSounds::TBackSounds(TWaveOutput *output, TCrono::TClock clock) : Crono(std::move(clock)), Output(output) {
+  PickWeighted = [](int32_t count, const int32_t *weights) { return Random.PickWeighted(count, weights); };
+}
+
+void TBackSounds::Start() {
+  SavedVolume = Output->GetWaveVolume();
+  List.Current = -1;
+}
+
+void TBackSounds::PlaySoundAt(int32_t index) {
+  if (Loading && Loading())
+    return;
+  if (List.Count >= 1) {
+    Crono.Start();
+    List.Current = index;
+    const bool valid = index >= 0 && index < List.Count && index < TSoundList::MaxCount;
+    if (List.Use && valid && !List.Titles[index].empty()) {
+      const std::string path = ResolveTitle ? ResolveTitle(List.Titles[index]) : List.Titles[index];
+      Output->PlayWave(path, true, List.Volumes[index] * 0.001);
+    } else {
+      Output->StopWave();
+    }
+  }
+  if (!List.Use && SavedVolume >= 0)
+    Output->SetWaveVolume(SavedVolume);
+}
+
+void TBackSounds::TimerStep() {
+  if (!List.Use || List.Count < 2 || List.Current < 0 || List.Current >= List.Count)
+    return;
+  const int32_t period = List.Durations[List.Current];
+  if (!Crono.IsPeriod(period))
+    return;
+  const int32_t old = List.Current;
+  int32_t next = old;
+  if (List.Random) {
+    next = PickWeighted(List.Count, List.Weights.data());
+    if (next < 0)
+      next = old;
+  } else {
+    next = old + 1 >= List.Count ? 0 : old + 1;
+  }
+  if (next != old)
+    PlaySoundAt(next);
+}
+
+void TBackSounds::Stop() { Output->StopWave(); }
+
+void TBackSounds::Exit() {
+  Output->StopWave();
+  if (SavedVolume >= 0)
+    Output->SetWaveVolume(SavedVolume);
+}
+
+void TBackSounds::SetFirstVolume(int32_t thousandths) {
+  List.Volumes[0] = thousandths;
+  Output->SetWaveVolume(thousandths * 0.001);
+}
