@@ -4,7 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QScrollBar>
-#include <QStorageInfo>
+#include "File.h"
 #include <QTextBlock>
 #include <QTextCursor>
 #include <cmath>
@@ -307,7 +307,7 @@ void TBookLoader::LoadOnStart() {
       if (!OpenBook(DataDir() + WelcomeFileName, false))
         FocusBox();
       FunStatContext.Reset();
-      Call(Host.LoadBrowserContent, QStorageInfo(Q(State.Path)).rootPath());
+      Call(Host.LoadBrowserContent, BareDrive(Q(State.Path)));
     }
   }
   OP_CATCH;

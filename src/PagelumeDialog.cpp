@@ -4,6 +4,7 @@
 
 #include "AboutDialog.h"
 #include "BackSounds.h"
+#include "History.h"
 #include "BookLoader.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
@@ -202,6 +203,7 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildBrowserControls();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -279,7 +281,7 @@ void TPagelumeForm::SetListItemHeights() {
     list->setMinimumContentsLength(3);
   }
 }
-void TPagelumeForm::CreateHistoryAndBookmarks() {}
+void TPagelumeForm::CreateHistoryAndBookmarks() { CreateHistory(); }
 
 void TPagelumeForm::FinishConstruction() {
   Constructed = true;

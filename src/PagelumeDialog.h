@@ -29,6 +29,8 @@ class QTimer;
 class QUrl;
 class TBackSounds;
 class TBookLoader;
+class TBrowserList;
+class THistoryDialog;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
@@ -97,6 +99,14 @@ public:
   QPushButton *ChaptersButton = nullptr;
   // ---- Open tab, group "Browser" ----
   QPushButton *OpenBookButton = nullptr;
+  // ---- Open tab, group "Browser": the list and its buttons ----
+  TBrowserList *BrowserListBox = nullptr;
+  QPushButton *UpBrowserButton = nullptr;
+  QPushButton *ReloadBrowserButton = nullptr;
+  QPushButton *FromBookBrowserButton = nullptr;
+  QPushButton *BrowserHistoryButton = nullptr;
+  // The directory shown, ending with a separator; empty for the drives list.
+  QString BrowserPath;
   // ---- Program "General" tab ----
   QCheckBox *AutoLoadLastCheckBox = nullptr;
   QCheckBox *OpenInPiecesCheckBox = nullptr;
@@ -126,6 +136,7 @@ public:
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
   std::unique_ptr<TBookLoader> Loader;
+  std::unique_ptr<THistoryDialog> History;
   TReadingController *Reading = nullptr;
   // The books named on the command line (the arguments after the program name).
   QStringList CommandLineBooks;
@@ -185,6 +196,15 @@ public:
   void HideProgramButtonClick();
   void HelpButtonClick();
   void AboutButtonClick();
+  // ---- Browser ----
+  void LoadBrowserContent(const QString &path);
+  void OpenBrowserItem();
+  void UpBrowserButtonClick();
+  void BrowserHistoryButtonClick();
+  // What the hint adds for the item under the pointer.
+  QString BrowserItemHint(int index) const;
+  static QString StripTrailingSeparator(const QString &path);
+
   // ---- Background sounds ----
   QString SoundsDir() const;
   QString ResolveSoundTitle(const QString &title) const;
@@ -259,6 +279,8 @@ private:
   void BuildProfileGeneralOptions();
   void CreateLoader();
   void CreateBackSounds();
+  void BuildBrowserControls();
+  void CreateHistory();
   void BuildBackSoundControls();
   void CreateReadingController();
   void BuildChaptersMenu();

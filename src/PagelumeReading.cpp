@@ -263,6 +263,8 @@ void TPagelumeForm::CreateLoader() {
   };
   host.AskSaveIfModified = [this] { AskSaveIfModified(); };
   host.StopSound = [this] { StopSounds(); };
+  host.BrowserPathEmpty = [this] { return BrowserPath.isEmpty(); };
+  host.LoadBrowserContent = [this](const QString &path) { LoadBrowserContent(path); };
   host.SoundTitleText = [this] { return TitleBackSoundEdit->text(); };
   host.ApplyFirstSound = [this](const QString &title) { ApplyFirstSound(title); };
   host.RefreshChaptersButton = [this] {
