@@ -66,8 +66,9 @@ public:
     const bool dir = item.Directory;
     painter->fillRect(typeCell, dir ? c.DirTypeBack : c.ScreenBack);
     painter->fillRect(nameCell, selected ? c.FocusBack : c.ScreenBack);
+    // The type text may run up to the dividing line: "Plain" must not be cut.
     auto text = [&](const QRect &cell, const QColor &color, const QString &s) {
-      const QRect clip = cell.adjusted(3, 2, -3, -2);
+      const QRect clip = cell.adjusted(3, 2, &cell == &typeCell ? -1 : -3, -2);
       painter->setClipRect(clip);
       painter->setPen(color);
       painter->drawText(QRect(cell.left() + 3, cell.top(), cell.width(), cell.height()),
@@ -103,6 +104,11 @@ TBrowserList::TBrowserList(QWidget *parent) : QListView(parent), ItemModel(new T
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   setStatusTip(FixedHint);
+  // Where Tahoma is missing its metric stand-in keeps "Plain" inside the
+  // type cell, whose width follows the row height.
+  QFont rows = font();
+  rows.setFamilies({"Tahoma", "Liberation Sans", rows.family()});
+  setFont(rows);
   SetColors(RowColors);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
     if (OnSelectionMoved && SelectedIndex() >= 0)
