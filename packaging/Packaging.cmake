@@ -21,6 +21,11 @@ add_custom_target(dist
   VERBATIM)
 
 install(PROGRAMS $<TARGET_FILE:Pagelume> DESTINATION ${CMAKE_INSTALL_BINDIR} RENAME pagelume)
+# The package ships the program without its debugging information.
+if(CMAKE_STRIP)
+  install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/pagelume\")")
+endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/pagelume)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/pagelume.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/data/Pagelume.svg
@@ -37,7 +42,6 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reader for plain-text and rich-text books
 set(CPACK_PACKAGE_DESCRIPTION
     "Pagelume shows .txt and .rtf books full screen, rebuilding plain-text books into paragraphs, with a bookshelf, bookmarks, profiles, colour schemes and background pictures and sounds.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

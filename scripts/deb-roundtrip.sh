@@ -49,9 +49,14 @@ echo "converter: ok"
 
 # The reader under Xvfb: it starts, shows its window, keeps its settings in
 # the user's configuration folder, and finds its data in /usr/share/pagelume.
+if [ -e "/tmp/.X${display#:}-lock" ] || [ -e "/tmp/.X11-unix/X${display#:}" ]; then
+  echo "Display $display is in use; choose another with XVFB_DISPLAY." >&2
+  exit 1
+fi
 Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb_pid=$!
 sleep 1
+kill -0 "$xvfb_pid"
 DISPLAY=$display pagelume >/dev/null 2>&1 &
 reader=$!
 for _ in $(seq 1 100); do
@@ -72,10 +77,10 @@ for _ in $(seq 1 100); do
   sleep 0.1
 done
 win=$(DISPLAY=$display xdotool search --name 'Uninstall Pagelume' | head -1)
-DISPLAY=$display xdotool windowactivate --sync "$win" key alt+i
+DISPLAY=$display xdotool mousemove --window "$win" 157 427 click 1   # "Un&install"
 sleep 1
 DISPLAY=$display import -window root "$work/uninstall.png"
-DISPLAY=$display xdotool key Return
+kill "$uninstaller" 2>/dev/null || true
 wait "$uninstaller" 2>/dev/null || true
 while read -r f; do test -e "$f" || { echo "missing after /Uninstall: $f" >&2; exit 1; }; done < "$work/files"
 echo "/Uninstall: refused, nothing deleted"
