@@ -272,6 +272,18 @@ TEST_F(InstallTest, EmptyOrUnusableDirectoryFailsWithoutLeavingEntries) {
     EXPECT_TRUE(BoxTexts(TMessageKind::Query).isEmpty());
     EXPECT_FALSE(form.InstallButton->isEnabled());
   }
+  // The folder that holds the distribution is chosen: the copy would land on
+  // the distribution itself, which stays as it is.
+  {
+    const auto before = Snapshot(Root);
+    TInstallForm form(TInstallParams(), false, Dist, "Install");
+    form.DirectoryEdit->setText(Root + "/unpacked/");
+    form.InstallButton->click();
+    ASSERT_EQ(Reports.size(), 1);
+    EXPECT_TRUE(Snapshot(Root) == before);
+    EXPECT_FALSE(QFileInfo::exists(Started));
+    Reports.clear();
+  }
   // A file stands where the installation folder would go: the copy fails,
   // and no entry points to the half-made installation.
   QDir().mkpath(ProgramFiles);
