@@ -3,17 +3,15 @@
 #include "AboutDialog.h"
 #include "Error.h"
 #include "ErrorDialog.h"
+#include "Install.h"
 #include "PagelumeApplication.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLabel>
 #include <QLockFile>
-#include <QPushButton>
 #include <QScreen>
-#include <QVBoxLayout>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <chrono>
@@ -54,19 +52,7 @@ bool HasDisplay() {
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
-QWidget *CreateInstallerWindow(bool uninstall) {
-  auto *window = new QWidget;
-  window->setObjectName("InstallForm");
-  window->setWindowTitle(uninstall ? "Uninstall Pagelume" : "Install Pagelume");
-  auto *layout = new QVBoxLayout(window);
-  layout->addWidget(new QLabel(uninstall ? "Uninstall Pagelume" : "Install Pagelume", window));
-  auto *cancel = new QPushButton("&Cancel", window);
-  cancel->setObjectName("CancelButton");
-  layout->addWidget(cancel);
-  QObject::connect(cancel, &QPushButton::clicked, window, &QWidget::close);
-  window->resize(320, 120);
-  return window;
-}
+QWidget *CreateInstallerWindow(bool uninstall) { return new TInstallForm(TInstallParams(), uninstall); }
 
 namespace {
 
@@ -92,6 +78,17 @@ public:
   bool Done = false;
 };
 
+// Installer mode told before the application exists: by the executable's
+// resolved name, the name it was started by, or the first argument.
+bool StartsInstaller(int argc, char **argv) {
+  QStringList arguments;
+  for (int i = 1; i < argc; ++i)
+    arguments << QString::fromLocal8Bit(argv[i]);
+  const QString exe = QFileInfo(QFileInfo(QStringLiteral("/proc/self/exe")).symLinkTarget()).fileName();
+  const QString startName = argc > 0 ? QFileInfo(QString::fromLocal8Bit(argv[0])).fileName() : QString();
+  return IsInstallerMode(exe, arguments) || IsInstallerMode(startName, {});
+}
+
 void ShowMainWindow(QWidget *window) {
   if (QScreen *screen = QGuiApplication::primaryScreen())
     window->setGeometry(screen->geometry());
@@ -104,8 +101,10 @@ void ShowMainWindow(QWidget *window) {
 
 int WinMain(int argc, char **argv) {
   OP_BEGIN("WinMain");
+  // The installer does not take the reader's lock: it starts the installed
+  // reader while it still runs, and an uninstall runs while a reader is open.
   QLockFile lock(InstanceLockPath());
-  if (AcquireInstanceLock(lock) == TInstanceLock::HeldByAnother)
+  if (!StartsInstaller(argc, argv) && AcquireInstanceLock(lock) == TInstanceLock::HeldByAnother)
     return 0;  // the second instance ends silently
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);

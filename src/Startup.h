@@ -26,7 +26,8 @@ bool WantsConverter(int argc, char **argv);
 // Whether a display (or a chosen Qt platform) is there to show windows on.
 bool HasDisplay();
 
-// The installer window (a stand-in until the installer arrives).
+// The installer window (TInstallForm) with the program's name, description
+// and version.
 QWidget *CreateInstallerWindow(bool uninstall);
 
 // The whole run of the reader or the installer; returns the exit status.

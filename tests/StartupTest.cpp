@@ -68,7 +68,7 @@ TEST(Startup, ConverterArgumentsAnywhere) {
   EXPECT_FALSE(WantsConverter(2, plain));
 }
 
-TEST(Startup, InstallerStandInWindow) {
+TEST(Startup, InstallerWindowOfEitherMode) {
   std::unique_ptr<QWidget> w(CreateInstallerWindow(true));
   EXPECT_EQ(w->windowTitle(), "Uninstall Pagelume");
   w.reset(CreateInstallerWindow(false));

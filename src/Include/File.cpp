@@ -348,6 +348,22 @@ QString GetTempPathA() {
   return result;
 }
 
+namespace {
+QString &ProgramFilesOverride() {
+  static QString dir;
+  return dir;
+}
+}  // namespace
+
+void SetProgramFilesOverride(const QString &dir) { ProgramFilesOverride() = dir; }
+
+QString ProgramFilesPath() {
+  if (!ProgramFilesOverride().isEmpty())
+    return ProgramFilesOverride();
+  QFileInfo opt("/opt");
+  return opt.isDir() && opt.isWritable() ? QString("/opt") : QDir::homePath() + "/.local/opt";
+}
+
 QString GetSystemDirectoryPath(TSystemFolder folder) {
   OP_BEGIN("GetSystemDirectoryPath");
   QString result;
@@ -368,11 +384,9 @@ QString GetSystemDirectoryPath(TSystemFolder folder) {
     case TSystemFolder::Programs:
       dir = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
       break;
-    case TSystemFolder::ProgramFiles: {
-      QFileInfo opt("/opt");
-      dir = opt.isDir() && opt.isWritable() ? QString("/opt") : QDir::homePath() + "/.local/opt";
+    case TSystemFolder::ProgramFiles:
+      dir = ProgramFilesPath();
       break;
-    }
     }
     dir = StripSeparator(dir);
     if (dir.isEmpty()) {

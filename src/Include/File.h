@@ -67,6 +67,11 @@ QString GetTempPathA();
 enum class TSystemFolder { Documents, CommonDocuments, Desktop, Programs, ProgramFiles };
 // The folder's path (no trailing separator), created if missing.
 QString GetSystemDirectoryPath(TSystemFolder folder);
+// Points the program-files folder elsewhere (tests of the installer); the
+// empty text restores "/opt" or "~/.local/opt".
+void SetProgramFilesOverride(const QString &dir);
+// The program-files folder's path, without creating it.
+QString ProgramFilesPath();
 
 // ---- Listing ----
 struct TFileItem {
@@ -167,6 +172,7 @@ public:
   int32_t IconIndex = 0;
   int32_t ShowCommand = swShowNormal;
   int32_t HotKey = 0;
+  QString Categories;  // menu categories of a program entry ("Office;"), written when set
   bool Save(const QString &fileName, bool replace);
   bool Load(const QString &fileName);
 };

@@ -171,6 +171,8 @@ bool TLinkFile::Save(const QString &fileName, bool replace) {
       for (const QString &a : arguments)
         exec << QuoteExecArgument(a);
       lines << "Exec=" + EscapeValue(exec.join(' ')) << "Terminal=false";
+      if (!Categories.isEmpty())
+        lines << "Categories=" + EscapeValue(Categories);
     } else {
       lines << "URL=" + EscapeValue(QUrl::fromLocalFile(reference).toString(QUrl::FullyEncoded));
     }

@@ -28,13 +28,15 @@ QString HelpFilePath() { return DataDir() + "Help.html"; }
 
 QString DataDir() {
   const QString dir = ProgramDir();
-  if (QFileInfo::exists(dir + "Welcome.txt") || !DirOverride().isEmpty())
+  if (QFileInfo::exists(dir + "Welcome.txt"))
     return dir;
   const QString shared = QDir::cleanPath(dir + "../share/pagelume") + '/';
   if (QFileInfo(shared + "Welcome.txt").isFile())
     return shared;
   return dir;
 }
+
+bool IsSystemPackage() { return DataDir() != ProgramDir(); }
 
 namespace {
 QString WithSlash(QString dir) {
@@ -67,7 +69,9 @@ QString SettingsDir() {
     QString config = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     if (config.isEmpty())
       config = QDir::homePath() + "/.config/Pagelume";
-    cached = ChooseSettingsDir(program, config);
+    // A system package's program folder (/usr/bin) is no place for settings,
+    // even for a user who may write there.
+    cached = ChooseSettingsDir(IsSystemPackage() ? QString() : program, config);
     cachedFor = program;
   }
   return cached;

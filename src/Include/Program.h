@@ -18,6 +18,11 @@ QString HelpFilePath();
 // ../share/pagelume/ beside the executable's folder (a system package), else the
 // program directory.
 QString DataDir();
+// Whether the program runs from a system package: its data files are not
+// beside the executable but in ../share/pagelume/. Such a copy keeps its
+// settings in the user's configuration folder and is removed by the package
+// manager, not by "/Uninstall".
+bool IsSystemPackage();
 
 // The folder that keeps Pagelume.ini, the default profile and Errors.log, with
 // a trailing separator: the program directory when it is writable, else the

@@ -1,0 +1,92 @@
+// The installer and uninstaller: the program copies its distribution folder
+// into a chosen directory, renames "Install" to the program's own name,
+// creates desktop entries (desktop, menu folder) and an uninstall entry, and
+// starts the installed reader. Started with "/Uninstall" it removes an
+// installation again — but only one that the installer made.
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// ---- The installation on disk (no toolkit windows) ----
+
+// The file the installer writes into every installation it makes. It names
+// the installation directory and the program, so that an uninstall can tell
+// an installation from any other folder the program happens to run from.
+inline constexpr const char *InstallMarkerFileName = ".pagelume-installation";
+
+// Writes the marker into dir for the program name. No status context: false
+// on failure.
+bool WriteInstallMarker(const QString &dir, const QString &name);
+
+// Why dir must not be deleted as the installation of the program name; the
+// empty text when it is an installation the installer made (the marker names
+// this very directory and the program, the program file is there, and the
+// folder is no system, home or source folder).
+QString UninstallRefusal(const QString &dir, const QString &name);
+
+// The folder of uninstall entries ("Pagelume-uninstall" in the user's
+// configuration folder), with a trailing separator.
+QString UninstallEntryDir();
+// The uninstall entry of the key: UninstallEntryDir() + key + ".ini".
+QString UninstallEntryPath(const QString &key);
+// Writes the entry ([Uninstall] DisplayName, UninstallString) in the status
+// context "SetUninstallRegistry".
+bool SetUninstallRegistry(const QString &key, const QString &displayName, const QString &command);
+// Deletes the entry (and the folder of entries when it is left empty), in the
+// status context "DeleteUninstallerRegistry".
+bool DeleteUninstallerRegistry(const QString &key);
+
+// ---- The window ----
+
+struct TInstallParams {
+  QString Name = "Pagelume";
+  QString Description = "Pagelume";
+  QString Version = "Version 2.5.1, released on 24.10.2004";
+};
+
+class TInstallForm : public QWidget {
+  Q_OBJECT
+public:
+  // uninstall: the window of "/Uninstall". sourceDir and exeFileName are the
+  // program's directory and executable file name (tests give a folder of
+  // their own); empty means the running program's.
+  TInstallForm(const TInstallParams &params, bool uninstall, const QString &sourceDir = QString(),
+               const QString &exeFileName = QString(), QWidget *parent = nullptr);
+
+  bool IsUninstallMode() const { return UninstallMode; }
+
+  // The two operations; each shows its own failure report. True when the
+  // work was done (false when it failed, was declined or refused).
+  bool Install();
+  bool Uninstall();
+
+  void BrowseButtonClick();
+  void InstallButtonClick();
+  void CancelButtonClick();
+
+  QLabel *TitlePanel = nullptr;
+  QLabel *DescriptionLabel = nullptr;
+  QLabel *VersionLabel = nullptr;
+  QLabel *InstructionsLabel = nullptr;
+  QPlainTextEdit *ReadmeMemo = nullptr;
+  QLabel *DirectoryLabel = nullptr;
+  QLineEdit *DirectoryEdit = nullptr;
+  QPushButton *BrowseButton = nullptr;
+  QPushButton *InstallButton = nullptr;
+  QPushButton *CancelButton = nullptr;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override;
+
+private:
+  TInstallParams Params;
+  bool UninstallMode;
+  QString SourceDir;    // with a trailing separator
+  QString ExeFileName;  // the running executable's file name ("Install")
+};
