@@ -459,6 +459,7 @@ TEST_F(InstallTest, WindowsOfBothModes) {
 
   uninstall.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&uninstall));
+  EXPECT_EQ(uninstall.focusWidget(), uninstall.ReadmeMemo);
   QTest::keyClick(&uninstall, Qt::Key_Escape);
   EXPECT_FALSE(uninstall.isVisible());
   EXPECT_TRUE(Boxes.isEmpty());
