@@ -15,6 +15,7 @@ if dpkg-query -W -f='${Status}' pagelume 2>/dev/null | grep -q "install ok insta
   exit 1
 fi
 
+bash scripts/install-deps.sh
 bash scripts/build.sh
 (cd "$dir" && rm -f pagelume_*.deb && cpack -G DEB >/dev/null)
 deb=$(ls "$root/$dir"/pagelume_*.deb)

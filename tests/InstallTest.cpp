@@ -356,6 +356,47 @@ TEST_F(InstallTest, UninstallRefusesEveryFolderTheInstallerDidNotMake) {
   EXPECT_TRUE(UninstallRefusal(Installed(), "Pagelume").isEmpty());
 }
 
+// A program-files folder reached through a symbolic link: the installed
+// program sees its real folder, and the uninstall still finds every entry.
+TEST_F(InstallTest, UninstallThroughALinkedProgramFilesFolder) {
+  QDir().mkpath(Root + "/real");
+  ASSERT_TRUE(QFile::link(Root + "/real", Root + "/linked"));
+  ProgramFiles = Root + "/linked";
+  SetProgramFilesOverride(ProgramFiles);
+  RunInstall();
+  ASSERT_TRUE(WaitForStart());
+  ASSERT_TRUE(QFileInfo::exists(Root + "/real/Dist/Pagelume"));
+  RunUninstall(Root + "/real/Dist/");
+  EXPECT_TRUE(Reports.isEmpty()) << Reports.join('\n').toStdString();
+  EXPECT_FALSE(QFileInfo::exists(Root + "/real/Dist"));
+  EXPECT_FALSE(QFileInfo::exists(Desktop() + "/Pagelume.desktop"));
+  EXPECT_FALSE(QFileInfo::exists(Menu()));
+  EXPECT_FALSE(QFileInfo::exists(UninstallEntry()));
+}
+
+// Entries written by a later installation elsewhere stay when an older one goes.
+TEST_F(InstallTest, UninstallLeavesTheEntriesOfAnotherInstallation) {
+  RunInstall();
+  ASSERT_TRUE(WaitForStart());
+  QFile::remove(Started);
+  const QString other = Root + "/elsewhere";
+  TInstallForm form(TInstallParams(), false, Dist, "Install");
+  form.DirectoryEdit->setText(other + "/");
+  form.InstallButton->click();
+  ASSERT_TRUE(WaitForStart());
+  const QByteArray desktopEntry = ReadFile(Desktop() + "/Pagelume.desktop");
+  const QByteArray uninstallEntry = ReadFile(UninstallEntry());
+  ASSERT_TRUE(desktopEntry.contains(other.toUtf8()));
+
+  RunUninstall(Installed() + "/");
+  EXPECT_TRUE(Reports.isEmpty()) << Reports.join('\n').toStdString();
+  EXPECT_FALSE(QFileInfo::exists(Installed()));
+  EXPECT_EQ(ReadFile(Desktop() + "/Pagelume.desktop"), desktopEntry);
+  EXPECT_EQ(ReadFile(UninstallEntry()), uninstallEntry);
+  EXPECT_EQ(QDir(Menu()).entryList(QDir::Files).size(), 3);
+  EXPECT_TRUE(QFileInfo::exists(other + "/Dist/Pagelume"));
+}
+
 TEST_F(InstallTest, SystemPackageKeepsDataInShareAndSettingsInTheConfigFolder) {
   const QString usr = Root + "/usr";
   WriteFile(usr + "/bin/pagelume", "binary");
@@ -418,6 +459,7 @@ TEST_F(InstallTest, WindowsOfBothModes) {
 
   uninstall.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&uninstall));
+  EXPECT_EQ(uninstall.focusWidget(), uninstall.ReadmeMemo);
   QTest::keyClick(&uninstall, Qt::Key_Escape);
   EXPECT_FALSE(uninstall.isVisible());
   EXPECT_TRUE(Boxes.isEmpty());

@@ -153,3 +153,25 @@ TEST(StartupProcess, SecondInstanceEndsAtOnce) {
     first.waitForFinished(5000);
   }
 }
+
+// The uninstaller runs while a reader holds the lock (the menu's "Uninstall"
+// with the reader open), and so does the installer that starts the reader.
+TEST(StartupProcess, InstallerRunsBesideARunningReader) {
+  QTemporaryDir dir;
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QLockFile readerLock(InstanceLockPath(dir.path()));
+  ASSERT_EQ(AcquireInstanceLock(readerLock), TInstanceLock::Acquired);
+
+  QProcess uninstaller;
+  uninstaller.setProcessEnvironment(env);
+  uninstaller.start(ProgramBinary(), {"/UNINSTALL"});
+  ASSERT_TRUE(uninstaller.waitForStarted(10000));
+  EXPECT_FALSE(uninstaller.waitForFinished(1500));  // its window is up
+  EXPECT_EQ(uninstaller.state(), QProcess::Running);
+  uninstaller.terminate();
+  if (!uninstaller.waitForFinished(5000)) {
+    uninstaller.kill();
+    uninstaller.waitForFinished(5000);
+  }
+}

@@ -434,24 +434,31 @@ bool TInstallForm::Uninstall() {
       if (!Query("Delete directory \"" + dir + "\" (and all contained files)?"))
         break;
       const QString canonical = CanonicalDir(dir);
-      // The desktop entry goes only when it starts this installation (another
-      // installation may have written it since).
-      const QString desktopEntry =
-          GetSystemDirectoryPath(TSystemFolder::Desktop) + '/' + MenuEntryName("", Params.Name);
-      TLinkFile link;
-      const bool ours = link.Load(desktopEntry) && IsInside(canonical + '/', link.ReferencePath);
+      // The desktop and menu entries go only when they start this
+      // installation (another installation may have written them since).
+      const QString menu = GetSystemDirectoryPath(TSystemFolder::Programs) + '/' + FileName(canonical);
+      QStringList entries{GetSystemDirectoryPath(TSystemFolder::Desktop) + '/' + MenuEntryName("", Params.Name)};
+      for (const char *entry : MenuEntryNames)
+        entries << menu + '/' + MenuEntryName(entry, Params.Name);
+      QStringList ours;
+      for (const QString &entry : entries) {
+        TLinkFile link;
+        if (link.Load(entry) && IsInside(canonical + '/', CanonicalDir(link.ReferencePath)))
+          ours << entry;
+      }
+      // Likewise the uninstall entry.
+      QString command = ReadKeys(UninstallEntryPath(Params.Name)).value("UninstallString");
+      if (command.endsWith(" /Uninstall"))
+        command.chop(11);
+      const bool ourUninstallEntry = command.isEmpty() || IsInside(canonical + '/', CanonicalDir(command));
       FunStatContext.Reset();
 
       DeleteDirectoryNoErrors(dir);  // what is in use stays
       FunStatContext.Reset();
-      if (ours)
-        QFile::remove(desktopEntry);
-      const QString menu = GetSystemDirectoryPath(TSystemFolder::Programs) + '/' + FileName(canonical);
-      FunStatContext.Reset();
-      for (const char *entry : MenuEntryNames)
-        QFile::remove(menu + '/' + MenuEntryName(entry, Params.Name));
+      for (const QString &entry : ours)
+        QFile::remove(entry);
       QDir().rmdir(menu);  // only when nothing else is in it
-      if (!DeleteUninstallerRegistry(Params.Name)) {
+      if (ourUninstallEntry && !DeleteUninstallerRegistry(Params.Name)) {
         OP_ADOPT();
         break;
       }
