@@ -44,6 +44,18 @@ QByteArray LinesBook(int lines) {
   return text;
 }
 
+// A book of paragraphs that wrap over several display lines.
+QByteArray WrappedBook(int paragraphs) {
+  QByteArray text;
+  for (int i = 0; i < paragraphs; ++i) {
+    text += "  Paragraph " + QByteArray::number(i) + ":";
+    for (int w = 0; w < 40 + i % 17; ++w)
+      text += " word" + QByteArray::number(w % 9);
+    text += ".\n";
+  }
+  return text;
+}
+
 class SettingsFormTest : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -347,17 +359,22 @@ TEST_F(SettingsFormTest, AnUnreadableOrUnwritableFileIsReportedAndTheProgramGoes
 }
 
 TEST_F(SettingsFormTest, AMarkInAPieceTheBookNoLongerHasOpensTheTop) {
-  const QString book = Write("pieces.txt", LinesBook(12000));  // about 130000 bytes: 3 pieces of 50000
+  const QString book = Write("pieces.txt", WrappedBook(500));  // about 140000 bytes: 3 pieces of 50000
   Write("Pagelume.ini", "[Pagelume_Bookshelf_Main]\r\nCount=1\r\n0=" + book.toUtf8() +
                             "\r\n[Pagelume_Bookshelf_CaretPos]\r\n0=500\r\n[Pagelume_Bookshelf_Pieces]\r\n0=9\r\n");
   StartForm();
   EXPECT_EQ(Form->Loader->State.Path, book.toStdString());
   EXPECT_EQ(Form->Loader->State.CurrentPiece, 1);
   EXPECT_EQ(TopLine(), 0);
-  // A mark in piece 3 reopens the book at that piece.
-  Form->Bookshelf->SetBookmark(book.toStdString(), 4, 3, 0);
-  Press(Form->Bookmark4Button, Qt::LeftButton);
+  // A mark in another piece reopens the book at that piece and line.
+  Form->RichEdit->GotoLine(321);
+  Press(Form->Bookmark4Button, Qt::RightButton);
+  Form->NextPieceButtonClick();
+  Form->NextPieceButtonClick();
   EXPECT_EQ(Form->Loader->State.CurrentPiece, 3);
+  Press(Form->Bookmark4Button, Qt::LeftButton);
+  EXPECT_EQ(Form->Loader->State.CurrentPiece, 1);
+  EXPECT_EQ(TopLine(), 321);
   EXPECT_TRUE(Errors.empty());
 }
 
