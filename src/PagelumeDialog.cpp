@@ -6,6 +6,7 @@
 #include "BackSounds.h"
 #include "History.h"
 #include "BookLoader.h"
+#include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -13,6 +14,7 @@
 #include "FormatOptions.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "StoredTextList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -203,6 +205,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildSettingsOptions();
+  BuildBookshelfControls();
   BuildBrowserControls();
 }
 
@@ -281,7 +285,6 @@ void TPagelumeForm::SetListItemHeights() {
     list->setMinimumContentsLength(3);
   }
 }
-void TPagelumeForm::CreateHistoryAndBookmarks() { CreateHistory(); }
 
 void TPagelumeForm::FinishConstruction() {
   Constructed = true;
@@ -304,8 +307,9 @@ void TPagelumeForm::Start() {
 }
 
 void TPagelumeForm::HookReadingBox() {}
-void TPagelumeForm::CreateStoredLists() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
+  // Program settings (with the bookshelf) first, then the default profile.
+  LoadSettingsList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -316,7 +320,10 @@ void TPagelumeForm::InitBackImages() {}
 // ---- Call-outs ----
 
 void TPagelumeForm::AskSaveIfModified() {}
-void TPagelumeForm::SaveSettings() {}
+void TPagelumeForm::CreateProfileList() {}
+void TPagelumeForm::SaveProfileAtExit() {}
+void TPagelumeForm::ApplyConvertMeasureUnits() {}
+void TPagelumeForm::CollectConvertMeasureUnits() {}
 
 // ---- Activation, minimise, restore, close ----
 
