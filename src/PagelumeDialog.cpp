@@ -201,6 +201,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildConverterControls();
+  BuildDictionaryControls();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -234,6 +236,7 @@ void TPagelumeForm::SetHelpFile() {
 void TPagelumeForm::HookWindowProcedure() {
   // The window's keys, the reading box's keys, wheel, mouse and links.
   CreateReadingController();
+  WireReadingAids();
 }
 
 void TPagelumeForm::HideSidebarAtConstruction() {

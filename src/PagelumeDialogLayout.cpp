@@ -68,7 +68,6 @@ void TPagelumeForm::ShowSidebar(bool hide) {
   SidebarGuard = false;
 }
 
-void TPagelumeForm::FocusConverterValue() {}
 
 void TPagelumeForm::FormMouseMove(int x, int) { ShowSidebar(!SidebarWantedAt(x, Layout.RichBox.Left)); }
 void TPagelumeForm::CurrentFileInfoLabelMouseMove() { ShowSidebar(true); }

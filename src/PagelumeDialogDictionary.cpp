@@ -1,0 +1,97 @@
+// The main window's dictionary look-up: a double-clicked word goes to the
+// reader's dictionary program, as its one argument or through the clipboard.
+#include "PagelumeDialog.h"
+
+#include "Error.h"
+#include "File.h"
+#include "RTF.h"
+
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+const char *const TPagelumeForm::DefaultDictionaryTitle = "/usr/bin/goldendict";
+
+void TPagelumeForm::BuildDictionaryControls() {
+  DictionaryGroupBox = new QGroupBox("Dictionary", GeneralTabSheet);
+  DictionaryGroupBox->setObjectName("DictionaryGroupBox");
+  auto *group = new QVBoxLayout(DictionaryGroupBox);
+  auto *row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
+  DictionaryTitleEdit = new QLineEdit(DefaultDictionaryTitle, DictionaryGroupBox);
+  DictionaryTitleEdit->setObjectName("DictionaryTitleEdit");
+  DictionaryTitleEdit->setReadOnly(true);
+  DictionaryTitleEdit->setStatusTip("File title of dictionary program");
+  ChangeDictionaryButton = new QPushButton("...", DictionaryGroupBox);
+  ChangeDictionaryButton->setObjectName("ChangeDictionaryButton");
+  ChangeDictionaryButton->setStatusTip("Change the dictionary program");
+  ChangeDictionaryButton->setFixedWidth(ChangeDictionaryButton->fontMetrics().horizontalAdvance("...") + 16);
+  row->addWidget(DictionaryTitleEdit, 1);
+  row->addWidget(ChangeDictionaryButton);
+  group->addLayout(row);
+  UseClipboardForDictionaryCheckBox = new QCheckBox("Use clipboard for dictionary", DictionaryGroupBox);
+  UseClipboardForDictionaryCheckBox->setObjectName("UseClipboardForDictionaryCheckBox");
+  UseClipboardForDictionaryCheckBox->setChecked(true);
+  UseClipboardForDictionaryCheckBox->setStatusTip("Use the clipboard to query the dictionary");
+  group->addWidget(UseClipboardForDictionaryCheckBox);
+  // Above the stretch that closes the page.
+  auto *page = static_cast<QVBoxLayout *>(GeneralTabSheet->layout());
+  page->insertWidget(page->count() - 1, DictionaryGroupBox);
+
+  connect(ChangeDictionaryButton, &QPushButton::clicked, this, &TPagelumeForm::ChangeDictionaryButtonClick);
+}
+
+void TPagelumeForm::LookUpWord() {
+  OP_BEGIN("TPagelumeForm::LookUpWord");
+  OP_TRY {
+    const QString word = QString::fromStdU16String(RichEdit->SelectedText());
+    const QString path = DictionaryTitleEdit->text();
+    if (word.trimmed().isEmpty() || path.isEmpty() || word.size() > MaxLookUpLength)
+      return;
+    bool started = false;
+    if (UseClipboardForDictionaryCheckBox->isChecked()) {
+      RichEdit->copy();
+      started = RunFile(path, QString(), QString(), false, false);
+    } else {
+      // The word as it is, as one argument: no shell ever sees it.
+      started = RunFileWithArgument(path, word);
+    }
+    if (!started)
+      OP_ADOPT();
+  }
+  OP_CATCH;
+}
+
+void TPagelumeForm::ChangeDictionaryButtonClick() {
+  OP_BEGIN("TPagelumeForm::ChangeDictionaryButtonClick");
+  OP_TRY {
+    const QString current = DictionaryTitleEdit->text();
+    QString chosen;
+    if (ChooseDictionaryFile) {
+      chosen = ChooseDictionaryFile(current);
+    } else {
+      QFileDialog dialog(this, "Dictionary program");
+      // The toolkit's own dialog, so that only executable files are listed.
+      dialog.setOption(QFileDialog::DontUseNativeDialog);
+      dialog.setFileMode(QFileDialog::ExistingFile);
+      dialog.setNameFilter("Programs (*)");
+      dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+      if (!current.isEmpty()) {
+        dialog.setDirectory(QFileInfo(current).absolutePath());
+        dialog.selectFile(current);
+      }
+      if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+        chosen = dialog.selectedFiles().first();
+    }
+    if (!chosen.isEmpty())
+      DictionaryTitleEdit->setText(QFileInfo(chosen).absoluteFilePath());
+  }
+  OP_CATCH;
+  OP_SHOW("Failed to change dictionary.");
+  RichEdit->setFocus();
+}
