@@ -89,7 +89,7 @@ void TPagelumeForm::ChangeDictionaryButtonClick() {
         chosen = dialog.selectedFiles().first();
     }
     if (!chosen.isEmpty())
-      DictionaryTitleEdit->setText(QFileInfo(chosen).absoluteFilePath());
+      DictionaryTitleEdit->setText(QDir::cleanPath(QFileInfo(chosen).absoluteFilePath()));
   }
   OP_CATCH;
   OP_SHOW("Failed to change dictionary.");
