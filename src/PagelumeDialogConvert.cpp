@@ -126,8 +126,8 @@ void TPagelumeForm::BuildConverterControls() {
 
   ConvertPageControl = new QTabWidget(ConvertTabSheet);
   ConvertPageControl->setObjectName("ConvertPageControl");
-  ConvertPageControl->setUsesScrollButtons(false);
-  ConvertPageControl->tabBar()->setExpanding(false);
+  // Seven tabs do not fit the sidebar's width in one row: the row scrolls.
+  ConvertPageControl->setUsesScrollButtons(true);
   page->addWidget(ConvertPageControl, 1);
 
   QListWidget **lists[mqCount] = {&LengthListBox, &SpeedListBox,  &AreaListBox,
