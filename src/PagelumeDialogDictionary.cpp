@@ -9,11 +9,32 @@
 #include <QCheckBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFileSystemModel>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSortFilterProxyModel>
 #include <QVBoxLayout>
+
+namespace {
+
+// Folders and executable files only.
+class TExecutableFilter : public QSortFilterProxyModel {
+public:
+  using QSortFilterProxyModel::QSortFilterProxyModel;
+
+protected:
+  bool filterAcceptsRow(int row, const QModelIndex &parent) const override {
+    auto *model = qobject_cast<QFileSystemModel *>(sourceModel());
+    if (!model)
+      return true;
+    const QFileInfo info = model->fileInfo(model->index(row, 0, parent));
+    return info.isDir() || info.isExecutable();
+  }
+};
+
+}  // namespace
 
 const char *const TPagelumeForm::DefaultDictionaryTitle = "/usr/bin/goldendict";
 
@@ -80,7 +101,7 @@ void TPagelumeForm::ChangeDictionaryButtonClick() {
       dialog.setOption(QFileDialog::DontUseNativeDialog);
       dialog.setFileMode(QFileDialog::ExistingFile);
       dialog.setNameFilter("Programs (*)");
-      dialog.setFilter(QDir::AllDirs | QDir::Files | QDir::Executable | QDir::NoDotAndDotDot);
+      dialog.setProxyModel(new TExecutableFilter(&dialog));
       if (!current.isEmpty()) {
         dialog.setDirectory(QFileInfo(current).absolutePath());
         dialog.selectFile(current);
