@@ -240,6 +240,17 @@ void TPagelumeForm::SelectUnitByText(int32_t quantity, const QString &text) {
     list->setCurrentRow(StoredMeasureUnit(quantity, text.toStdString()));
 }
 
+void TPagelumeForm::ApplyConvertMeasureUnits() {
+  for (int32_t q = 0; q < mqCount; ++q)
+    SelectUnitByText(q, ConvertMeasureUnits.value(q));
+}
+
+void TPagelumeForm::CollectConvertMeasureUnits() {
+  ConvertMeasureUnits.clear();
+  for (int32_t q = 0; q < mqCount; ++q)
+    ConvertMeasureUnits << SelectedUnitText(q);
+}
+
 // ---- The value ----
 
 double TPagelumeForm::ConvertValue() const {

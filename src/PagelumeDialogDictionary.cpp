@@ -4,6 +4,7 @@
 
 #include "Error.h"
 #include "File.h"
+#include "ProgramSettings.h"
 #include "RTF.h"
 
 #include <QCheckBox>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QSortFilterProxyModel>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace {
 
@@ -36,33 +38,20 @@ protected:
 
 }  // namespace
 
-const char *const TPagelumeForm::DefaultDictionaryTitle = "/usr/bin/goldendict";
-
 void TPagelumeForm::BuildDictionaryControls() {
-  DictionaryGroupBox = new QGroupBox("Dictionary", GeneralTabSheet);
-  DictionaryGroupBox->setObjectName("DictionaryGroupBox");
-  auto *group = new QVBoxLayout(DictionaryGroupBox);
-  auto *row = new QHBoxLayout;
-  row->setContentsMargins(0, 0, 0, 0);
-  DictionaryTitleEdit = new QLineEdit(DefaultDictionaryTitle, DictionaryGroupBox);
-  DictionaryTitleEdit->setObjectName("DictionaryTitleEdit");
-  DictionaryTitleEdit->setReadOnly(true);
-  DictionaryTitleEdit->setStatusTip("File title of dictionary program");
+  // The "..." button goes beside the path box of the "Dictionary" group.
   ChangeDictionaryButton = new QPushButton("...", DictionaryGroupBox);
   ChangeDictionaryButton->setObjectName("ChangeDictionaryButton");
   ChangeDictionaryButton->setStatusTip("Change the dictionary program");
   ChangeDictionaryButton->setFixedWidth(ChangeDictionaryButton->fontMetrics().horizontalAdvance("...") + 16);
+  auto *group = static_cast<QVBoxLayout *>(DictionaryGroupBox->layout());
+  const int at = std::max(group->indexOf(DictionaryTitleEdit), 0);
+  group->removeWidget(DictionaryTitleEdit);
+  auto *row = new QHBoxLayout;
+  row->setContentsMargins(0, 0, 0, 0);
   row->addWidget(DictionaryTitleEdit, 1);
   row->addWidget(ChangeDictionaryButton);
-  group->addLayout(row);
-  UseClipboardForDictionaryCheckBox = new QCheckBox("Use clipboard for dictionary", DictionaryGroupBox);
-  UseClipboardForDictionaryCheckBox->setObjectName("UseClipboardForDictionaryCheckBox");
-  UseClipboardForDictionaryCheckBox->setChecked(true);
-  UseClipboardForDictionaryCheckBox->setStatusTip("Use the clipboard to query the dictionary");
-  group->addWidget(UseClipboardForDictionaryCheckBox);
-  // Above the stretch that closes the page.
-  auto *page = static_cast<QVBoxLayout *>(GeneralTabSheet->layout());
-  page->insertWidget(page->count() - 1, DictionaryGroupBox);
+  group->insertLayout(at, row);
 
   connect(ChangeDictionaryButton, &QPushButton::clicked, this, &TPagelumeForm::ChangeDictionaryButtonClick);
 }
@@ -75,7 +64,7 @@ void TPagelumeForm::LookUpWord() {
     if (word.trimmed().isEmpty() || path.isEmpty() || word.size() > MaxLookUpLength)
       return;
     bool started = false;
-    if (UseClipboardForDictionaryCheckBox->isChecked()) {
+    if (ClipboardForDicCheckBox->isChecked()) {
       RichEdit->copy();
       started = RunFile(path, QString(), QString(), false, false);
     } else {

@@ -5,8 +5,10 @@
 #include "Error.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
+#include "ProgramSettings.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "StoredTextList.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -138,6 +140,29 @@ TEST_F(ReadingAidsTest, StoredUnitsAreMatchedIgnoringCase) {
   EXPECT_EQ(Form->SelectedUnitText(mqWeight), "Kilograms");
 }
 
+TEST_F(ReadingAidsTest, UnitsComeFromAndGoToTheSettingsFile) {
+  TStoredTextList in;
+  in.WriteString("Pagelume_ConvertMeasure", "Speed", "meters / SECOND");
+  in.WriteString("Pagelume_ConvertMeasure", "Length", "Cubits");
+  in.WriteString("Pagelume_ConvertMeasure", "Volume", "barrels (159)");
+  Form->SelectUnitByText(mqLength, "Feet");
+  Form->LoadProgramSettings(in);
+  EXPECT_EQ(Form->SelectedUnitText(mqSpeed), "Meters / Second");
+  EXPECT_EQ(Form->SelectedUnitText(mqLength), "Meters");
+  EXPECT_EQ(Form->SelectedUnitText(mqVolume), "Barrels (159)");
+  Form->SelectUnitByText(mqTemperature, "Kelvin");
+  TStoredTextList out;
+  Form->SaveProgramSettings(out);
+  auto stored = [&out](const char *key) {
+    const std::string *value = out.Find("Pagelume_ConvertMeasure", key);
+    return value ? *value : std::string("(none)");
+  };
+  EXPECT_EQ(stored("Speed"), "Meters / Second");
+  EXPECT_EQ(stored("Volume"), "Barrels (159)");
+  EXPECT_EQ(stored("Temperature"), "Kelvin");
+  EXPECT_EQ(stored("Weight"), "Kilograms");
+}
+
 TEST_F(ReadingAidsTest, PointerOverANumberFillsValueHintAndNotes) {
   SetText(u"They rode 40 miles in 12-15 days at 1,234 feet.");
   Form->ConvertMeasureRichEditMouseMove(At(u"0 miles"));
@@ -209,7 +234,7 @@ TEST_F(ReadingAidsTest, RightPressJumpsToLengthWithTheValue) {
 TEST_F(ReadingAidsTest, DictionaryGetsTheWordAsItsOneArgument) {
   StandInDictionary dictionary(Dir.path());
   Form->DictionaryTitleEdit->setText(dictionary.Script);
-  Form->UseClipboardForDictionaryCheckBox->setChecked(false);
+  Form->ClipboardForDicCheckBox->setChecked(false);
   QApplication::clipboard()->setText("left alone");
   const std::u16string hostile1 = u"\"; rm -rf ~; \"";
   const std::u16string hostile2 = u"$(reboot)";
@@ -234,7 +259,7 @@ TEST_F(ReadingAidsTest, DictionaryGetsTheWordAsItsOneArgument) {
 TEST_F(ReadingAidsTest, DictionaryThroughTheClipboardGetsNoArgument) {
   StandInDictionary dictionary(Dir.path());
   Form->DictionaryTitleEdit->setText(dictionary.Script);
-  ASSERT_TRUE(Form->UseClipboardForDictionaryCheckBox->isChecked());
+  ASSERT_TRUE(Form->ClipboardForDicCheckBox->isChecked());
   SetText(u"The lexicon");
   Select(u"lexicon");
   Form->LookUpWord();
@@ -247,7 +272,7 @@ TEST_F(ReadingAidsTest, DictionaryThroughTheClipboardGetsNoArgument) {
 TEST_F(ReadingAidsTest, DictionaryIsNotStartedForLongBlankOrMissing) {
   StandInDictionary dictionary(Dir.path());
   Form->DictionaryTitleEdit->setText(dictionary.Script);
-  Form->UseClipboardForDictionaryCheckBox->setChecked(false);
+  Form->ClipboardForDicCheckBox->setChecked(false);
   SetText(u"abcdefghijklmnopqrstu   abcdefghijklmnopqrst");
   Select(u"abcdefghijklmnopqrstu");  // 21 characters
   Form->LookUpWord();
@@ -283,8 +308,8 @@ TEST_F(ReadingAidsTest, ChangeDictionaryTakesTheChosenProgram) {
     return QString();
   };
   Form->ChangeDictionaryButtonClick();
-  EXPECT_EQ(offered, TPagelumeForm::DefaultDictionaryTitle);
-  EXPECT_EQ(Form->DictionaryTitleEdit->text(), TPagelumeForm::DefaultDictionaryTitle);
+  EXPECT_EQ(offered, QString(DefaultDictionaryTitle));
+  EXPECT_EQ(Form->DictionaryTitleEdit->text(), QString(DefaultDictionaryTitle));
   Form->ChooseDictionaryFile = [&](const QString &) { return Dir.path() + "/bin/../dict"; };
   Form->ChangeDictionaryButtonClick();
   EXPECT_EQ(Form->DictionaryTitleEdit->text(), Dir.path() + "/dict");
