@@ -316,16 +316,23 @@ void TPagelumeForm::MiscConvertMeasure(double value) {
 // ---- Handlers ----
 
 void TPagelumeForm::ConvertMeasureRichEditMouseMove(int32_t charIndex) {
-  // Failures show in the hint label only: a dialog on every move would stop reading.
+  // A book load disables the options and lets moves in once a second: the
+  // text is not laid out yet, and the load must not wait for it.
+  if (!Container_OptionsPageControl->isEnabled())
+    return;
+  // Failures show in the hint label only: a dialog on every move would stop
+  // reading. The shared context is left as it was found.
+  const TFunStatContext saved = FunStatContext;
   if (ShowConvertMeasure(charIndex))
     MiscConvertMeasure(ConvertValue());
-  FunStatContext.Reset();
+  FunStatContext = saved;
 }
 
 void TPagelumeForm::ConvertMeasureRichEditRightClick(int32_t charIndex) {
+  const TFunStatContext saved = FunStatContext;
   if (ShowConvertMeasure(charIndex))
     MiscConvertMeasure(ConvertValue());
-  FunStatContext.Reset();
+  FunStatContext = saved;
   Container_OptionsPageControl->setCurrentWidget(ConvertTabSheet);
   ConvertPageControl->setCurrentWidget(LengthTabSheet);
   ShowSidebar(false);
@@ -347,8 +354,9 @@ void TPagelumeForm::ConvertMeasureEditChange() { MiscConvertMeasure(ConvertValue
 
 void TPagelumeForm::ConvertListBoxMouseMove(QListWidget *list, const QPoint &pos, const QPoint &globalPos) {
   QListWidgetItem *item = list->itemAt(pos);
+  const TFunStatContext saved = FunStatContext;
   const QString hint = item ? FullConvertMeasure(list, list->row(item), ConvertValue()) : QString(" ");
-  FunStatContext.Reset();
+  FunStatContext = saved;
   list->setToolTip(hint);
   if (item)
     QToolTip::showText(globalPos, hint, list->viewport(), list->visualItemRect(item));

@@ -188,6 +188,12 @@ TEST_F(ReadingAidsTest, PointerOverANumberFillsValueHintAndNotes) {
   Form->ConvertMeasureRichEditMouseMove(At(u"eagues"));
   EXPECT_EQ(Form->HintLabel->text(), TPagelumeForm::RichEditHint);
   EXPECT_EQ(Form->ConvertValue(), 7);
+
+  // While a book loads (the options are disabled) moves leave everything alone.
+  SetText(u"9 leagues");
+  Form->Container_OptionsPageControl->setEnabled(false);
+  Form->ConvertMeasureRichEditMouseMove(0);
+  EXPECT_EQ(Form->ConvertValue(), 7);
 }
 
 TEST_F(ReadingAidsTest, NumberThatDoesNotParseShowsOnlyInTheHint) {
