@@ -6,6 +6,7 @@
 #include "BackSounds.h"
 #include "History.h"
 #include "BookLoader.h"
+#include "BrowserList.h"
 #include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
@@ -207,6 +208,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildProfileGeneralOptions();
   BuildSettingsOptions();
   BuildBookshelfControls();
+  BuildConverterControls();
+  BuildDictionaryControls();
   BuildBrowserControls();
 }
 
@@ -242,6 +245,7 @@ void TPagelumeForm::SetHelpFile() {
 void TPagelumeForm::HookWindowProcedure() {
   // The window's keys, the reading box's keys, wheel, mouse and links.
   CreateReadingController();
+  WireReadingAids();
 }
 
 void TPagelumeForm::HideSidebarAtConstruction() {
@@ -278,8 +282,9 @@ void TPagelumeForm::FillFontsAndColors() {
   RichEdit3Options->UpdateDetectLabel();
 }
 void TPagelumeForm::SetListItemHeights() {
-  // The browser and converter lists come with their units. The sidebar's
+  // The converter's unit lists take the browser's row height. The sidebar's
   // drop-down lists give way to its fixed width instead of widening a page.
+  SetConverterItemHeight(BrowserListBox->RowHeight());
   for (QComboBox *list : Container_MainPanel->findChildren<QComboBox *>()) {
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(3);
@@ -322,8 +327,6 @@ void TPagelumeForm::InitBackImages() {}
 void TPagelumeForm::AskSaveIfModified() {}
 void TPagelumeForm::CreateProfileList() {}
 void TPagelumeForm::SaveProfileAtExit() {}
-void TPagelumeForm::ApplyConvertMeasureUnits() {}
-void TPagelumeForm::CollectConvertMeasureUnits() {}
 
 // ---- Activation, minimise, restore, close ----
 

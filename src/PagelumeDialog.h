@@ -17,12 +17,16 @@
 #include <memory>
 
 class QCheckBox;
+class QColor;
 class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
+class QListWidget;
 class QMenu;
+class QPlainTextEdit;
+class QPoint;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -135,6 +139,51 @@ public:
   QComboBox *ProbabilityBackSoundComboBox = nullptr;
   // The chapters of the shown text; none when the text has no headings.
   QMenu *ChaptersPopupMenu = nullptr;
+
+  // ---- Reading aids: the measurement converter ("Convert" tab) ----
+  QLineEdit *ConvertMeasureEdit = nullptr;
+  QTabWidget *ConvertPageControl = nullptr;
+  QWidget *LengthTabSheet = nullptr;
+  QListWidget *LengthListBox = nullptr;
+  QListWidget *SpeedListBox = nullptr;
+  QListWidget *AreaListBox = nullptr;
+  QListWidget *VolumeListBox = nullptr;
+  QListWidget *WeightListBox = nullptr;
+  QListWidget *TemperatureListBox = nullptr;
+  QPlainTextEdit *MiscMemo = nullptr;
+  static const char *const ConvertTabHint;
+  // The unit list of a quantity (TMeasureQuantity), or null.
+  QListWidget *ConvertListBox(int32_t quantity) const;
+  // The selected unit's text, for the settings file ("" when none is selected).
+  QString SelectedUnitText(int32_t quantity) const;
+  // Selects the unit named text (letter case ignored), else the quantity's default.
+  void SelectUnitByText(int32_t quantity, const QString &text);
+  // Screen colours of the lists and the notes box; the selected unit in the browser's focus colours.
+  void SetConverterColors(const QColor &screenBack, const QColor &screenFore, const QColor &focusBack,
+                          const QColor &focusFore);
+  void SetConverterItemHeight(int height);
+  // The value box's text as a number ("." decimal point); 0 when it is none.
+  double ConvertValue() const;
+  static QString GetNumberAtCharIndex(TRichEdit *richBox, int32_t charIndex);
+  bool ShowConvertMeasure(int32_t charIndex);
+  QString FullConvertMeasure(QListWidget *list, int pointedIndex, double value);
+  void MiscConvertMeasure(double value);
+  // The pointer moved over the reading box at a character; a right press there.
+  void ConvertMeasureRichEditMouseMove(int32_t charIndex);
+  void ConvertMeasureRichEditRightClick(int32_t charIndex);
+  void ConvertMeasureTabSheetShow();
+  void ConvertMeasureEditChange();
+  void ConvertListBoxMouseDown();
+  void ConvertListBoxMouseMove(QListWidget *list, const QPoint &pos, const QPoint &globalPos);
+
+  // ---- Reading aids: the dictionary look-up (its path box and clipboard box
+  // are with the settings controls) ----
+  QPushButton *ChangeDictionaryButton = nullptr;
+  static constexpr int MaxLookUpLength = 20;
+  // The dictionary program dialog (tests replace it); returns the chosen file or empty.
+  std::function<QString(const QString &current)> ChooseDictionaryFile;
+  void LookUpWord();
+  void ChangeDictionaryButtonClick();
 
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
@@ -350,6 +399,11 @@ private:
   // Settings and bookshelf controls.
   void BuildSettingsOptions();
   void BuildBookshelfControls();
+
+  // Reading aids.
+  void BuildConverterControls();
+  void BuildDictionaryControls();
+  void WireReadingAids();
 };
 
 extern QPointer<TPagelumeForm> PagelumeForm;

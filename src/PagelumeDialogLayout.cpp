@@ -70,7 +70,6 @@ void TPagelumeForm::ShowSidebar(bool hide) {
   SidebarGuard = false;
 }
 
-void TPagelumeForm::FocusConverterValue() {}
 
 void TPagelumeForm::FormMouseMove(int x, int y) {
   Random.AddEntropy(x, y);

@@ -156,6 +156,9 @@ bool CopyDeleteDirectory(const QString &source, const QString &destination, bool
 QString RunFileParameters(const QString &parameters, bool quoteParameters);
 bool RunFile(const QString &file, const QString &parameters, const QString &directory, bool minimized,
              bool quoteParameters);
+// RunFile with one argument handed to a program exactly as it is: never split,
+// unquoted or seen by a shell.
+bool RunFileWithArgument(const QString &file, const QString &argument);
 bool RunVerb(const QString &path, const QString &verb, const QString &parameters);
 bool OpenSite(const QString &address, const std::string &failureMessage);
 

@@ -31,10 +31,9 @@ bool IsAddress(const QString &text) {
 
 bool OpenWithDefault(const QUrl &url) { return url.isValid() && QDesktopServices::openUrl(url); }
 
-// Starts a program detached; the tail is a command line as a program sees it.
-bool StartProgram(const QString &program, const QString &tail, const QString &directory, int *error) {
+// Starts a program detached with its arguments as they are (no shell).
+bool StartProgram(const QString &program, const QStringList &arguments, const QString &directory, int *error) {
   errno = 0;
-  QStringList arguments = QProcess::splitCommand(tail);
   if (QProcess::startDetached(program, arguments, directory))
     return true;
   *error = errno ? errno : ENOEXEC;
@@ -43,15 +42,14 @@ bool StartProgram(const QString &program, const QString &tail, const QString &di
 
 }  // namespace
 
-bool RunFile(const QString &file, const QString &parameters, const QString &directory, bool minimized,
-             bool quoteParameters) {
+namespace {
+
+// tail is the arguments as one command line, for the failure report.
+bool RunFileArguments(const QString &file, const QStringList &arguments, const QString &tail,
+                      const QString &directory) {
   OP_BEGIN("RunFile");
   bool result = false;
   OP_TRY {
-    // No window state can be imposed on another program here; a minimised start
-    // runs it as a normal one.
-    (void)minimized;
-    const QString tail = RunFileParameters(parameters, quoteParameters);
     int error = 0;
     if (file.isEmpty()) {
       error = ENOENT;
@@ -67,15 +65,14 @@ bool RunFile(const QString &file, const QString &parameters, const QString &dire
         return result;
       }
       QString dir = directory.isEmpty() ? link.WorkingPath : directory;
-      QString linkTail = link.Arguments.isEmpty() ? tail : " " + link.Arguments + tail;
       if (IsProgramFile(link.ReferencePath))
-        StartProgram(link.ReferencePath, linkTail, dir, &error);
+        StartProgram(link.ReferencePath, QProcess::splitCommand(link.Arguments) + arguments, dir, &error);
       else if (!OpenWithDefault(IsAddress(link.ReferencePath) && !FileExists(link.ReferencePath)
                                     ? QUrl::fromUserInput(link.ReferencePath)
                                     : QUrl::fromLocalFile(FullPath(link.ReferencePath))))
         error = EIO;
     } else if (IsProgramFile(file)) {
-      StartProgram(FullPath(file), tail, directory, &error);
+      StartProgram(FullPath(file), arguments, directory, &error);
     } else if (!OpenWithDefault(QUrl::fromLocalFile(FullPath(file)))) {
       error = EIO;
     }
@@ -87,6 +84,21 @@ bool RunFile(const QString &file, const QString &parameters, const QString &dire
   }
   OP_CATCH;
   return result;
+}
+
+}  // namespace
+
+bool RunFile(const QString &file, const QString &parameters, const QString &directory, bool minimized,
+             bool quoteParameters) {
+  // No window state can be imposed on another program here; a minimised start
+  // runs it as a normal one.
+  (void)minimized;
+  const QString tail = RunFileParameters(parameters, quoteParameters);
+  return RunFileArguments(file, QProcess::splitCommand(tail), tail, directory);
+}
+
+bool RunFileWithArgument(const QString &file, const QString &argument) {
+  return RunFileArguments(file, QStringList{argument}, RunFileParameters(argument, false), QString());
 }
 
 bool RunVerb(const QString &path, const QString &verb, const QString &parameters) {
