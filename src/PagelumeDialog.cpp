@@ -4,6 +4,7 @@
 
 #include "AboutDialog.h"
 #include "BookLoader.h"
+#include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -11,6 +12,7 @@
 #include "FormatOptions.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "StoredTextList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -201,6 +203,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildSettingsOptions();
+  BuildBookshelfControls();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -277,7 +281,6 @@ void TPagelumeForm::SetListItemHeights() {
     list->setMinimumContentsLength(3);
   }
 }
-void TPagelumeForm::CreateHistoryAndBookmarks() {}
 
 void TPagelumeForm::FinishConstruction() {
   Constructed = true;
@@ -300,8 +303,9 @@ void TPagelumeForm::Start() {
 }
 
 void TPagelumeForm::HookReadingBox() {}
-void TPagelumeForm::CreateStoredLists() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
+  // Program settings (with the bookshelf) first, then the default profile.
+  LoadSettingsList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -312,7 +316,10 @@ void TPagelumeForm::InitBackImages() {}
 // ---- Call-outs ----
 
 void TPagelumeForm::AskSaveIfModified() {}
-void TPagelumeForm::SaveSettings() {}
+void TPagelumeForm::CreateProfileList() {}
+void TPagelumeForm::SaveProfileAtExit() {}
+void TPagelumeForm::ApplyConvertMeasureUnits() {}
+void TPagelumeForm::CollectConvertMeasureUnits() {}
 void TPagelumeForm::StopSounds() {}
 void TPagelumeForm::PlayCurrentSound() {}
 
