@@ -205,6 +205,7 @@ void TPagelumeForm::BuildSidebar() {
   BuildProfileGeneralOptions();
   BuildSettingsOptions();
   BuildBookshelfControls();
+  BuildProfileWorkGroup();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -306,6 +307,7 @@ void TPagelumeForm::HookReadingBox() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
   // Program settings (with the bookshelf) first, then the default profile.
   LoadSettingsList();
+  LoadProfileList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -316,8 +318,6 @@ void TPagelumeForm::InitBackImages() {}
 // ---- Call-outs ----
 
 void TPagelumeForm::AskSaveIfModified() {}
-void TPagelumeForm::CreateProfileList() {}
-void TPagelumeForm::SaveProfileAtExit() {}
 void TPagelumeForm::ApplyConvertMeasureUnits() {}
 void TPagelumeForm::CollectConvertMeasureUnits() {}
 void TPagelumeForm::StopSounds() {}

@@ -53,7 +53,6 @@ void TPagelumeForm::resizeEvent(QResizeEvent *event) {
 }
 
 void TPagelumeForm::RebuildBackImages() {}
-bool TPagelumeForm::ProfileListLoading() const { return false; }
 
 // ---- Sidebar ----
 
