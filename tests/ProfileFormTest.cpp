@@ -68,8 +68,7 @@ protected:
       Dialogs.push_back({caption, initial, save});
       return Answer;
     };
-    Form->CreateProfileList();
-    Form->LoadProfileList();
+    Form->Start();
   }
   QString Write(const QString &name, const QByteArray &bytes) {
     const QString path = Root + name;
@@ -195,6 +194,11 @@ TEST_F(ProfileFormTest, OptionsFollowTheirBookAcrossOpensAndStarts) {
   EXPECT_EQ(Boxes.back(), "Profile was saved.");
   EXPECT_EQ(Form->CurrentProfilePath(), Root + "dirA/A.plp");
 
+  // Closing saves the current profile with the program settings.
+  Choose(Form->FormatOptions->SpaceAfterComboBox, "20");
+  Form->FormCloseQuery();
+  EXPECT_TRUE(Read(Root + "dirA/A.plp").contains("SpaceAfter=20\r\n"));
+
   // The next start: the book's own profile now comes first.
   Write("dirA/PagelumeProfile.plp", Profile("FontSize=12\r\n"));
   NewForm();
@@ -236,6 +240,24 @@ TEST_F(ProfileFormTest, AutomaticSavesNeverDestroyAProfile) {
   Form->SaveProfileAtExit();
   EXPECT_EQ(QDir(Root + "prog").entryList({"PagelumeProfile*"}, QDir::Files),
             QStringList{"PagelumeProfile.plp"});
+}
+
+TEST_F(ProfileFormTest, WithoutAutoSaveNothingIsWrittenBehindTheReader) {
+  const QByteArray kept = Profile("FontSize=22\r\n");
+  const QString dirProfile = Write("shelf/PagelumeProfile.plp", kept);
+  Form->AutoSaveProfileCheckBox->setChecked(false);
+  ASSERT_TRUE(Open(Book("shelf/novel.txt")));
+  Choose(Form->FormatOptions->FontSizeComboBox, "40");
+  ASSERT_TRUE(Open(Book("other/book.txt")));
+  EXPECT_EQ(Read(dirProfile), kept);
+  ASSERT_TRUE(Open(Book("shelf/novel.txt")));
+  EXPECT_EQ(FontSize(), 22);
+  Choose(Form->FormatOptions->FontSizeComboBox, "40");
+  Answer = Root + "shelf/novel.txt";  // refused by its extension, after the (skipped) save
+  Press(Form->LoadProfileButton, Qt::NoModifier);
+  Form->FormCloseQuery();
+  EXPECT_EQ(Read(dirProfile), kept);
+  EXPECT_FALSE(QFile::exists(Form->DefaultProfilePath()));
 }
 
 TEST_F(ProfileFormTest, WorkButtonsOfferTheirFilesByModifier) {
