@@ -143,10 +143,12 @@ void TPagelumeForm::BuildProfileWorkGroup() {
   // Above the stretch that ends the page.
   auto *layout = static_cast<QVBoxLayout *>(ProfileGeneralTabSheet->layout());
   layout->insertWidget(layout->count() - 1, WorkGroupBox);
-  for (QWidget *page : {static_cast<QWidget *>(ProfileTabSheet), static_cast<QWidget *>(ProfilePageControl)}) {
-    page->setStatusTip(ProfilePagesHint);
-    page->setToolTip(ProfilePagesHint);
-  }
+  // The profile pages' hint: in the hint label over the pages, and as the
+  // tool tip of their tabs (not of every control on them).
+  ProfileTabSheet->setStatusTip(ProfilePagesHint);
+  Container_OptionsPageControl->setTabToolTip(Container_OptionsPageControl->indexOf(ProfileTabSheet), ProfilePagesHint);
+  for (int tab = 0; tab < ProfilePageControl->count(); ++tab)
+    ProfilePageControl->setTabToolTip(tab, ProfilePagesHint);
 }
 
 TStoredTextList &TPagelumeForm::ProfileListOrNew() {
@@ -251,17 +253,20 @@ void TPagelumeForm::CollectProfileSounds() {}
 // ---- The list's callbacks ----
 
 void TPagelumeForm::LoadProfile(TStoredTextList &list) {
-  // Fields the read does not reach (a failure on the way) keep their values.
+  // Every option is read with its default; when the read fails on the way
+  // (a colour text that is no colour), the options read so far are shown with
+  // their new values and the rest keep theirs, and the failure goes on to the
+  // list, which reports it.
   ProfileSettings next = CurrentProfile();
-  struct TShowOnExit {
-    TPagelumeForm *Form;
-    ProfileSettings &Next;
-    ~TShowOnExit() {
-      Form->Profile = Next;
-      Form->ShowProfile();
-    }
-  } show{this, next};
-  ReadProfileSettings(list, next);
+  try {
+    ReadProfileSettings(list, next);
+  } catch (...) {
+    Profile = next;
+    ShowProfile();
+    throw;
+  }
+  Profile = next;
+  ShowProfile();
 }
 
 void TPagelumeForm::SaveProfile(TStoredTextList &list) {
