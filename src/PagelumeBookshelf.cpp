@@ -173,8 +173,10 @@ void TPagelumeForm::RefreshBookmarkButtons() {
 
 void TPagelumeForm::UpdateAutoBookmark(bool enabled) {
   const std::string book = Loader->State.Path;
-  if (!AutoBookmarkCheckBox->isChecked() || !enabled || !BookFileOpen(book) || RichEdit->TextLength() < 3 ||
-      Bookshelf->IndexOf(book) < 0)
+  // A reading box hidden by a load in progress (a close during a long load)
+  // shows no place to keep.
+  if (!AutoBookmarkCheckBox->isChecked() || !enabled || !BookFileOpen(book) || RichEdit->isHidden() ||
+      RichEdit->TextLength() < 3 || Bookshelf->IndexOf(book) < 0)
     return;
   const int32_t line = RichEdit->TopLine();
   const int32_t piece = Loader->State.CurrentPiece;
