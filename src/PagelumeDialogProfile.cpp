@@ -17,6 +17,7 @@
 #include "StoredTextList.h"
 #include "UtilitiesQt.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -131,6 +132,11 @@ void TPagelumeForm::BuildProfileWorkGroup() {
     button->installEventFilter(new TLeftPressFilter(button, [this, handler](TShiftState shift) {
       (this->*handler)(shift);
     }));
+    // The mouse press never reaches the button, so a click comes only from
+    // the keyboard (Space): it acts like a left press with the keys held.
+    connect(button, &QPushButton::clicked, this, [this, handler] {
+      (this->*handler)(ShiftStateFromQt(QApplication::keyboardModifiers(), Qt::NoButton, false));
+    });
     row->addWidget(button);
     return button;
   };

@@ -305,7 +305,34 @@ TEST_F(ProfileFormTest, WorkButtonsOfferTheirFilesByModifier) {
   Press(Form->LoadProfileButton, Qt::NoModifier, Qt::RightButton);
   EXPECT_TRUE(Dialogs.empty());
   EXPECT_TRUE(Boxes.isEmpty());
+  // Space on the focused button acts like a press without modifiers.
+  Form->DeleteProfileButton->setFocus();
+  QTest::keyClick(Form->DeleteProfileButton, Qt::Key_Space);
+  ASSERT_EQ(Dialogs.size(), 1u);
+  EXPECT_EQ(Dialogs[0].Caption, "Delete profile");
   EXPECT_FALSE(Form->SaveProfileButton->toolTip().isEmpty());
+}
+
+TEST_F(ProfileFormTest, FormatListsOfferTheProfilesValues) {
+  using namespace ProfileOptions;
+  const TFormatOptionsPanel *f = Form->FormatOptions;
+  const std::vector<std::pair<QComboBox *, const TProfileIntOption *>> lists = {
+      {f->LeftMarginComboBox, &LeftMargin},   {f->RightMarginComboBox, &RightMargin},
+      {f->FontSizeComboBox, &ProfileOptions::FontSize},       {f->FontZoomComboBox, &FontZoom},
+      {f->CharSpacingComboBox, &CharSpacing}, {f->LineSpacingComboBox, &ProfileOptions::LineSpacing},
+      {f->SpaceAfterComboBox, &SpaceAfter},   {f->FirstLineIndentComboBox, &FirstLineIndent}};
+  for (const auto &[box, option] : lists) {
+    SCOPED_TRACE(option->Key);
+    std::vector<std::string> items;
+    for (int i = 0; i < box->count(); ++i)
+      items.push_back(box->itemText(i).toStdString());
+    EXPECT_EQ(items, option->Items());
+    EXPECT_EQ(box->currentText().toStdString(), std::to_string(option->Default));
+  }
+  std::vector<std::string> prefixes;
+  for (int i = 0; i < f->ParagraphPrefixComboBox->count(); ++i)
+    prefixes.push_back(f->ParagraphPrefixComboBox->itemText(i).toStdString());
+  EXPECT_EQ(prefixes, ParagraphPrefixItems());
 }
 
 TEST_F(ProfileFormTest, LoadChecksTheExtensionAfterTheAutomaticSaveThenReopensTheBook) {
