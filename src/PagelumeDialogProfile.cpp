@@ -468,4 +468,6 @@ void TPagelumeForm::DeleteProfileButtonMouseDown(TShiftState shift) {
   RichEdit->setFocus();
 }
 
-bool TPagelumeForm::AutoSaveProfileOn() const { return !AutoSaveProfileCheckBox || AutoSaveProfileCheckBox->isChecked(); }
+bool TPagelumeForm::AutoSaveProfileOn() const {
+  return !AutoSaveProfileCheckBox || AutoSaveProfileCheckBox->isChecked();
+}

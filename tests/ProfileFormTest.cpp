@@ -159,6 +159,22 @@ TEST_F(ProfileFormTest, AProfileHoldingOneKeyResetsEverythingElse) {
   }());
 }
 
+TEST_F(ProfileFormTest, KeysWithoutControlsAreKeptThroughTheWindow) {
+  const QString dirProfile =
+      Write("shelf/PagelumeProfile.plp",
+            "[Profile_Main]\r\nGammaRichBackImage=250\r\nTitleRichBackImage=paper.png\r\nScreenBackColor=clRed\r\n"
+            "DirTypeForeColor=123456\r\n[Profile_BackSounds]\r\nUse=TRUE\r\nCount=2\r\nFile0=rain.wav\r\n"
+            "File1=sea.wav\r\nDur1=400\r\n");
+  ASSERT_TRUE(Open(Book("shelf/novel.txt")));
+  EXPECT_EQ(Form->Profile.ScreenBackColor, 0x0000FFu);
+  ASSERT_TRUE(Open(Book("other/book.txt")));  // rewrites the shelf's profile
+  const QByteArray saved = Read(dirProfile);
+  for (const char *line : {"GammaRichBackImage=250", "TitleRichBackImage=paper.png", "ScreenBackColor=255",
+                           "DirTypeForeColor=123456", "Use=TRUE", "Count=2", "File0=rain.wav", "File1=sea.wav",
+                           "Dur1=400"})
+    EXPECT_TRUE(saved.contains(QByteArray(line) + "\r\n")) << line;
+}
+
 TEST_F(ProfileFormTest, OptionsFollowTheirBookAcrossOpensAndStarts) {
   Write("dirA/PagelumeProfile.plp", "");  // A's directory keeps its own profile
   const QString a = Book("dirA/A.txt");
