@@ -112,13 +112,15 @@ void TPagelumeForm::BuildSettingsOptions() {
   PrintTextGroupBox->setObjectName("PrintTextGroupBox");
   PrintTextGroupBox->setStatusTip("Options for printing the currently opened book");
   auto *print = new QFormLayout(PrintTextGroupBox);
-  PrintLeftMarginComboBox = NewOptionList(PrintTextGroupBox, "PrintLeftMarginComboBox",
-                                          ProgramIntOption(ioPrintLeftMargin), "Space between paper left-margin and text");
+  PrintLeftMarginComboBox =
+      NewOptionList(PrintTextGroupBox, "PrintLeftMarginComboBox", ProgramIntOption(ioPrintLeftMargin),
+                    "Space between paper left-margin and text");
   PrintRightMarginComboBox =
       NewOptionList(PrintTextGroupBox, "PrintRightMarginComboBox", ProgramIntOption(ioPrintRightMargin),
                     "Space between paper right-margin and text");
-  PrintTopMarginComboBox = NewOptionList(PrintTextGroupBox, "PrintTopMarginComboBox",
-                                         ProgramIntOption(ioPrintTopMargin), "Space between paper top-margin and text");
+  PrintTopMarginComboBox =
+      NewOptionList(PrintTextGroupBox, "PrintTopMarginComboBox", ProgramIntOption(ioPrintTopMargin),
+                    "Space between paper top-margin and text");
   PrintBottomMarginComboBox =
       NewOptionList(PrintTextGroupBox, "PrintBottomMarginComboBox", ProgramIntOption(ioPrintBottomMargin),
                     "Space between paper bottom-margin and text");
@@ -130,10 +132,12 @@ void TPagelumeForm::BuildSettingsOptions() {
 }
 
 void TPagelumeForm::SizeComboBoxChange() {
-  RichBoxWidthPercent = ProgramIntOption(ioRichBoxWidthPercent).FromText(RichBoxWidthPercentComboBox->currentText().toStdString());
-  RichBoxTopPercent = ProgramIntOption(ioRichBoxTopPercent).FromText(RichBoxTopPercentComboBox->currentText().toStdString());
-  RichBoxBottomPercent =
-      ProgramIntOption(ioRichBoxBottomPercent).FromText(RichBoxBottomPercentComboBox->currentText().toStdString());
+  auto value = [](int id, const QComboBox *box) {
+    return ProgramIntOption(id).FromText(box->currentText().toStdString());
+  };
+  RichBoxWidthPercent = value(ioRichBoxWidthPercent, RichBoxWidthPercentComboBox);
+  RichBoxTopPercent = value(ioRichBoxTopPercent, RichBoxTopPercentComboBox);
+  RichBoxBottomPercent = value(ioRichBoxBottomPercent, RichBoxBottomPercentComboBox);
   LayoutWindow();
 }
 
@@ -215,7 +219,7 @@ void TPagelumeForm::LoadSettingsList() {
   }
   OP_CATCH;
   // The program goes on with what was read and the defaults for the rest.
-  OP_SHOW("");
+  OP_SHOW("Failed to load file.");
 }
 
 void TPagelumeForm::LoadProgramSettings(TStoredTextList &list) {
@@ -254,4 +258,6 @@ void TPagelumeForm::SaveSettings() {
     }
   }
   OP_CATCH;
+  // Shown here, and the window closes anyway.
+  OP_SHOW("Failed to save file.");
 }

@@ -65,8 +65,8 @@ protected:
       Boxes << text;
       return Answer;
     });
-    SetShowErrorHandler([this](const TFunStatContext &ctx, const std::string &description, bool *) {
-      Errors.push_back(description.empty() ? ctx.Description : description);
+    SetShowErrorHandler([this](const TFunStatContext &, const std::string &description, bool *) {
+      Errors.push_back(description);
       return true;
     });
   }

@@ -338,6 +338,17 @@ TEST_F(StoredTextListTest, AFailedSaveReportsAndLeavesTheOldFile) {
   EXPECT_FALSE(throwing.Save(false));
   EXPECT_EQ(FunStatContext.Description, "Failed to save file.");
   EXPECT_EQ(ReadAll(kept), "[S]\r\nK=kept\r\n\r\n");
+
+  // A write that breaks off half way (as on a full disk) leaves the old file and no stray file.
+  throwing.OnSave = {};
+  throwing.WriteString("S", "K", "replaced by a much longer value than before");
+  TStoredTextList::MidWriteHook = [] { throw std::runtime_error("No space left on device"); };
+  FunStatContext.Reset();
+  EXPECT_FALSE(throwing.Save(false));
+  TStoredTextList::MidWriteHook = {};
+  EXPECT_EQ(FunStatContext.Description, "Failed to save file.");
+  EXPECT_EQ(ReadAll(kept), "[S]\r\nK=kept\r\n\r\n");
+  EXPECT_EQ(QDir(Dir.path()).entryList({"kept.ini*"}, QDir::Files | QDir::Hidden).size(), 1);
 }
 
 }  // namespace
