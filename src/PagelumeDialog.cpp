@@ -211,6 +211,7 @@ void TPagelumeForm::BuildSidebar() {
   BuildConverterControls();
   BuildDictionaryControls();
   BuildBrowserControls();
+  BuildProfileWorkGroup();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -315,6 +316,7 @@ void TPagelumeForm::HookReadingBox() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
   // Program settings (with the bookshelf) first, then the default profile.
   LoadSettingsList();
+  LoadProfileList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -325,8 +327,6 @@ void TPagelumeForm::InitBackImages() {}
 // ---- Call-outs ----
 
 void TPagelumeForm::AskSaveIfModified() {}
-void TPagelumeForm::CreateProfileList() {}
-void TPagelumeForm::SaveProfileAtExit() {}
 
 // ---- Activation, minimise, restore, close ----
 

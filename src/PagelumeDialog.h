@@ -7,7 +7,9 @@
 // (every tab page and group box has a QVBoxLayout, reachable with layout()).
 #pragma once
 
+#include "Input.h"
 #include "PagelumeLayout.h"
+#include "ProfileSettings.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -294,6 +296,57 @@ public:
   void ShowChaptersMenu();
   void ChapterClick(int32_t tag);
 
+  // ---- Profiles ----
+  // The current profile. The options with controls of their own (the profile
+  // "General" and "Format" pages) live in those controls and are gathered by
+  // CurrentProfile(); the colour, picture and sound fields live here until
+  // their units bind controls through the call-outs below.
+  ProfileSettings Profile;
+  // Bound to the current profile file; OnLoad is LoadProfile, OnSave SaveProfile.
+  std::unique_ptr<TStoredTextList> ProfileList;
+  // The current profile's file exists but could not be read: automatic saves
+  // leave it alone until a profile is read or saved successfully.
+  bool ProfileLoadFailed = false;
+  QGroupBox *WorkGroupBox = nullptr;
+  QPushButton *LoadProfileButton = nullptr;
+  QPushButton *SaveProfileButton = nullptr;
+  QPushButton *DeleteProfileButton = nullptr;
+  // The profile file dialog (tests replace it); returns the chosen file or empty.
+  std::function<QString(const QString &caption, const QString &initialFile, bool save)> ChooseProfileFile;
+
+  // PagelumeProfile.plp in the settings folder.
+  QString DefaultProfilePath() const;
+  // The file the profile list is bound to.
+  QString CurrentProfilePath() const;
+  // Media titles against the current profile (pictures: BackImagesDir(),
+  // sounds: BackSoundsDir()).
+  QString ResolveMediaTitle(const QString &title, const QString &mediaDirectory) const;
+  QString MakeMediaTitle(const QString &path, const QString &mediaDirectory) const;
+  // The profile list's callbacks.
+  void LoadProfile(TStoredTextList &list);
+  void SaveProfile(TStoredTextList &list);
+  // Finds and loads the profile of a book opened by name (after saving the
+  // current one when "Auto save profile" is on and keepCurrent is false).
+  void ResolveProfile(const QString &book, bool keepCurrent);
+  // The gathered current profile (controls into Profile).
+  const ProfileSettings &CurrentProfile();
+  // Shows Profile in the controls, with the immediate effects of a load.
+  void ShowProfile();
+  // Reads the default profile at start (CreateProfileList made the list);
+  // the automatic save at exit is SaveProfileAtExit.
+  void LoadProfileList();
+  void LoadProfileButtonMouseDown(TShiftState shift);
+  void SaveProfileButtonMouseDown(TShiftState shift);
+  void DeleteProfileButtonMouseDown(TShiftState shift);
+  // Call-outs for the colour/picture and sound units: show Profile's fields in
+  // their controls (with their immediate effects), gather them back, and show
+  // the two picture titles after "Save" made them full paths.
+  void ShowProfileColors();
+  void CollectProfileColors();
+  void ShowBackImageTitles();
+  void ShowProfileSounds();
+  void CollectProfileSounds();
+
   // ---- Handlers ----
   void ApplicationEventsActivate();
   void ApplicationEventsMinimize();
@@ -404,6 +457,20 @@ private:
   void BuildConverterControls();
   void BuildDictionaryControls();
   void WireReadingAids();
+  // Profiles.
+  void BuildProfileWorkGroup();
+  TStoredTextList &ProfileListOrNew();
+  bool LoadProfileFile(const QString &path);
+  bool AutoSaveCurrentProfile();
+  void ShowProfileFailure(const char *operation);
+  bool AutoSaveProfileOn() const;
+  QString ProfileInitialFile(int choice) const;
+  QString AskProfileFile(const QString &caption, const QString &initialFile, bool save);
+  // Cleared by "Load" before it reopens the book, set when the book's profile was resolved.
+  bool ProfileResolved = true;
 };
+
+// The per-book profile file of a book: its path with the extension ".plp".
+QString ProfilePathOfBook(const QString &book);
 
 extern QPointer<TPagelumeForm> PagelumeForm;

@@ -55,7 +55,6 @@ void TPagelumeForm::resizeEvent(QResizeEvent *event) {
 }
 
 void TPagelumeForm::RebuildBackImages() {}
-bool TPagelumeForm::ProfileListLoading() const { return false; }
 
 // ---- Sidebar ----
 

@@ -7,6 +7,7 @@
 #include "BookLoader.h"
 #include "Error.h"
 #include "File.h"
+#include "MediaTitle.h"
 #include "Myrandom.h"
 #include "Program.h"
 #include "RTF.h"
@@ -28,6 +29,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 const char *const TPagelumeForm::SoundFilter = "Sound (*.wav *.wave)";
 
@@ -67,23 +69,6 @@ private:
   std::function<void(QEvent *)> OnEvent;
 };
 
-// The full path of a sound title: a full path as it is, else the file in the
-// sounds folder; a title that names no file gives the folder + "*".
-QString ResolveSoundTitleIn(const QString &title, const QString &dir) {
-  if (title.isEmpty())
-    return QString();
-  if (QDir::isAbsolutePath(title))
-    return title;
-  const QString path = QDir::cleanPath(dir + title);
-  return QFileInfo::exists(path) ? path : WithSeparator(dir) + "*";
-}
-
-// The title to keep for a path: relative to the sounds folder when inside it.
-QString MakeSoundTitleIn(const QString &path, const QString &dir) {
-  if (path.isEmpty())
-    return QString();
-  return IsInside(dir, path) ? path.mid(WithSeparator(dir).size()) : path;
-}
 }  // namespace
 
 // ---- Construction ----
@@ -189,11 +174,9 @@ void TPagelumeForm::BuildBackSoundControls() {
 
 // ---- Titles ----
 
-QString TPagelumeForm::SoundsDir() const { return DataDir() + "BackSounds/"; }
+QString TPagelumeForm::SoundsDir() const { return BackSoundsDir(); }
 
-QString TPagelumeForm::ResolveSoundTitle(const QString &title) const {
-  return ResolveSoundTitleIn(title, SoundsDir());
-}
+QString TPagelumeForm::ResolveSoundTitle(const QString &title) const { return ResolveMediaTitle(title, SoundsDir()); }
 
 // ---- The list and its controls ----
 
@@ -210,6 +193,42 @@ void TPagelumeForm::SoundListToControls() {
   SelectNumber(ProbabilityBackSoundComboBox, list.Weights[0]);
 }
 
+// ---- The profile's sounds ----
+
+void TPagelumeForm::ShowProfileSounds() {
+  const TProfileBackSounds &stored = Profile.BackSounds;
+  TSoundList &list = Sounds->List;
+  list.Use = stored.Use;
+  list.Random = stored.Random;
+  list.Count = std::clamp<int32_t>(stored.Count, 1, TSoundList::MaxCount);
+  for (int32_t i = 0; i < TSoundList::MaxCount; ++i) {
+    list.Titles[i] = stored.File[i];
+    list.Volumes[i] = stored.Vol[i];
+    list.Durations[i] = stored.Dur[i];
+    list.Weights[i] = stored.Prob[i];
+  }
+  if (list.Current >= list.Count)
+    list.Current = -1;
+  SoundListToControls();
+}
+
+void TPagelumeForm::CollectProfileSounds() {
+  TSoundList &list = Sounds->List;
+  list.Use = UseBackSoundCheckBox->isChecked();
+  list.Random = RandomBackSoundCheckBox->isChecked();
+  list.Titles[0] = TitleBackSoundEdit->text().toStdString();
+  TProfileBackSounds &stored = Profile.BackSounds;
+  stored.Use = list.Use;
+  stored.Random = list.Random;
+  stored.Count = list.Count;
+  for (int32_t i = 0; i < TSoundList::MaxCount; ++i) {
+    stored.File[i] = list.Titles[i];
+    stored.Vol[i] = list.Volumes[i];
+    stored.Dur[i] = list.Durations[i];
+    stored.Prob[i] = list.Weights[i];
+  }
+}
+
 void TPagelumeForm::PlaySoundAt(int32_t index) { Sounds->PlaySoundAt(index); }
 
 void TPagelumeForm::ApplyFirstSound(const QString &titleText) {
@@ -220,7 +239,7 @@ void TPagelumeForm::ApplyFirstSound(const QString &titleText) {
     PlaySoundAt(-1);
     return;
   }
-  TitleBackSoundEdit->setText(MakeSoundTitleIn(titleText, SoundsDir()));
+  TitleBackSoundEdit->setText(MakeMediaTitle(titleText, SoundsDir()));
   list.Titles[0] = TitleBackSoundEdit->text().toStdString();
   PlaySoundAt(0);
 }

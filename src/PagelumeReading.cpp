@@ -200,7 +200,10 @@ void TPagelumeForm::BuildProfileGeneralOptions() {
 void TPagelumeForm::CreateLoader() {
   Enhancer = std::make_unique<TEnhancedRichEdit>();
 
-  FormatOptions = new TFormatOptionsPanel(RichEdit, Enhancer.get());
+  FormatOptions = new TFormatOptionsPanel(RichEdit, Enhancer.get(), [this] {
+    const ProfileSettings &p = CurrentProfile();
+    return TFormatColors{p.RichBoxForeColor, p.EmphaColor, p.SecondEmphaColor};
+  });
   FormatOptions->setObjectName("FormatOptions");
   ScrollingContent(ProfileFormatTabSheet)->addWidget(FormatOptions);
   RichEdit3Options = new TRichEdit3Options(Enhancer.get(), MiscTabSheet);
@@ -274,6 +277,7 @@ void TPagelumeForm::CreateLoader() {
   host.StopInfoTimer = [this] { InfoTimer->stop(); };
   host.StartInfoTimer = [this] { InfoTimer->start(); };
   host.ApplyZoom = [this] { FormatOptions->FontZoomComboBoxChange(); };
+  host.ResolveProfile = [this](const QString &path, bool keepCurrent) { ResolveProfile(path, keepCurrent); };
   host.InfoTimerTick = [this] { InfoTimerTimer(); };
   Loader = std::make_unique<TBookLoader>(RichEdit, Enhancer.get(), std::move(host));
 }
