@@ -201,6 +201,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildColorOptions();
+  BuildImageOptions();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -262,7 +264,6 @@ void TPagelumeForm::WireEnhancer() {
 }
 
 void TPagelumeForm::SetOptionHints() {}
-void TPagelumeForm::StartGdiPlus() {}
 void TPagelumeForm::SetFileDialogFilters() {}
 void TPagelumeForm::FillFontsAndColors() {
   // The font list fills itself with the system's fonts; the colour panels come
@@ -307,7 +308,6 @@ void TPagelumeForm::LoadSettingsAndProfile() {
   FormatOptions->LeftMarginComboBoxChange();
   FormatOptions->RightMarginComboBoxChange();
 }
-void TPagelumeForm::InitBackImages() {}
 
 // ---- Call-outs ----
 

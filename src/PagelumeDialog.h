@@ -9,6 +9,8 @@
 
 #include "PagelumeLayout.h"
 
+#include <QImage>
+#include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -23,11 +25,16 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPainter;
+class QRect;
 class QPushButton;
 class QTabWidget;
 class QTimer;
 class QUrl;
 class TBookLoader;
+class TColorPanel;
+struct TColorSlots;
+struct TFormatColors;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
@@ -110,6 +117,110 @@ public:
   // The chapters of the shown text; none when the text has no headings.
   QMenu *ChaptersPopupMenu = nullptr;
 
+  // ---- Colours and background pictures (profile "Colors" and "Misc" tabs) ----
+  QGroupBox *ScreenColorsGroupBox = nullptr;
+  QGroupBox *RichBoxColorsGroupBox = nullptr;
+  QGroupBox *BrowserColorsGroupBox = nullptr;
+  TColorPanel *ScreenBackColorPanel = nullptr;
+  TColorPanel *ScreenForeColorPanel = nullptr;
+  TColorPanel *RichBoxBackColorPanel = nullptr;
+  TColorPanel *RichBoxForeColorPanel = nullptr;
+  TColorPanel *EmphaColorPanel = nullptr;
+  TColorPanel *SecondEmphaColorPanel = nullptr;
+  TColorPanel *BrowserFocusBackColorPanel = nullptr;
+  TColorPanel *BrowserFocusForeColorPanel = nullptr;
+  TColorPanel *DirTypeBackColorPanel = nullptr;
+  TColorPanel *DirTypeForeColorPanel = nullptr;
+  QPushButton *SetHighLightColorsButton = nullptr;
+  QPushButton *SetLowStrainColorsButton = nullptr;
+  QPushButton *SetLowLightColorsButton = nullptr;
+  QCheckBox *ShowFrameCheckBox = nullptr;
+  QGroupBox *ScreenBackImageGroupBox = nullptr;
+  QCheckBox *UseScreenBackImageCheckBox = nullptr;
+  QCheckBox *StretchScreenBackImageCheckBox = nullptr;
+  QComboBox *FadeScreenBackImageComboBox = nullptr;
+  QComboBox *GammaScreenBackImageComboBox = nullptr;
+  QComboBox *FadeCenterScreenBackImageComboBox = nullptr;
+  QLineEdit *TitleScreenBackImageEdit = nullptr;
+  QPushButton *ChangeScreenBackImageButton = nullptr;
+  QPushButton *RunScreenBackImageButton = nullptr;
+  QGroupBox *RichBackImageGroupBox = nullptr;
+  QCheckBox *UseRichBackImageCheckBox = nullptr;
+  QCheckBox *StretchRichBackImageCheckBox = nullptr;
+  QComboBox *FadeRichBackImageComboBox = nullptr;
+  QComboBox *GammaRichBackImageComboBox = nullptr;
+  QLineEdit *TitleRichBackImageEdit = nullptr;
+  QPushButton *ChangeRichBackImageButton = nullptr;
+  QPushButton *RunRichBackImageButton = nullptr;
+  QCheckBox *TransparentRichBackCheckBox = nullptr;
+  // Lists that take the screen background colour (browser, converter); their
+  // units add them here.
+  QList<QPointer<QWidget>> ScreenColorLists;
+  // Image state: window-sized screen picture and its copy for a transparent
+  // reading box (both or neither), and the reading box's tile.
+  QString PictureFilter;
+  QImage ScreenBackBitmap;
+  QImage ScreenCenterBitmap;
+  QImage RichBackBitmap;
+  bool BackPictureDetached = false;  // during a book load the window shows its plain colour
+  // The dialogs (tests replace them): the stock-colour dialog, the toolkit's
+  // colour dialog (true with a colour chosen) and the picture-file dialog.
+  std::function<bool(uint32_t &color)> ChooseStockColor;
+  std::function<bool(uint32_t &color)> ChooseSystemColor;
+  std::function<QString(const QString &startPath, const QString &filter)> ChooseImageFile;
+
+  TColorSlots ColorSlots() const;
+  TFormatColors FormatColors() const;  // the slots that enter the book's base format
+  void SetColorSlots(const TColorSlots &colors);  // each swatch through SetColorPanel
+  bool PickColor(TColorPanel *panel, Qt::MouseButton button);
+  void ScreenBackColorPanelMouseUp(Qt::MouseButton button);
+  void ScreenForeColorPanelMouseUp(Qt::MouseButton button);
+  void RichBoxBackColorPanelMouseUp(Qt::MouseButton button);
+  void RichBoxForeColorPanelMouseUp(Qt::MouseButton button);
+  void EmphaColorPanelMouseUp(Qt::MouseButton button);
+  void SecondEmphaColorPanelMouseUp(Qt::MouseButton button);
+  void BrowserFocusBackColorPanelMouseUp(Qt::MouseButton button);
+  void BrowserFocusForeColorPanelMouseUp(Qt::MouseButton button);
+  void DirTypeBackColorPanelMouseUp(Qt::MouseButton button);
+  void DirTypeForeColorPanelMouseUp(Qt::MouseButton button);
+  void SetHighLightColorsButtonClick();
+  void SetLowStrainColorsButtonClick();
+  void SetLowLightColorsButtonClick();
+  void ApplyColors();
+  void RecolorText(bool includeForeground);
+  void DrawRichBoxFrame();
+  void ShowFrameCheckBoxClick();
+  // The parts of the window that take the screen colours.
+  void SetWindowBackColor();
+  void SetWindowForeColor();
+  void ColorScreenLists();
+  void RepaintBrowserList();
+
+  void IniScreenBackImage();
+  void IniRichBackImage();
+  // Whether the reading box shows a picture (its own tile or the screen's).
+  bool RichBackPictureShown() const;
+  void UseScreenBackImageCheckBoxClick();
+  void StretchScreenBackImageCheckBoxClick();
+  void FadeScreenBackImageComboBoxChange();
+  void GammaScreenBackImageComboBoxChange();
+  void FadeCenterScreenBackImageComboBoxChange();
+  void TitleScreenBackImageEditExit();
+  void ChangeScreenBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunScreenBackImageButtonClick();
+  void UseRichBackImageCheckBoxClick();
+  void StretchRichBackImageCheckBoxClick();
+  void FadeRichBackImageComboBoxChange();
+  void GammaRichBackImageComboBoxChange();
+  void TitleRichBackImageEditExit();
+  void ChangeRichBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunRichBackImageButtonClick();
+  void TransparentRichBackCheckBoxClick();
+  // Picture titles: the full path of a title and the title of a path.
+  QString ResolveImageTitle(const QString &title) const;
+  QString MakeImageTitle(const QString &path) const;
+  QString ImagesDir() const;
+
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
   std::unique_ptr<TBookLoader> Loader;
@@ -170,6 +281,7 @@ public:
   void FilesDropped(const QList<QUrl> &urls);
 
 protected:
+  void paintEvent(QPaintEvent *event) override;  // colours and background pictures
   bool event(QEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
@@ -223,6 +335,14 @@ private:
   void BuildBookControls();
   void BuildGeneralOptions();
   void BuildProfileGeneralOptions();
+  // Colours and background pictures.
+  void BuildColorOptions();
+  void BuildImageOptions();
+  void PaintRichBackground(QPainter &painter, const QRect &area);
+  void RepaintScreen();
+  void RepaintRichBox();
+  void ChangeBackImage(QLineEdit *titleEdit, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunBackImage(QLineEdit *titleEdit);
   void CreateLoader();
   void CreateReadingController();
   void BuildChaptersMenu();
