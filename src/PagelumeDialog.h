@@ -34,6 +34,7 @@ class QUrl;
 class TBookLoader;
 class TColorPanel;
 struct TColorSlots;
+struct TDecodedPicture;
 struct TFormatColors;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
@@ -196,8 +197,9 @@ public:
   void ColorScreenLists();
   void RepaintBrowserList();
 
-  void IniScreenBackImage();
-  void IniRichBackImage();
+  // shared: the decoded picture the two rebuilds of one pass may share.
+  void IniScreenBackImage(TDecodedPicture *shared = nullptr);
+  void IniRichBackImage(TDecodedPicture *shared = nullptr);
   // Whether the reading box shows a picture (its own tile or the screen's).
   bool RichBackPictureShown() const;
   void UseScreenBackImageCheckBoxClick();

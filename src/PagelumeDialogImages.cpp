@@ -231,7 +231,7 @@ QString TPagelumeForm::MakeImageTitle(const QString &path) const {
 
 // ---- Rebuilding the pictures ----
 
-void TPagelumeForm::IniScreenBackImage() {
+void TPagelumeForm::IniScreenBackImage(TDecodedPicture *shared) {
   if (ProfileListLoading())
     return;
   OP_BEGIN("TPagelumeForm::IniScreenBackImage");
@@ -245,7 +245,7 @@ void TPagelumeForm::IniScreenBackImage() {
       const int32_t gamma = ReadOption(GammaScreenBackImageComboBox, 1, 1000, 100);
       QImage a, b;
       if (LoadPictureToBitmap(path, width(), height(), StretchScreenBackImageCheckBox->isChecked(), false, fade,
-                              fadeCenter, gamma, a, b)) {
+                              fadeCenter, gamma, a, b, shared)) {
         ScreenBackBitmap = TilePicture(a, width(), height());
         // Equal fades give equal pictures: the copy shares the pixels.
         ScreenCenterBitmap = fade == fadeCenter ? ScreenBackBitmap : TilePicture(b, width(), height());
@@ -259,7 +259,7 @@ void TPagelumeForm::IniScreenBackImage() {
   SetWindowBackColor();
 }
 
-void TPagelumeForm::IniRichBackImage() {
+void TPagelumeForm::IniRichBackImage(TDecodedPicture *shared) {
   if (ProfileListLoading())
     return;
   OP_BEGIN("TPagelumeForm::IniRichBackImage");
@@ -273,7 +273,7 @@ void TPagelumeForm::IniRichBackImage() {
       QImage a, b;
       if (LoadPictureToBitmap(path, client.width(), client.height(), StretchRichBackImageCheckBox->isChecked(), false,
                               ReadOption(FadeRichBackImageComboBox, 0, 100, 0), 0,
-                              ReadOption(GammaRichBackImageComboBox, 1, 1000, 100), a, b))
+                              ReadOption(GammaRichBackImageComboBox, 1, 1000, 100), a, b, shared))
         RichBackBitmap = a;
       else
         OP_ADOPT();
@@ -284,8 +284,10 @@ void TPagelumeForm::IniRichBackImage() {
 }
 
 void TPagelumeForm::RebuildBackImages() {
-  IniScreenBackImage();
-  IniRichBackImage();
+  // One decoding serves both pictures when they come from the same file.
+  TDecodedPicture shared;
+  IniScreenBackImage(&shared);
+  IniRichBackImage(&shared);
 }
 
 void TPagelumeForm::InitBackImages() {

@@ -96,14 +96,20 @@ QImage OverBlack(const QImage &picture) {
   return out;
 }
 
-void ApplyTable(QImage &image, const std::array<uint8_t, 256> &t) {
-  for (int y = 0; y < image.height(); ++y) {
-    auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-    for (int x = 0, w = image.width(); x < w; ++x) {
-      const QRgb p = line[x];
-      line[x] = 0xFF000000u | (uint32_t(t[qRed(p)]) << 16) | (uint32_t(t[qGreen(p)]) << 8) | t[qBlue(p)];
+// One pass from an RGB32 source into a new picture of its size.
+QImage ApplyTable(const QImage &source, const std::array<uint8_t, 256> &t) {
+  QImage out(source.size(), QImage::Format_RGB32);
+  if (out.isNull())
+    return out;
+  for (int y = 0; y < source.height(); ++y) {
+    const auto *from = reinterpret_cast<const QRgb *>(source.constScanLine(y));
+    auto *to = reinterpret_cast<QRgb *>(out.scanLine(y));
+    for (int x = 0, w = source.width(); x < w; ++x) {
+      const QRgb p = from[x];
+      to[x] = 0xFF000000u | (uint32_t(t[qRed(p)]) << 16) | (uint32_t(t[qGreen(p)]) << 8) | t[qBlue(p)];
     }
   }
+  return out;
 }
 }  // namespace
 
@@ -116,17 +122,30 @@ bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t h
                             ? picture
                             : picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
   target = OverBlack(scaled);
-  if (target.isNull())
-    return false;
-  if (FadeGammaActive(fade, gamma)) {
-    target.detach();
-    ApplyTable(target, FadeGammaTable(fade, gamma));
-  }
-  return true;
+  if (!target.isNull() && FadeGammaActive(fade, gamma))
+    target = ApplyTable(target, FadeGammaTable(fade, gamma));
+  return !target.isNull();
 }
 
+namespace {
+// Decodes path so that it covers width × height (a decoder that can shrink
+// while decoding, as JPEG's by 1/2, 1/4 or 1/8, delivers no less than that).
+bool DecodePicture(QImageReader &reader, const QSize &full, int32_t width, int32_t height, QImage &picture) {
+  if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
+    int k = 1;
+    while (k < 8 && full.width() / (2 * k) >= width && full.height() / (2 * k) >= height)
+      k *= 2;
+    if (k > 1)
+      reader.setScaledSize(QSize((full.width() + k - 1) / k, (full.height() + k - 1) / k));
+  }
+  picture = reader.read();
+  return !picture.isNull();
+}
+}  // namespace
+
 bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeight, bool stretch, bool enlarge,
-                         int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB) {
+                         int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB,
+                         TDecodedPicture *shared) {
   OP_BEGIN("LoadPictureToBitmap");
   bitmapA = QImage();
   bitmapB = QImage();
@@ -154,28 +173,24 @@ bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeigh
       OP_RAISE("Failed to load picture.", file, "No room to draw the picture.");
       return false;
     }
-    // A decoder that can shrink while decoding (JPEG) delivers a picture at
-    // least twice the target size, by a power of two, so the smooth scaling
-    // below still does the final fit.
-    if (reader.supportsOption(QImageIOHandler::ScaledSize)) {
-      int k = 1;
-      while (k < 8 && full.width() / (2 * k) >= 2 * width && full.height() / (2 * k) >= 2 * height)
-        k *= 2;
-      if (k > 1)
-        reader.setScaledSize(QSize((full.width() + k - 1) / k, (full.height() + k - 1) / k));
-    }
     if (reader.format() == "jpeg" && !JpegComplete(path)) {
       OP_RAISE("Failed to load picture.", file, "The picture file is incomplete.");
       return false;
     }
-    const QImage picture = reader.read();
-    if (picture.isNull()) {
+    QImage picture;
+    if (shared && shared->Path == path && shared->FullSize == full && !shared->Image.isNull() &&
+        (shared->Image.size() == full ||
+         (shared->Image.width() >= width && shared->Image.height() >= height))) {
+      picture = shared->Image;
+    } else if (!DecodePicture(reader, full, width, height, picture)) {
       OP_RAISE("Failed to load picture.", file, reader.errorString().toStdString());
       return false;
     }
+    if (shared)
+      *shared = {path, full, picture};
     const QImage scaled = picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     if (!DrawPicture(scaled, bitmapA, width, height, fadeA, gamma) ||
-        !DrawPicture(scaled, bitmapB, width, height, fadeB, gamma)) {
+        !(fadeA == fadeB ? (bitmapB = bitmapA, true) : DrawPicture(scaled, bitmapB, width, height, fadeB, gamma))) {
       OP_RAISE("Failed to load picture.", file, "The picture could not be drawn.");
       bitmapA = bitmapB = QImage();
       return false;
@@ -191,8 +206,11 @@ bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeigh
 QImage TilePicture(const QImage &tile, int32_t width, int32_t height) {
   if (tile.isNull() || width < 1 || height < 1)
     return QImage();
-  QImage out(width, height, QImage::Format_RGB32);
-  out.fill(Qt::black);
+  if (tile.size() == QSize(width, height) && tile.format() == QImage::Format_RGB32)
+    return tile;
+  QImage out(width, height, QImage::Format_RGB32);  // every pixel is covered below
+  if (out.isNull())
+    return out;
   const int tileWidth = std::min(tile.width(), width), tileHeight = std::min(tile.height(), height);
   const int columns = (width + tile.width() - 1) / tile.width();
   const int rows = (height + tile.height() - 1) / tile.height();

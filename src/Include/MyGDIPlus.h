@@ -43,8 +43,18 @@ bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t h
 // more memory than the toolkit's image allocation limit are refused before
 // they are decoded. Failures are raised in the operation's status context
 // ("Failed to load picture." with the reader's reason) and leave A and B null.
+//
+// shared (optional) lets the pictures of one rebuild that name the same file
+// share one decoding: it keeps the last decoded picture, which serves a later
+// call on the same file whose target it covers.
+struct TDecodedPicture {
+  QString Path;
+  QSize FullSize;  // the picture's own size
+  QImage Image;    // decoded, possibly shrunk by the decoder
+};
 bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeight, bool stretch, bool enlarge,
-                         int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB);
+                         int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB,
+                         TDecodedPicture *shared = nullptr);
 
 // A width × height image covered with copies of tile from the top-left corner,
 // ceil(width / tile width) columns by ceil(height / tile height) rows.
