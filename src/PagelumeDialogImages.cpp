@@ -122,15 +122,15 @@ void TPagelumeForm::BuildImageOptions() {
     FadeCenterScreenBackImageComboBox =
         list(g, "FadeCenterScreenBackImageComboBox", FadeCenterItems(), "0",
              "Darken by this percent the part of the picture seen through a transparent rich-box");
-    grid->addWidget(UseScreenBackImageCheckBox, 0, 0, 1, 3);
-    grid->addWidget(StretchScreenBackImageCheckBox, 0, 3);
-    labelled(grid, 1, 0, "Fade (%)", FadeScreenBackImageComboBox);
-    labelled(grid, 1, 2, "Gamma (%)", GammaScreenBackImageComboBox);
-    labelled(grid, 2, 0, "Fade center (%)", FadeCenterScreenBackImageComboBox);
+    grid->addWidget(UseScreenBackImageCheckBox, 0, 0, 1, 2);
+    grid->addWidget(StretchScreenBackImageCheckBox, 1, 0, 1, 2);
+    labelled(grid, 2, 0, "Fade (%)", FadeScreenBackImageComboBox);
+    labelled(grid, 3, 0, "Gamma (%)", GammaScreenBackImageComboBox);
+    labelled(grid, 4, 0, "Fade center (%)", FadeCenterScreenBackImageComboBox);
     grid->addLayout(titleRow(g, "TitleScreenBackImageEdit", "ChangeScreenBackImageButton",
                              "RunScreenBackImageButton", TitleScreenBackImageEdit, ChangeScreenBackImageButton,
                              RunScreenBackImageButton),
-                    3, 0, 1, 4);
+                    5, 0, 1, 2);
   }
   TitleScreenBackImageEdit->setText("DefaultScreen.bmp");
   page->insertWidget(0, ScreenBackImageGroupBox);
@@ -155,17 +155,18 @@ void TPagelumeForm::BuildImageOptions() {
     TransparentRichBackCheckBox =
         check(g, "TransparentRichBackCheckBox", "Transparent background", false,
               "Show through the rich-box the screen picture behind it (darkened by \"Fade center\")");
-    grid->addWidget(UseRichBackImageCheckBox, 0, 0, 1, 3);
-    grid->addWidget(StretchRichBackImageCheckBox, 0, 3);
-    labelled(grid, 1, 0, "Fade (%)", FadeRichBackImageComboBox);
-    labelled(grid, 1, 2, "Gamma (%)", GammaRichBackImageComboBox);
-    grid->addWidget(TransparentRichBackCheckBox, 2, 0, 1, 4);
+    grid->addWidget(UseRichBackImageCheckBox, 0, 0, 1, 2);
+    grid->addWidget(StretchRichBackImageCheckBox, 1, 0, 1, 2);
+    labelled(grid, 2, 0, "Fade (%)", FadeRichBackImageComboBox);
+    labelled(grid, 3, 0, "Gamma (%)", GammaRichBackImageComboBox);
+    grid->addWidget(TransparentRichBackCheckBox, 4, 0, 1, 2);
     grid->addLayout(titleRow(g, "TitleRichBackImageEdit", "ChangeRichBackImageButton", "RunRichBackImageButton",
                              TitleRichBackImageEdit, ChangeRichBackImageButton, RunRichBackImageButton),
-                    3, 0, 1, 4);
+                    5, 0, 1, 2);
   }
   TitleRichBackImageEdit->setText("DefaultRich.bmp");
   page->insertWidget(1, RichBackImageGroupBox);
+  page->addStretch(1);
 
   connect(UseScreenBackImageCheckBox, &QCheckBox::clicked, this, &TPagelumeForm::UseScreenBackImageCheckBoxClick);
   connect(StretchScreenBackImageCheckBox, &QCheckBox::clicked, this,
