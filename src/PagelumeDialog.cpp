@@ -4,6 +4,7 @@
 
 #include "AboutDialog.h"
 #include "BookLoader.h"
+#include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -11,6 +12,7 @@
 #include "FormatOptions.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "StoredTextList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -201,6 +203,9 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildSettingsOptions();
+  BuildBookshelfControls();
+  BuildProfileWorkGroup();
   BuildColorOptions();
   BuildImageOptions();
 }
@@ -278,7 +283,6 @@ void TPagelumeForm::SetListItemHeights() {
     list->setMinimumContentsLength(3);
   }
 }
-void TPagelumeForm::CreateHistoryAndBookmarks() {}
 
 void TPagelumeForm::FinishConstruction() {
   Constructed = true;
@@ -301,8 +305,10 @@ void TPagelumeForm::Start() {
 }
 
 void TPagelumeForm::HookReadingBox() {}
-void TPagelumeForm::CreateStoredLists() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
+  // Program settings (with the bookshelf) first, then the default profile.
+  LoadSettingsList();
+  LoadProfileList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -312,7 +318,8 @@ void TPagelumeForm::LoadSettingsAndProfile() {
 // ---- Call-outs ----
 
 void TPagelumeForm::AskSaveIfModified() {}
-void TPagelumeForm::SaveSettings() {}
+void TPagelumeForm::ApplyConvertMeasureUnits() {}
+void TPagelumeForm::CollectConvertMeasureUnits() {}
 void TPagelumeForm::StopSounds() {}
 void TPagelumeForm::PlayCurrentSound() {}
 

@@ -7,7 +7,9 @@
 // (every tab page and group box has a QVBoxLayout, reachable with layout()).
 #pragma once
 
+#include "Input.h"
 #include "PagelumeLayout.h"
+#include "ProfileSettings.h"
 
 #include <QImage>
 #include <QList>
@@ -41,6 +43,9 @@ class TFormatOptionsPanel;
 class TReadingController;
 class TRichEdit;
 class TRichEdit3Options;
+class TBookshelf;
+class TStoredTextList;
+struct TProgramSettings;
 
 // Creates the reading box (the one place that decides its class).
 TRichEdit *CreateReadingBox(QWidget *parent);
@@ -193,6 +198,7 @@ public:
   void ShowFrameCheckBoxClick();
   // The parts of the window that take the screen colours.
   void SetWindowBackColor();
+  void ApplyScreenAndBoxColors();  // the window, labels, lists and box in the slots' colours
   void SetWindowForeColor();
   void ColorScreenLists();
   void RepaintBrowserList();
@@ -218,10 +224,6 @@ public:
   void ChangeRichBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void RunRichBackImageButtonClick();
   void TransparentRichBackCheckBoxClick();
-  // Picture titles: the full path of a title and the title of a path.
-  QString ResolveImageTitle(const QString &title) const;
-  QString MakeImageTitle(const QString &path) const;
-  QString ImagesDir() const;
 
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
@@ -236,6 +238,65 @@ public:
   int RichBoxWidthPercent = 45;
   int RichBoxTopPercent = 10;
   int RichBoxBottomPercent = 15;
+
+  // ---- Settings and bookshelf (Pagelume.ini) ----
+  // Program tab "General".
+  QCheckBox *AutoBookmarkCheckBox = nullptr;
+  QCheckBox *AutoSaveProfileCheckBox = nullptr;
+  QGroupBox *SizesGroupBox = nullptr;
+  QComboBox *RichBoxWidthPercentComboBox = nullptr;
+  QComboBox *RichBoxTopPercentComboBox = nullptr;
+  QComboBox *RichBoxBottomPercentComboBox = nullptr;
+  QGroupBox *DictionaryGroupBox = nullptr;
+  QLineEdit *DictionaryTitleEdit = nullptr;  // read-only
+  QCheckBox *ClipboardForDicCheckBox = nullptr;
+  // Program tab "Misc", group "Print text (UNDER CONSTRUCTION)".
+  QGroupBox *PrintTextGroupBox = nullptr;
+  QComboBox *PrintLeftMarginComboBox = nullptr;
+  QComboBox *PrintRightMarginComboBox = nullptr;
+  QComboBox *PrintTopMarginComboBox = nullptr;
+  QComboBox *PrintBottomMarginComboBox = nullptr;
+  // Open tab: group "Bookshelf", and the bookmark buttons of group "Book".
+  QPushButton *PutBookshelfButton = nullptr;
+  QPushButton *OpenBookshelfButton = nullptr;
+  QPushButton *RemoveBookshelfButton = nullptr;
+  QPushButton *BookmarkAutoButton = nullptr;
+  QPushButton *Bookmark1Button = nullptr;
+  QPushButton *Bookmark2Button = nullptr;
+  QPushButton *Bookmark3Button = nullptr;
+  QPushButton *Bookmark4Button = nullptr;
+  QPushButton *Bookmark5Button = nullptr;
+  std::unique_ptr<TStoredTextList> SettingsList;  // bound to Pagelume.ini
+  std::unique_ptr<TBookshelf> Bookshelf;
+  // The converter's unit per quantity (Length, Speed, Area, Volume, Weight,
+  // Temperature) as read from the settings; the converter selects them in its
+  // unit lists (ApplyConvertMeasureUnits) and puts its selection back here
+  // before a save (CollectConvertMeasureUnits).
+  QStringList ConvertMeasureUnits;
+
+  void LoadProgramSettings(TStoredTextList &list);
+  void SaveProgramSettings(TStoredTextList &list);
+  TProgramSettings ProgramSettingsFromControls() const;
+  void ShowProgramSettings(const TProgramSettings &settings);
+  void SizeComboBoxChange();
+  QPushButton *BookmarkButton(int slot) const;
+  void UpdateAutoBookmark(bool enabled);
+  void SetBookmarkHere(int slot);
+  void RefreshBookshelfButtons();
+  void RefreshBookmarkButtons();
+  // A mouse press on a bookmark button (slot 0: "&Auto").
+  void BookmarkButtonMouseDown(int slot, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void GoToBookmark(int slot);
+  void PutBookshelfButtonClick();
+  void OpenBookshelfButtonClick();
+  void RemoveBookshelfButtonClick();
+  void BookshelfSelect(const QString &fileName, bool removing);
+  // Call-outs of the settings save and load filled in by the profile and
+  // converter units.
+  void CreateProfileList();
+  void SaveProfileAtExit();
+  void ApplyConvertMeasureUnits();
+  void CollectConvertMeasureUnits();
 
   // ---- State ----
   bool Constructed = false;
@@ -265,6 +326,57 @@ public:
   void ChaptersButtonClick();
   void ShowChaptersMenu();
   void ChapterClick(int32_t tag);
+
+  // ---- Profiles ----
+  // The current profile. The options with controls of their own (the profile
+  // "General" and "Format" pages) live in those controls and are gathered by
+  // CurrentProfile(); the colour, picture and sound fields live here until
+  // their units bind controls through the call-outs below.
+  ProfileSettings Profile;
+  // Bound to the current profile file; OnLoad is LoadProfile, OnSave SaveProfile.
+  std::unique_ptr<TStoredTextList> ProfileList;
+  // The current profile's file exists but could not be read: automatic saves
+  // leave it alone until a profile is read or saved successfully.
+  bool ProfileLoadFailed = false;
+  QGroupBox *WorkGroupBox = nullptr;
+  QPushButton *LoadProfileButton = nullptr;
+  QPushButton *SaveProfileButton = nullptr;
+  QPushButton *DeleteProfileButton = nullptr;
+  // The profile file dialog (tests replace it); returns the chosen file or empty.
+  std::function<QString(const QString &caption, const QString &initialFile, bool save)> ChooseProfileFile;
+
+  // PagelumeProfile.plp in the settings folder.
+  QString DefaultProfilePath() const;
+  // The file the profile list is bound to.
+  QString CurrentProfilePath() const;
+  // Media titles against the current profile (pictures: BackImagesDir(),
+  // sounds: BackSoundsDir()).
+  QString ResolveMediaTitle(const QString &title, const QString &mediaDirectory) const;
+  QString MakeMediaTitle(const QString &path, const QString &mediaDirectory) const;
+  // The profile list's callbacks.
+  void LoadProfile(TStoredTextList &list);
+  void SaveProfile(TStoredTextList &list);
+  // Finds and loads the profile of a book opened by name (after saving the
+  // current one when "Auto save profile" is on and keepCurrent is false).
+  void ResolveProfile(const QString &book, bool keepCurrent);
+  // The gathered current profile (controls into Profile).
+  const ProfileSettings &CurrentProfile();
+  // Shows Profile in the controls, with the immediate effects of a load.
+  void ShowProfile();
+  // Reads the default profile at start (CreateProfileList made the list);
+  // the automatic save at exit is SaveProfileAtExit.
+  void LoadProfileList();
+  void LoadProfileButtonMouseDown(TShiftState shift);
+  void SaveProfileButtonMouseDown(TShiftState shift);
+  void DeleteProfileButtonMouseDown(TShiftState shift);
+  // Call-outs for the colour/picture and sound units: show Profile's fields in
+  // their controls (with their immediate effects), gather them back, and show
+  // the two picture titles after "Save" made them full paths.
+  void ShowProfileColors();
+  void CollectProfileColors();
+  void ShowBackImageTitles();
+  void ShowProfileSounds();
+  void CollectProfileSounds();
 
   // ---- Handlers ----
   void ApplicationEventsActivate();
@@ -317,6 +429,7 @@ private:
   // Start steps.
   void HookReadingBox();
   void CreateStoredLists();
+  void LoadSettingsList();
   void LoadSettingsAndProfile();
   void InitBackImages();
 
@@ -348,6 +461,24 @@ private:
   void CreateLoader();
   void CreateReadingController();
   void BuildChaptersMenu();
+  // Settings and bookshelf controls.
+  void BuildSettingsOptions();
+  void BuildBookshelfControls();
+
+  // Profiles.
+  void BuildProfileWorkGroup();
+  TStoredTextList &ProfileListOrNew();
+  bool LoadProfileFile(const QString &path);
+  bool AutoSaveCurrentProfile();
+  void ShowProfileFailure(const char *operation);
+  bool AutoSaveProfileOn() const;
+  QString ProfileInitialFile(int choice) const;
+  QString AskProfileFile(const QString &caption, const QString &initialFile, bool save);
+  // Cleared by "Load" before it reopens the book, set when the book's profile was resolved.
+  bool ProfileResolved = true;
 };
+
+// The per-book profile file of a book: its path with the extension ".plp".
+QString ProfilePathOfBook(const QString &book);
 
 extern QPointer<TPagelumeForm> PagelumeForm;

@@ -139,9 +139,7 @@ void TPagelumeForm::BuildColorOptions() {
   page->addStretch(1);
 
   // The window starts in the default colours.
-  SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
-  SetWidgetColor(RichEdit, QPalette::Text, RichBoxForeColorPanel->Color());
-  SetWindowForeColor();
+  ApplyScreenAndBoxColors();
 
   ChooseStockColor = [this](uint32_t &color) { return ColorFormDialog(color, {}, this); };
   ChooseSystemColor = [this](uint32_t &color) {
@@ -315,12 +313,16 @@ void TPagelumeForm::RepaintBrowserList() {
   }
 }
 
-void TPagelumeForm::ApplyColors() {
+void TPagelumeForm::ApplyScreenAndBoxColors() {
   SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
   SetWidgetColor(RichEdit, QPalette::Text, RichBoxForeColorPanel->Color());
   SetWindowBackColor();
   SetWindowForeColor();
   ColorScreenLists();
+}
+
+void TPagelumeForm::ApplyColors() {
+  ApplyScreenAndBoxColors();
   RecolorText(true);
   DrawRichBoxFrame();
   RichEdit->setFocus();

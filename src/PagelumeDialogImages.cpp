@@ -5,9 +5,12 @@
 
 #include "BookLoader.h"
 #include "ColorDialog.h"
+#include "ColorSchemes.h"
 #include "Error.h"
 #include "File.h"
+#include "MediaTitle.h"
 #include "MyGDIPlus.h"
+#include "ProfileSettings.h"
 #include "Program.h"
 #include "RTF.h"
 #include "Utilities.h"
@@ -200,36 +203,6 @@ void TPagelumeForm::BuildImageOptions() {
   RichEdit->PaintBackground = [this](QPainter &painter, const QRect &area) { PaintRichBackground(painter, area); };
 }
 
-// ---- Titles ----
-
-QString TPagelumeForm::ImagesDir() const { return QDir(DataDir()).filePath("BackImages"); }
-
-// The profile's directory is that of the default profile until profiles of
-// their own come with the profile unit.
-QString TPagelumeForm::ResolveImageTitle(const QString &title) const {
-  if (title.isEmpty())
-    return QString();
-  if (QFileInfo(title).isAbsolute() || title.contains(':'))
-    return title;
-  for (const QString &dir : {SettingsDir(), ImagesDir()}) {
-    const QString path = QDir::cleanPath(QDir(dir).absoluteFilePath(title));
-    if (QFileInfo(path).isFile())
-      return path;
-  }
-  return WithSeparator(ImagesDir()) + "*";
-}
-
-QString TPagelumeForm::MakeImageTitle(const QString &path) const {
-  if (path.isEmpty())
-    return QString();
-  if (!QFileInfo(path).isAbsolute())
-    return path;
-  const QString dir = WithSeparator(ImagesDir());
-  if (IsInside(ImagesDir(), path) || path.startsWith(dir, Qt::CaseInsensitive))
-    return path.mid(dir.size());
-  return path;
-}
-
 // ---- Rebuilding the pictures ----
 
 void TPagelumeForm::IniScreenBackImage(TDecodedPicture *shared) {
@@ -237,7 +210,7 @@ void TPagelumeForm::IniScreenBackImage(TDecodedPicture *shared) {
     return;
   OP_BEGIN("TPagelumeForm::IniScreenBackImage");
   OP_TRY {
-    const QString path = ResolveImageTitle(TitleScreenBackImageEdit->text());
+    const QString path = ResolveMediaTitle(TitleScreenBackImageEdit->text(), BackImagesDir());
     ScreenBackBitmap = ScreenCenterBitmap = QImage();
     if (UseScreenBackImageCheckBox->isChecked() && !path.isEmpty() && MatchesPictureFilter(path, PictureFilter) &&
         QFileInfo(path).isFile() && width() > 0 && height() > 0) {
@@ -265,7 +238,7 @@ void TPagelumeForm::IniRichBackImage(TDecodedPicture *shared) {
     return;
   OP_BEGIN("TPagelumeForm::IniRichBackImage");
   OP_TRY {
-    const QString path = ResolveImageTitle(TitleRichBackImageEdit->text());
+    const QString path = ResolveMediaTitle(TitleRichBackImageEdit->text(), BackImagesDir());
     RichBackBitmap = QImage();
     // The box's client area: its viewport, known before the box is first shown.
     const QSize client = RichEdit->maximumViewportSize();
@@ -388,13 +361,13 @@ void TPagelumeForm::TransparentRichBackCheckBoxClick() {
 }
 
 void TPagelumeForm::TitleScreenBackImageEditExit() {
-  TitleScreenBackImageEdit->setText(MakeImageTitle(TitleScreenBackImageEdit->text()));
+  TitleScreenBackImageEdit->setText(MakeMediaTitle(TitleScreenBackImageEdit->text(), BackImagesDir()));
   IniScreenBackImage();
   RepaintScreen();
 }
 
 void TPagelumeForm::TitleRichBackImageEditExit() {
-  TitleRichBackImageEdit->setText(MakeImageTitle(TitleRichBackImageEdit->text()));
+  TitleRichBackImageEdit->setText(MakeMediaTitle(TitleRichBackImageEdit->text(), BackImagesDir()));
   IniRichBackImage();
   RepaintRichBox();
 }
@@ -407,18 +380,18 @@ void TPagelumeForm::ChangeBackImage(QLineEdit *titleEdit, Qt::MouseButton button
     QString start;
     const Qt::KeyboardModifiers keys = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (keys == Qt::ControlModifier)
-      start = WithSeparator(ImagesDir()) + "*";
+      start = WithSeparator(BackImagesDir()) + "*";
     else if (keys == Qt::ShiftModifier)
       start = WithSeparator(QFileInfo(QString::fromStdString(Loader->State.Path)).absolutePath()) + "*";
     else
-      start = ResolveImageTitle(titleEdit->text());
+      start = ResolveMediaTitle(titleEdit->text(), BackImagesDir());
     // The toolkit's dialog wants a directory or a file, not a pattern.
     if (start.endsWith('*'))
       start.chop(1);
     const QString filter = "Images (" + QString(PictureFilter).replace(';', ' ') + ")";
     const QString chosen = ChooseImageFile ? ChooseImageFile(start, filter) : QString();
     if (!chosen.isEmpty()) {
-      titleEdit->setText(MakeImageTitle(chosen));
+      titleEdit->setText(MakeMediaTitle(chosen, BackImagesDir()));
       if (titleEdit == TitleScreenBackImageEdit) {
         IniScreenBackImage();
         RepaintScreen();
@@ -444,7 +417,7 @@ void TPagelumeForm::ChangeRichBackImageButtonMouseDown(Qt::MouseButton button, Q
 void TPagelumeForm::RunBackImage(QLineEdit *titleEdit) {
   OP_BEGIN("TPagelumeForm::RunBackImage");
   OP_TRY {
-    RunFile(ResolveImageTitle(titleEdit->text()), QString(), QString(), false, false);
+    RunFile(ResolveMediaTitle(titleEdit->text(), BackImagesDir()), QString(), QString(), false, false);
     OP_ADOPT();
   }
   OP_CATCH;
@@ -455,3 +428,72 @@ void TPagelumeForm::RunScreenBackImageButtonClick() { RunBackImage(TitleScreenBa
 void TPagelumeForm::RunRichBackImageButtonClick() { RunBackImage(TitleRichBackImageEdit); }
 
 void TPagelumeForm::StartGdiPlus() { PictureFilter = GetPictureExtensionsAsFilter(); }
+
+// ---- The profile's colour and picture fields ----
+
+namespace {
+void ShowNumber(QComboBox *box, int32_t value) {
+  // A value the list does not offer shows no value (and reads as the default).
+  box->setCurrentIndex(box->findText(QString::number(value)));
+}
+void ShowCheck(QCheckBox *box, bool checked) { box->setChecked(checked); }
+}  // namespace
+
+void TPagelumeForm::ShowProfileColors() {
+  const ProfileSettings &p = Profile;
+  ShowCheck(UseScreenBackImageCheckBox, p.UseScreenBackImage);
+  ShowCheck(StretchScreenBackImageCheckBox, p.StretchScreenBackImage);
+  ShowNumber(FadeScreenBackImageComboBox, p.FadeScreenBackImage);
+  ShowNumber(GammaScreenBackImageComboBox, p.GammaScreenBackImage);
+  ShowNumber(FadeCenterScreenBackImageComboBox, p.FadeCenterScreenBackImage);
+  ShowCheck(UseRichBackImageCheckBox, p.UseRichBackImage);
+  ShowCheck(StretchRichBackImageCheckBox, p.StretchRichBackImage);
+  ShowNumber(FadeRichBackImageComboBox, p.FadeRichBackImage);
+  ShowNumber(GammaRichBackImageComboBox, p.GammaRichBackImage);
+  ShowCheck(TransparentRichBackCheckBox, p.TransparentRichBack);
+  ShowBackImageTitles();
+  ShowCheck(ShowFrameCheckBox, p.ShowRichBoxFrame);
+  // The colours; the window, its labels, the lists and the reading box take
+  // theirs at once (the pictures are rebuilt after the load).
+  SetColorSlots(TColorSlots{p.RichBoxBackColor, p.RichBoxForeColor, p.EmphaColor, p.SecondEmphaColor, p.BrowserFocusBackColor,
+                 p.BrowserFocusForeColor, p.DirTypeBackColor, p.DirTypeForeColor, p.ScreenBackColor,
+                 p.ScreenForeColor});
+  ApplyScreenAndBoxColors();
+}
+
+void TPagelumeForm::CollectProfileColors() {
+  ProfileSettings &p = Profile;
+  auto number = [](const QComboBox *box, const TProfileIntOption &option) {
+    return option.Normalise(GetIntFromText(box->currentText().toStdString(), option.Minimum, option.Maximum,
+                                           option.Default));
+  };
+  p.UseScreenBackImage = UseScreenBackImageCheckBox->isChecked();
+  p.StretchScreenBackImage = StretchScreenBackImageCheckBox->isChecked();
+  p.FadeScreenBackImage = number(FadeScreenBackImageComboBox, ProfileOptions::FadeScreenBackImage);
+  p.GammaScreenBackImage = number(GammaScreenBackImageComboBox, ProfileOptions::GammaScreenBackImage);
+  p.FadeCenterScreenBackImage = number(FadeCenterScreenBackImageComboBox, ProfileOptions::FadeCenterScreenBackImage);
+  p.TitleScreenBackImage = TitleScreenBackImageEdit->text().toStdString();
+  p.UseRichBackImage = UseRichBackImageCheckBox->isChecked();
+  p.StretchRichBackImage = StretchRichBackImageCheckBox->isChecked();
+  p.FadeRichBackImage = number(FadeRichBackImageComboBox, ProfileOptions::FadeRichBackImage);
+  p.GammaRichBackImage = number(GammaRichBackImageComboBox, ProfileOptions::GammaRichBackImage);
+  p.TitleRichBackImage = TitleRichBackImageEdit->text().toStdString();
+  p.TransparentRichBack = TransparentRichBackCheckBox->isChecked();
+  p.ShowRichBoxFrame = ShowFrameCheckBox->isChecked();
+  const TColorSlots c = ColorSlots();
+  p.ScreenBackColor = c.ScreenBackColor;
+  p.ScreenForeColor = c.ScreenForeColor;
+  p.RichBoxBackColor = c.RichBoxBackColor;
+  p.RichBoxForeColor = c.RichBoxForeColor;
+  p.EmphaColor = c.EmphaColor;
+  p.SecondEmphaColor = c.SecondEmphaColor;
+  p.BrowserFocusBackColor = c.BrowserFocusBackColor;
+  p.BrowserFocusForeColor = c.BrowserFocusForeColor;
+  p.DirTypeBackColor = c.DirTypeBackColor;
+  p.DirTypeForeColor = c.DirTypeForeColor;
+}
+
+void TPagelumeForm::ShowBackImageTitles() {
+  TitleScreenBackImageEdit->setText(QString::fromStdString(Profile.TitleScreenBackImage));
+  TitleRichBackImageEdit->setText(QString::fromStdString(Profile.TitleRichBackImage));
+}

@@ -52,7 +52,6 @@ void TPagelumeForm::resizeEvent(QResizeEvent *event) {
   LayoutWindow();
 }
 
-bool TPagelumeForm::ProfileListLoading() const { return false; }
 
 // ---- Sidebar ----
 
