@@ -5,6 +5,7 @@
 #include "MyGDIPlus.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
+#include "ProfileSettings.h"
 #include "RTF.h"
 #include "UtilitiesQt.h"
 
@@ -308,4 +309,53 @@ TEST_F(PagelumeColorsTest, ChangingThePictureStoresShortTitles) {
   Form->ChangeRichBackImageButtonMouseDown(Qt::RightButton, Qt::NoModifier);
   EXPECT_EQ(Form->TitleRichBackImageEdit->text(), outside);
   EXPECT_TRUE(Errors.isEmpty());
+}
+
+TEST_F(PagelumeColorsTest, ProfileFieldsLiveInTheControls) {
+  ProfileSettings p;
+  p.UseScreenBackImage = false;
+  p.StretchScreenBackImage = true;
+  p.FadeScreenBackImage = 40;
+  p.GammaScreenBackImage = 250;
+  p.FadeCenterScreenBackImage = 70;
+  p.TitleScreenBackImage = "Stone.png";
+  p.UseRichBackImage = false;
+  p.StretchRichBackImage = true;
+  p.FadeRichBackImage = 15;
+  p.GammaRichBackImage = 5;
+  p.TitleRichBackImage = "/elsewhere/Wood.jpg";
+  p.TransparentRichBack = true;
+  p.ShowRichBoxFrame = true;
+  p.ScreenBackColor = LowLightColors.ScreenBackColor;
+  p.ScreenForeColor = LowLightColors.ScreenForeColor;
+  p.RichBoxBackColor = 0x102030;
+  p.RichBoxForeColor = 0x405060;
+  p.EmphaColor = 0x708090;
+  p.SecondEmphaColor = 0x0A0B0C;
+  p.BrowserFocusBackColor = 1;
+  p.BrowserFocusForeColor = 2;
+  p.DirTypeBackColor = 3;
+  p.DirTypeForeColor = 4;
+  Form->Profile = p;
+  Form->ShowProfile();
+  EXPECT_EQ(Form->FadeCenterScreenBackImageComboBox->currentText(), "70");
+  EXPECT_EQ(Form->GammaRichBackImageComboBox->currentText(), "5");
+  EXPECT_EQ(Form->TitleRichBackImageEdit->text(), "/elsewhere/Wood.jpg");
+  EXPECT_TRUE(Form->TransparentRichBackCheckBox->isChecked());
+  EXPECT_EQ(Form->DirTypeForeColorPanel->Color(), 4u);
+  // The screen and box colours take effect at once; the swatch defaults stay.
+  EXPECT_EQ(Shot().pixel(5, 5), qRgb(0, 0, 0));
+  EXPECT_EQ(Form->ClockLabel->palette().color(QPalette::WindowText), ColorToQColor(LowLightColors.ScreenForeColor));
+  EXPECT_EQ(Form->RichEdit->palette().color(QPalette::Base), ColorToQColor(0x102030));
+  EXPECT_EQ(Form->RichBoxBackColorPanel->DefaultColor(), 0xFFFFFFu);
+
+  // Gathered back unchanged; a list with no value gathers its default.
+  Form->Profile = ProfileSettings();
+  EXPECT_EQ(Form->CurrentProfile(), [&] {
+    ProfileSettings q = p;
+    q.EnhanceText = Form->Profile.EnhanceText;
+    return q;
+  }());
+  Form->FadeRichBackImageComboBox->setCurrentIndex(-1);
+  EXPECT_EQ(Form->CurrentProfile().FadeRichBackImage, 0);
 }
