@@ -381,9 +381,9 @@ void TPagelumeForm::ChangeBackImage(QLineEdit *titleEdit, Qt::MouseButton button
     const Qt::KeyboardModifiers keys = modifiers & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier);
     if (keys == Qt::ControlModifier)
       start = WithSeparator(BackImagesDir()) + "*";
-    else if (keys == Qt::ShiftModifier)
+    else if (keys == Qt::ShiftModifier && !Loader->State.Path.empty())
       start = WithSeparator(QFileInfo(QString::fromStdString(Loader->State.Path)).absolutePath()) + "*";
-    else
+    else  // also Shift with no book open
       start = ResolveMediaTitle(titleEdit->text(), BackImagesDir());
     // The toolkit's dialog wants a directory or a file, not a pattern.
     if (start.endsWith('*'))
