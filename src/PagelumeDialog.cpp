@@ -212,6 +212,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildDictionaryControls();
   BuildBrowserControls();
   BuildProfileWorkGroup();
+  BuildColorOptions();
+  BuildImageOptions();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -275,7 +277,6 @@ void TPagelumeForm::WireEnhancer() {
 }
 
 void TPagelumeForm::SetOptionHints() {}
-void TPagelumeForm::StartGdiPlus() {}
 void TPagelumeForm::SetFileDialogFilters() {}
 void TPagelumeForm::FillFontsAndColors() {
   // The font list fills itself with the system's fonts; the colour panels come
@@ -322,7 +323,6 @@ void TPagelumeForm::LoadSettingsAndProfile() {
   FormatOptions->LeftMarginComboBoxChange();
   FormatOptions->RightMarginComboBoxChange();
 }
-void TPagelumeForm::InitBackImages() {}
 
 // ---- Call-outs ----
 

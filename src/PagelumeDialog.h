@@ -11,6 +11,8 @@
 #include "PagelumeLayout.h"
 #include "ProfileSettings.h"
 
+#include <QImage>
+#include <QList>
 #include <QPointer>
 #include <QStringList>
 #include <QWidget>
@@ -29,6 +31,8 @@ class QListWidget;
 class QMenu;
 class QPlainTextEdit;
 class QPoint;
+class QPainter;
+class QRect;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -37,6 +41,10 @@ class TBackSounds;
 class TBookLoader;
 class TBrowserList;
 class THistoryDialog;
+class TColorPanel;
+struct TColorSlots;
+struct TDecodedPicture;
+struct TFormatColors;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
@@ -186,6 +194,107 @@ public:
   std::function<QString(const QString &current)> ChooseDictionaryFile;
   void LookUpWord();
   void ChangeDictionaryButtonClick();
+  // ---- Colours and background pictures (profile "Colors" and "Misc" tabs) ----
+  QGroupBox *ScreenColorsGroupBox = nullptr;
+  QGroupBox *RichBoxColorsGroupBox = nullptr;
+  QGroupBox *BrowserColorsGroupBox = nullptr;
+  TColorPanel *ScreenBackColorPanel = nullptr;
+  TColorPanel *ScreenForeColorPanel = nullptr;
+  TColorPanel *RichBoxBackColorPanel = nullptr;
+  TColorPanel *RichBoxForeColorPanel = nullptr;
+  TColorPanel *EmphaColorPanel = nullptr;
+  TColorPanel *SecondEmphaColorPanel = nullptr;
+  TColorPanel *BrowserFocusBackColorPanel = nullptr;
+  TColorPanel *BrowserFocusForeColorPanel = nullptr;
+  TColorPanel *DirTypeBackColorPanel = nullptr;
+  TColorPanel *DirTypeForeColorPanel = nullptr;
+  QPushButton *SetHighLightColorsButton = nullptr;
+  QPushButton *SetLowStrainColorsButton = nullptr;
+  QPushButton *SetLowLightColorsButton = nullptr;
+  QCheckBox *ShowFrameCheckBox = nullptr;
+  QGroupBox *ScreenBackImageGroupBox = nullptr;
+  QCheckBox *UseScreenBackImageCheckBox = nullptr;
+  QCheckBox *StretchScreenBackImageCheckBox = nullptr;
+  QComboBox *FadeScreenBackImageComboBox = nullptr;
+  QComboBox *GammaScreenBackImageComboBox = nullptr;
+  QComboBox *FadeCenterScreenBackImageComboBox = nullptr;
+  QLineEdit *TitleScreenBackImageEdit = nullptr;
+  QPushButton *ChangeScreenBackImageButton = nullptr;
+  QPushButton *RunScreenBackImageButton = nullptr;
+  QGroupBox *RichBackImageGroupBox = nullptr;
+  QCheckBox *UseRichBackImageCheckBox = nullptr;
+  QCheckBox *StretchRichBackImageCheckBox = nullptr;
+  QComboBox *FadeRichBackImageComboBox = nullptr;
+  QComboBox *GammaRichBackImageComboBox = nullptr;
+  QLineEdit *TitleRichBackImageEdit = nullptr;
+  QPushButton *ChangeRichBackImageButton = nullptr;
+  QPushButton *RunRichBackImageButton = nullptr;
+  QCheckBox *TransparentRichBackCheckBox = nullptr;
+  // Lists that take the screen background colour (browser, converter); their
+  // units add them here.
+  QList<QPointer<QWidget>> ScreenColorLists;
+  // Image state: window-sized screen picture and its copy for a transparent
+  // reading box (both or neither), and the reading box's tile.
+  QString PictureFilter;
+  QImage ScreenBackBitmap;
+  QImage ScreenCenterBitmap;
+  QImage RichBackBitmap;
+  bool BackPictureDetached = false;  // during a book load the window shows its plain colour
+  // The dialogs (tests replace them): the stock-colour dialog, the toolkit's
+  // colour dialog (true with a colour chosen) and the picture-file dialog.
+  std::function<bool(uint32_t &color)> ChooseStockColor;
+  std::function<bool(uint32_t &color)> ChooseSystemColor;
+  std::function<QString(const QString &startPath, const QString &filter)> ChooseImageFile;
+
+  TColorSlots ColorSlots() const;
+  TFormatColors FormatColors() const;  // the slots that enter the book's base format
+  void SetColorSlots(const TColorSlots &colors);  // each swatch through SetColorPanel
+  bool PickColor(TColorPanel *panel, Qt::MouseButton button);
+  void ScreenBackColorPanelMouseUp(Qt::MouseButton button);
+  void ScreenForeColorPanelMouseUp(Qt::MouseButton button);
+  void RichBoxBackColorPanelMouseUp(Qt::MouseButton button);
+  void RichBoxForeColorPanelMouseUp(Qt::MouseButton button);
+  void EmphaColorPanelMouseUp(Qt::MouseButton button);
+  void SecondEmphaColorPanelMouseUp(Qt::MouseButton button);
+  void BrowserFocusBackColorPanelMouseUp(Qt::MouseButton button);
+  void BrowserFocusForeColorPanelMouseUp(Qt::MouseButton button);
+  void DirTypeBackColorPanelMouseUp(Qt::MouseButton button);
+  void DirTypeForeColorPanelMouseUp(Qt::MouseButton button);
+  void SetHighLightColorsButtonClick();
+  void SetLowStrainColorsButtonClick();
+  void SetLowLightColorsButtonClick();
+  void ApplyColors();
+  void RecolorText(bool includeForeground);
+  void DrawRichBoxFrame();
+  void ShowFrameCheckBoxClick();
+  // The parts of the window that take the screen colours.
+  void SetWindowBackColor();
+  void ApplyScreenAndBoxColors();  // the window, labels, lists and box in the slots' colours
+  void SetWindowForeColor();
+  void ColorScreenLists();
+  void RepaintBrowserList();
+
+  // shared: the decoded picture the two rebuilds of one pass may share.
+  void IniScreenBackImage(TDecodedPicture *shared = nullptr);
+  void IniRichBackImage(TDecodedPicture *shared = nullptr);
+  // Whether the reading box shows a picture (its own tile or the screen's).
+  bool RichBackPictureShown() const;
+  void UseScreenBackImageCheckBoxClick();
+  void StretchScreenBackImageCheckBoxClick();
+  void FadeScreenBackImageComboBoxChange();
+  void GammaScreenBackImageComboBoxChange();
+  void FadeCenterScreenBackImageComboBoxChange();
+  void TitleScreenBackImageEditExit();
+  void ChangeScreenBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunScreenBackImageButtonClick();
+  void UseRichBackImageCheckBoxClick();
+  void StretchRichBackImageCheckBoxClick();
+  void FadeRichBackImageComboBoxChange();
+  void GammaRichBackImageComboBoxChange();
+  void TitleRichBackImageEditExit();
+  void ChangeRichBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunRichBackImageButtonClick();
+  void TransparentRichBackCheckBoxClick();
 
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
@@ -387,6 +496,7 @@ public:
   void FilesDropped(const QList<QUrl> &urls);
 
 protected:
+  void paintEvent(QPaintEvent *event) override;  // colours and background pictures
   bool event(QEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
@@ -442,6 +552,14 @@ private:
   void BuildBookControls();
   void BuildGeneralOptions();
   void BuildProfileGeneralOptions();
+  // Colours and background pictures.
+  void BuildColorOptions();
+  void BuildImageOptions();
+  void PaintRichBackground(QPainter &painter, const QRect &area);
+  void RepaintScreen();
+  void RepaintRichBox();
+  void ChangeBackImage(QLineEdit *titleEdit, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void RunBackImage(QLineEdit *titleEdit);
   void CreateLoader();
   void CreateBackSounds();
   void BuildBrowserControls();

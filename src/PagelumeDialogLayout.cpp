@@ -54,7 +54,6 @@ void TPagelumeForm::resizeEvent(QResizeEvent *event) {
   LayoutWindow();
 }
 
-void TPagelumeForm::RebuildBackImages() {}
 
 // ---- Sidebar ----
 

@@ -250,9 +250,6 @@ const ProfileSettings &TPagelumeForm::CurrentProfile() {
 
 // Call-outs of the colour, picture and sound units: until they bind controls
 // to their fields, those fields live in Profile alone.
-void TPagelumeForm::ShowProfileColors() {}
-void TPagelumeForm::CollectProfileColors() {}
-void TPagelumeForm::ShowBackImageTitles() {}
 
 // ---- The list's callbacks ----
 

@@ -200,10 +200,7 @@ void TPagelumeForm::BuildProfileGeneralOptions() {
 void TPagelumeForm::CreateLoader() {
   Enhancer = std::make_unique<TEnhancedRichEdit>();
 
-  FormatOptions = new TFormatOptionsPanel(RichEdit, Enhancer.get(), [this] {
-    const ProfileSettings &p = CurrentProfile();
-    return TFormatColors{p.RichBoxForeColor, p.EmphaColor, p.SecondEmphaColor};
-  });
+  FormatOptions = new TFormatOptionsPanel(RichEdit, Enhancer.get(), [this] { return FormatColors(); });
   FormatOptions->setObjectName("FormatOptions");
   ScrollingContent(ProfileFormatTabSheet)->addWidget(FormatOptions);
   RichEdit3Options = new TRichEdit3Options(Enhancer.get(), MiscTabSheet);
@@ -260,6 +257,11 @@ void TPagelumeForm::CreateLoader() {
     AboutButton->setEnabled(enabled);
   };
   host.RepaintWindow = [this] { update(); };
+  host.DetachBackgroundPicture = [this] { BackPictureDetached = true; };
+  host.AttachBackgroundPicture = [this] {
+    BackPictureDetached = false;
+    update();
+  };
   host.ChooseBookFile = [this](const QString &start) {
     return ChooseBookFile ? ChooseBookFile(start)
                           : QFileDialog::getOpenFileName(this, "Open a book", start, TextFilesFilter);

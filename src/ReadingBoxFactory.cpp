@@ -10,5 +10,6 @@ TRichEdit *CreateReadingBox(QWidget *parent) {
   box->setFocusPolicy(Qt::ClickFocus);  // no tab stop
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setFrameStyle(QFrame::NoFrame);  // the window draws the optional frame around it
   return box;
 }

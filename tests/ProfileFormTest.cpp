@@ -21,6 +21,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <clocale>
+#include <QLineEdit>
 #include <gtest/gtest.h>
 #include <ostream>
 
@@ -438,8 +439,8 @@ TEST_F(ProfileFormTest, PictureTitlesFollowTheProfileTheyAreSavedTo) {
   const QString shipped = Write("prog/BackImages/sky.png", "png");
   ASSERT_TRUE(Open(Book("plain/book.txt")));
   ASSERT_EQ(Form->CurrentProfilePath(), Form->DefaultProfilePath());
-  Form->Profile.TitleScreenBackImage = shipped.toStdString();
-  Form->Profile.TitleRichBackImage = picture.toStdString();
+  Form->TitleScreenBackImageEdit->setText(shipped);
+  Form->TitleRichBackImageEdit->setText(picture);
   Form->SaveProfileAtExit();
   const QByteArray def = Read(Form->DefaultProfilePath());
   EXPECT_TRUE(def.contains("TitleScreenBackImage=sky.png\r\n"));

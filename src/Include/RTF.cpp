@@ -4,6 +4,8 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPointer>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -955,6 +957,25 @@ void TRichEdit::mousePressEvent(QMouseEvent *event) {
 void TRichEdit::resizeEvent(QResizeEvent *event) {
   QTextEdit::resizeEvent(event);
   LineFirst.clear();
+}
+
+void TRichEdit::paintEvent(QPaintEvent *event) {
+  // A failure while painting the background is swallowed: the text is still painted.
+  try {
+    if (BackgroundShown && PaintBackground && BackgroundShown()) {
+      QPainter painter(viewport());
+      PaintBackground(painter, event->rect());
+    }
+  } catch (...) {
+  }
+  QTextEdit::paintEvent(event);
+}
+
+void TRichEdit::scrollContentsBy(int dx, int dy) {
+  QTextEdit::scrollContentsBy(dx, dy);
+  // The text moves over a picture that stays put: no moved pixels can be reused.
+  if (BackgroundShown && BackgroundShown())
+    viewport()->update();
 }
 
 bool TRichEdit::BuildLines() {

@@ -34,6 +34,7 @@
 #include <QTextEdit>
 #include <QTextOption>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,12 @@ public:
   // Puts buffered appends into the document (done by every reading operation).
   void Flush() const;
 
+  // A background picture under the text: when BackgroundShown answers true,
+  // PaintBackground paints the given viewport area before the text, and
+  // scrolling repaints the whole viewport (the picture stays put).
+  std::function<bool()> BackgroundShown;
+  std::function<void(QPainter &painter, const QRect &area)> PaintBackground;
+
 signals:
   // A left press on a link: its range in rich positions and its text.
   void LinkPressed(int32_t start, int32_t length, const QString &text);
@@ -126,6 +133,8 @@ signals:
 protected:
   void mousePressEvent(QMouseEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
+  void paintEvent(QPaintEvent *event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
 private:
   struct TPendingFormat {
