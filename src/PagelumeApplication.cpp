@@ -1,10 +1,12 @@
 #include "PagelumeApplication.h"
 
 #include "Error.h"
+#include "UtilitiesQt.h"
 
 TPagelumeApplication::TPagelumeApplication(int &argc, char **argv) : QApplication(argc, argv) {
   setApplicationName("Pagelume");
   setApplicationVersion("2.5.1");
+  UsePaletteForSystemColors();
 }
 
 bool TPagelumeApplication::notify(QObject *receiver, QEvent *event) {

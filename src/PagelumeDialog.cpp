@@ -13,6 +13,7 @@
 #include "Error.h"
 #include "ErrorDialog.h"
 #include "FormatOptions.h"
+#include "HintTiming.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
 #include "StoredTextList.h"
@@ -237,8 +238,8 @@ void TPagelumeForm::HookApplicationEvents() {
 }
 
 void TPagelumeForm::SetHintTiming() {
-  // Pop-up hints, where a control enables them, use HintPause, HintShortPause
-  // and HintHidePause; the hint label needs no timing.
+  // Pop-up hints, where a control enables them; the hint label needs no timing.
+  THintTiming::Install();
 }
 
 void TPagelumeForm::SetHelpFile() {
@@ -415,8 +416,13 @@ void TPagelumeForm::AboutButtonClick() {
 void TPagelumeForm::ShowOpenTab() {
   Container_OptionsPageControl->setCurrentWidget(ProgramTabSheet);
   ProgramPageControl->setCurrentWidget(OpenTabSheet);
-  QCursor::setPos(OpenTabSheet->mapToGlobal(QPoint(OpenTabSheet->width() / 2, 0)));
+  // The page has its place only once the sidebar has been shown and laid
+  // out; a pointer placed before would land outside it and hide the sidebar.
   ShowSidebar(false);
+  if (Container_MainPanel->isVisible()) {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    QCursor::setPos(OpenTabSheet->mapToGlobal(QPoint(OpenTabSheet->width() / 2, 0)));
+  }
 }
 
 // ---- Dropped files ----

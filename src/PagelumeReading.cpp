@@ -13,6 +13,7 @@
 #include "Program.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "WrapCheckBox.h"
 
 #include <QAction>
 #include <QApplication>
@@ -51,7 +52,7 @@ QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, 
 }
 
 QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &caption, bool checked, const QString &hint) {
-  auto *box = new QCheckBox(caption, parent);
+  auto *box = new TWrapCheckBox(caption, parent);  // long captions wrap in the narrow sidebar
   box->setObjectName(name);
   box->setChecked(checked);
   box->setStatusTip(hint);

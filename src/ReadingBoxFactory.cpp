@@ -8,6 +8,7 @@ TRichEdit *CreateReadingBox(QWidget *parent) {
   box->SetReadOnly(true);
   box->setTabChangesFocus(false);  // tab characters are accepted
   box->setFocusPolicy(Qt::ClickFocus);  // no tab stop
+  box->setFrameShape(QFrame::NoFrame);  // the window draws the optional frame around it
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   box->setFrameStyle(QFrame::NoFrame);  // the window draws the optional frame around it

@@ -1,3 +1,4 @@
+#include "Dialogs.h"
 #include "Error.h"
 #include "ErrorDialog.h"
 #include "PagelumeApplication.h"
@@ -139,10 +140,65 @@ TEST_F(ErrorDialogTest, LogAppendsUpTo10000BytesThenStartsOver) {
   }
 }
 
-TEST_F(ErrorDialogTest, LogFailureReturnsFalse) {
-  SetProgramDirOverride(QDir(Temp.path()).filePath("missing-dir"));
+// Sets XDG_CONFIG_HOME for one test and puts the old value back.
+class ScopedConfigHome {
+public:
+  explicit ScopedConfigHome(const QString &dir) : Old(qgetenv("XDG_CONFIG_HOME")), Had(qEnvironmentVariableIsSet("XDG_CONFIG_HOME")) {
+    qputenv("XDG_CONFIG_HOME", dir.toLocal8Bit());
+  }
+  ~ScopedConfigHome() {
+    if (Had)
+      qputenv("XDG_CONFIG_HOME", Old);
+    else
+      qunsetenv("XDG_CONFIG_HOME");
+  }
+
+private:
+  QByteArray Old;
+  bool Had;
+};
+
+TEST_F(ErrorDialogTest, LogGoesToTheConfigFolderWhenTheProgramFolderIsNotWritable) {
+  // A folder below a plain file can be neither created nor written, even by root.
+  QFile plain(QDir(Temp.path()).filePath("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  const QString config = QDir(Temp.path()).filePath("config");
+  ScopedConfigHome home(config);
+  SetProgramDirOverride(plain.fileName() + "/program-a/");
   Form->MemoText = "x";
-  EXPECT_FALSE(Form->WriteErrorLog());
+  int warnings = 0;
+  SetMessageBoxHandler([&](TMessageKind, const QString &) { return ++warnings, true; });
+  Form->LogButton->click();
+  EXPECT_EQ(warnings, 0);
+  EXPECT_TRUE(TErrorForm::LogPath().startsWith(config + "/")) << TErrorForm::LogPath().toStdString();
+  QFile log(TErrorForm::LogPath());
+  ASSERT_TRUE(log.open(QIODevice::ReadOnly));
+  EXPECT_EQ(log.readAll(), "**********x\r\n**********\r\n");
+  SetMessageBoxHandler(nullptr);
+}
+
+TEST_F(ErrorDialogTest, LogFailureIsReportedWithItsReason) {
+  QFile plain(QDir(Temp.path()).filePath("plain"));
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  ScopedConfigHome home(plain.fileName() + "/config");
+  SetProgramDirOverride(plain.fileName() + "/program-b/");
+  Form->MemoText = "x";
+  QString reason;
+  EXPECT_FALSE(Form->WriteErrorLog(&reason));
+  EXPECT_FALSE(reason.isEmpty());
+  QStringList shown;
+  SetMessageBoxHandler([&](TMessageKind kind, const QString &text) {
+    EXPECT_EQ(kind, TMessageKind::Warning);
+    shown << text;
+    return true;
+  });
+  Form->LogButton->click();
+  ASSERT_EQ(shown.size(), 1);
+  EXPECT_TRUE(shown[0].startsWith("Failed to write the error log.\n" + TErrorForm::LogPath() + "\n"))
+      << shown[0].toStdString();
+  SetMessageBoxHandler(nullptr);
 }
 
 TEST_F(ErrorDialogTest, TerminateEndsTheProcessWithStatus1) {

@@ -41,12 +41,16 @@ TEST(AlignRealToTextPow, GroupedAndEngineeringForms) {
   EXPECT_EQ(AlignRealToTextPow(6, 2, 123456789012.0, English), "123.457e9");
   EXPECT_EQ(AlignRealToTextPow(6, 2, 0.0, English), "0");
   EXPECT_EQ(AlignRealToTextPow(6, 2, 0.001234, English), "0.00");
-  EXPECT_EQ(AlignRealToTextPow(6, 2, 999999.0, English), "999,999.00");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 999499.0, English), "999,499.00");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 999999.0, English), "1.00e6");
   EXPECT_EQ(AlignRealToTextPow(6, 2, 9999999.0, English), "10.0000e6");
-  // A mantissa that rounds to 1000 at six digits moves to the next exponent;
-  // one that does not keeps its digits.
-  EXPECT_EQ(AlignRealToTextPow(6, 2, 999999999.9, English), "1.00000e9");
-  EXPECT_EQ(AlignRealToTextPow(6, 2, 999700000.0, English), "999.700e6");
+  // A mantissa whose whole part rounds to 1000 moves to the next exponent and
+  // keeps as many decimals as the rounded whole part leaves digits.
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 999600.0, English), "1.00e6");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, -999600.0, English), "-1.00e6");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 999999999.9, English), "1.00e9");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 999400000.0, English), "999.400e6");
+  EXPECT_EQ(AlignRealToTextPow(6, 2, 9.6e6, English), "9.6000e6");
   EXPECT_EQ(AlignRealToTextPow(6, 2, 12345.678, German), "12.345,70");
   EXPECT_EQ(AlignRealToTextPow(6, 2, 1e300, English), "1.00000e300");
 }

@@ -1,5 +1,6 @@
 #include "Dialogs.h"
 #include "Error.h"
+#include "Utilities.h"
 #include "UtilitiesQt.h"
 
 #include <QApplication>
@@ -121,6 +122,21 @@ TEST(ShiftState, FromQtEvents) {
 TEST(ColorConversion, QtColorsKeepTheByteOrder) {
   EXPECT_EQ(ColorToQColor(0x87AAB9), QColor(0xB9, 0xAA, 0x87));
   EXPECT_EQ(QColorToColor(QColor(185, 110, 25)), 0x196EB9u);
+}
+
+TEST(ColorConversion, SystemColorsFollowTheApplicationPalette) {
+  const QPalette saved = QGuiApplication::palette();
+  QPalette palette = saved;
+  palette.setColor(QPalette::Button, QColor(1, 2, 3));
+  palette.setColor(QPalette::Base, QColor(4, 5, 6));
+  palette.setColor(QPalette::Text, QColor(7, 8, 9));
+  QGuiApplication::setPalette(palette);
+  UsePaletteForSystemColors();
+  EXPECT_EQ(TextToColor("clBtnFace"), 0x030201u);
+  EXPECT_EQ(TextToColor("clWindow"), 0x060504u);
+  EXPECT_EQ(TextToColor("clWindowText"), 0x090807u);
+  SetSystemColorSource(nullptr);
+  QGuiApplication::setPalette(saved);
 }
 
 TEST(ListBoxUtilities, SelectAtPointAndFocusRectangle) {

@@ -57,6 +57,33 @@ TEST(TextToColor, NamesIdentifiersAndNumbers) {
   EXPECT_THROW(TextToColor("$1FFFFFFFF"), TConvertError);
 }
 
+TEST(TextToColor, SystemColorsReadTheSystemColorSource) {
+  // Without a desktop palette a fixed light scheme answers.
+  SetSystemColorSource(nullptr);
+  EXPECT_EQ(TextToColor("clWindow"), 0xFFFFFFu);
+  EXPECT_EQ(TextToColor("clwindowtext"), 0x000000u);
+  EXPECT_EQ(TextToColor("clNone"), 0x1FFFFFFFu);  // "no colour", not a colour of the scheme
+  SetSystemColorSource([](int32_t index) -> uint32_t { return 0xAB0000u + static_cast<uint32_t>(index + 10); });
+  EXPECT_EQ(TextToColor("clBtnFace"), 0xAB0000u + 25);
+  EXPECT_EQ(TextToColor("clWindow"), 0xAB0000u + 15);
+  EXPECT_EQ(TextToColor("clWindowText"), 0xAB0000u + 18);
+  EXPECT_EQ(TextToColor("clNone"), 0x1FFFFFFFu);
+  EXPECT_EQ(TextToColor("clDefault"), 0xAB0000u + 7);
+  EXPECT_EQ(TextToColor("clInfoBk"), 0xAB0000u + 34);
+  // The same colours as numbers, in both flag forms and as negative decimals.
+  EXPECT_EQ(TextToColor("$FF00000F"), 0xAB0000u + 25);
+  EXPECT_EQ(TextToColor("0x80000005"), 0xAB0000u + 15);
+  EXPECT_EQ(TextToColor("-16777201"), 0xAB0000u + 25);
+  EXPECT_EQ(TextToColor("$1FFFFFFF"), 0x1FFFFFFFu);
+  EXPECT_EQ(TextToColor("$20000000"), 0xAB0000u + 7);
+  // Index 25 names no system colour; such numbers and plain colours stay as
+  // they are.
+  EXPECT_EQ(TextToColor("$FF000019"), 0xFF000019u);
+  EXPECT_EQ(TextToColor("$FF0000FF"), 0xFF0000FFu);
+  EXPECT_EQ(TextToColor("$123456"), 0x123456u);
+  SetSystemColorSource(nullptr);
+}
+
 TEST(GetRealFromText, PointSeparatorLimitsAndFlag) {
   bool invalid = true;
   EXPECT_DOUBLE_EQ(GetRealFromText("3.5", &invalid), 3.5);

@@ -1,5 +1,6 @@
 #include "ErrorDialog.h"
 
+#include "Dialogs.h"
 #include "Error.h"
 #include "Program.h"
 
@@ -141,7 +142,9 @@ bool TErrorForm::ShowReport(const QString &caption, const QString &description, 
   }
 }
 
-bool TErrorForm::WriteErrorLog() { return AppendErrorLog(ProgramDir() + "Errors.log", MemoText); }
+QString TErrorForm::LogPath() { return SettingsDir() + "Errors.log"; }
+
+bool TErrorForm::WriteErrorLog(QString *reason) { return AppendErrorLog(LogPath(), MemoText, reason); }
 
 void TErrorForm::SetExecHook(std::function<void(TErrorForm &)> hook) { ExecHook() = std::move(hook); }
 
@@ -154,25 +157,35 @@ void TErrorForm::TerminateButtonClick() {
 }
 
 void TErrorForm::LogButtonClick() {
-  if (WriteErrorLog())
-    QApplication::beep();
+  QString reason;
+  const bool written = WriteErrorLog(&reason);
+  QApplication::beep();
+  if (!written)
+    Warning("Failed to write the error log.\n" + LogPath() + (reason.isEmpty() ? QString() : "\n" + reason));
 }
 
 void TErrorForm::HelpButtonClick() { ShowHelp(HelpContext); }
 
-bool AppendErrorLog(const QString &logPath, const QString &memoText) {
+bool AppendErrorLog(const QString &logPath, const QString &memoText, QString *reason) {
   try {
     QFile file(logPath);
+    auto fail = [&] {
+      if (reason)
+        *reason = file.errorString();
+      return false;
+    };
     if (!file.open(QIODevice::ReadWrite))
-      return false;
+      return fail();
     if (file.size() > MaxLogSize && !file.resize(0))
-      return false;
+      return fail();
     if (!file.seek(file.size()))
-      return false;
+      return fail();
     const QByteArray entry = ("**********" + memoText + "\r\n**********\r\n").toUtf8();
     const bool written = file.write(entry) == entry.size();
     file.close();
-    return written && file.error() == QFileDevice::NoError;
+    if (!written || file.error() != QFileDevice::NoError)
+      return fail();
+    return true;
   } catch (...) {
     return false;
   }

@@ -42,8 +42,10 @@ public:
   // "no errors" was chosen.
   bool ShowReport(const QString &caption, const QString &description, const QString &report,
                   bool *suppressErrors);
-  // Appends the memo text to Errors.log in the program directory.
-  bool WriteErrorLog();
+  // Appends the memo text to Errors.log in the settings folder (SettingsDir);
+  // on failure reason (optional) receives the system's message.
+  bool WriteErrorLog(QString *reason = nullptr);
+  static QString LogPath();
 
   // Replaces the modal loop (tests): called with the dialog ready to be
   // answered; the hook clicks a button (or does anything else) and the
@@ -76,7 +78,7 @@ void InstallErrorForm(TErrorForm *form);
 // Writes the log entry for memoText to logPath: a file larger than
 // 10,000 bytes starts over, then "**********" + memoText +
 // "\r\n**********\r\n" is appended. Returns false on failure.
-bool AppendErrorLog(const QString &logPath, const QString &memoText);
+bool AppendErrorLog(const QString &logPath, const QString &memoText, QString *reason = nullptr);
 
 // The report's date-time text: long date, " (" day of year ") | ", long time
 // with ':' as separator, " (" 100-second intervals since midnight ")".

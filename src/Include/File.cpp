@@ -18,11 +18,92 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+QString DecodeFileName(const QByteArray &name) {
+  QString result;
+  result.reserve(name.size());
+  const auto *b = reinterpret_cast<const unsigned char *>(name.constData());
+  const qsizetype n = name.size();
+  for (qsizetype i = 0; i < n;) {
+    const unsigned char c = b[i];
+    if (c < 0x80) {
+      result += QChar(c);
+      ++i;
+      continue;
+    }
+    // A well-formed UTF-8 sequence (no overlong forms, no surrogates, at most
+    // U+10FFFF) is decoded; any other byte stands for itself.
+    int length = c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+    char32_t code = length == 2 ? c & 0x1F : length == 3 ? c & 0x0F : c & 0x07;
+    bool valid = length > 0 && i + length <= n;
+    for (int k = 1; valid && k < length; ++k) {
+      valid = (b[i + k] & 0xC0) == 0x80;
+      code = code << 6 | (b[i + k] & 0x3F);
+    }
+    if (valid)
+      valid = !(length == 3 && (code < 0x800 || (code >= 0xD800 && code <= 0xDFFF))) &&
+              !(length == 4 && (code < 0x10000 || code > 0x10FFFF));
+    if (!valid) {
+      result += QChar(char16_t(0xDC00 + c));
+      ++i;
+      continue;
+    }
+    result += QString::fromUcs4(&code, 1);
+    i += length;
+  }
+  return result;
+}
+
+QByteArray EncodeFileName(const QString &name) {
+  QByteArray result;
+  result.reserve(name.size());
+  for (qsizetype i = 0; i < name.size(); ++i) {
+    const char16_t u = name[i].unicode();
+    char32_t code = u;
+    if (u >= 0xDC80 && u <= 0xDCFF) {
+      result += char(u - 0xDC00);  // a byte that was no UTF-8 in the name
+      continue;
+    }
+    if (QChar::isHighSurrogate(u) && i + 1 < name.size() && name[i + 1].isLowSurrogate())
+      code = QChar::surrogateToUcs4(u, name[++i].unicode());
+    else if (QChar::isSurrogate(u))
+      code = 0xFFFD;
+    if (code < 0x80) {
+      result += char(code);
+    } else if (code < 0x800) {
+      result += char(0xC0 | code >> 6);
+      result += char(0x80 | (code & 0x3F));
+    } else if (code < 0x10000) {
+      result += char(0xE0 | code >> 12);
+      result += char(0x80 | (code >> 6 & 0x3F));
+      result += char(0x80 | (code & 0x3F));
+    } else {
+      result += char(0xF0 | code >> 18);
+      result += char(0x80 | (code >> 12 & 0x3F));
+      result += char(0x80 | (code >> 6 & 0x3F));
+      result += char(0x80 | (code & 0x3F));
+    }
+  }
+  return result;
+}
+
 namespace FileDetail {
 
-QByteArray Native(const QString &path) { return QFile::encodeName(path); }
+QByteArray Native(const QString &path) { return EncodeFileName(path); }
 
 std::string Std(const QString &text) { return text.toStdString(); }
+
+bool OpenRegularFile(QFile &file, const QString &path) {
+  // O_NONBLOCK: opening a named pipe must not wait for a writer.
+  const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return false;
+  }
+  return true;
+}
 
 bool StatPath(const QString &path, struct stat *st, bool follow) {
   QByteArray name = Native(path);
@@ -51,7 +132,7 @@ bool ReadDirectoryNames(const QString &directory, QStringList *names, int *error
       *error = errno;
       break;
     }
-    QString name = QFile::decodeName(e->d_name);
+    QString name = DecodeFileName(QByteArray(e->d_name));
     if (name == "." || name == "..")
       continue;
     names->append(name);
@@ -296,8 +377,8 @@ bool IsLinkFile(const QString &path) { return path.endsWith(".desktop", Qt::Case
 bool IsDosProgram(const QString &path) {
   if (path.endsWith(".com", Qt::CaseInsensitive) || path.endsWith(".bat", Qt::CaseInsensitive))
     return FileExists(path);
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly))
+  QFile f;
+  if (!OpenRegularFile(f, path))
     return false;
   QByteArray head = f.read(64);
   if (head.size() < 64 || !head.startsWith("MZ"))
@@ -324,8 +405,8 @@ bool IsProgramFile(const QString &path) {
   struct stat st;
   if (!StatPath(path, &st, true) || !S_ISREG(st.st_mode) || ::access(Native(path).constData(), X_OK) != 0)
     return false;
-  QFile f(path);
-  if (!f.open(QIODevice::ReadOnly))
+  QFile f;
+  if (!OpenRegularFile(f, path))
     return false;
   QByteArray head = f.read(4);
   return head.startsWith("\x7f" "ELF") || head.startsWith("#!");

@@ -32,6 +32,13 @@ enum : uint32_t {
   faNormal = 0x80,
 };
 
+// File names as bytes and as text. Names are UTF-8; a byte that is no part of
+// well-formed UTF-8 (a name written under another encoding) becomes the lone
+// surrogate U+DC00 + byte and is written back as that byte, so every name
+// read from a folder can be opened, sized, renamed and deleted again.
+QString DecodeFileName(const QByteArray &name);
+QByteArray EncodeFileName(const QString &name);
+
 // ---- Path operations (no status context, no failures) ----
 QString WithSeparator(const QString &path);
 bool IsBareDrive(const QString &path);

@@ -142,7 +142,10 @@ int CopyOneFile(const QString &source, const QString &destination) {
     ::unlink(dst.constData());
     return ::symlink(target, dst.constData()) == 0 ? 0 : errno;
   }
-  int in = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC);
+  // A pipe or device would be read for ever (or block at the open).
+  if (!S_ISREG(st.st_mode))
+    return EOPNOTSUPP;
+  int in = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (in < 0)
     return errno;
   QByteArray temp = Native(FilePath(destination) + ".pagelume-copy-XXXXXX");
@@ -205,6 +208,15 @@ int MoveOneFile(const QString &source, const QString &destination) {
   return error;
 }
 
+// Whether two paths name one entry of one folder (not two links of a file).
+bool SameDirectoryEntry(const QString &a, const QString &b) {
+  struct stat da, db;
+  const QString folderA = FilePath(StripSeparator(a)), folderB = FilePath(StripSeparator(b));
+  return StatPath(folderA.isEmpty() ? QString(".") : folderA, &da, true) &&
+         StatPath(folderB.isEmpty() ? QString(".") : folderB, &db, true) && da.st_dev == db.st_dev &&
+         da.st_ino == db.st_ino && FileName(StripSeparator(a)) == FileName(StripSeparator(b));
+}
+
 }  // namespace
 
 bool MyRenameFile(const QString &source, const QString &destination, bool replace) {
@@ -220,6 +232,12 @@ bool MyRenameFile(const QString &source, const QString &destination, bool replac
     // The identity of the file decides, not the spelling of its name: the
     // source is never removed as its own destination.
     bool same = destinationExists && ss.st_dev == ds.st_dev && ss.st_ino == ds.st_ino;
+    // A second hard link of the source is another name of the same file:
+    // the system's rename leaves both names in place and reports success.
+    if (same && !SameDirectoryEntry(source, destination)) {
+      OP_RAISE("Failed to rename.", Std(source), Std(destination), EEXIST);
+      return result;
+    }
     if (destinationExists && !same && !replace) {
       OP_RAISE("Failed to rename.", Std(source), Std(destination), EEXIST);
       return result;
@@ -323,6 +341,15 @@ bool CopyDeleteDirectory(const QString &source, const QString &destination, bool
             OP_ADOPT();
           continue;
         }
+        if (!S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode) &&
+            (copy || ::rename(Native(from).constData(), Native(to).constData()) != 0)) {
+          // Pipes, devices and sockets are not copied: noted, and the walk goes on.
+          if (!OP_FAILED())
+            OP_RAISE("Skipped a file that is not a regular file.", Std(from), Std(to), EOPNOTSUPP, fsWarning);
+          continue;
+        }
+        if (!S_ISREG(entry.st_mode) && !S_ISLNK(entry.st_mode))
+          continue;  // moved by the rename above
         int fileError;
         ClearReadOnly(copy ? to : from);
         if (copy) {

@@ -1,6 +1,7 @@
 #include "MyMath.h"
 
 #include "Error.h"
+#include "Utilities.h"
 
 #include <algorithm>
 #include <charconv>
@@ -93,19 +94,19 @@ std::string AlignRealToTextPow(int32_t d, int32_t p, double x, const TNumberSepa
     int32_t e = TruncLog10(x);
     int32_t E = e / 3 * 3;
     double m = x / std::pow(10.0, E);
-    // The mantissa as it will be shown: when rounding to d digits carries it
-    // to 1000, the next multiple of 3 takes over (999.9996e3 is 1.00000e6).
-    double shown = RoundToSignificant(m, d);
-    if (std::fabs(shown) >= 1000) {
+    // The whole part of the rounded mantissa decides both the carry to the
+    // next multiple of 3 and the number of decimals shown: 999.6e3 is shown
+    // as 1.00e6 (g = 1000, 3 integer digits), 9.6e6 as 9.6000e6 (g = 10).
+    const double g = std::trunc(RoundHalfUp(std::fabs(m)));
+    if (g == 1000) {
       m = std::copysign(1.0, m);
-      shown = m;
       E += 3;
       e += 1;
     }
     if (e < d) {
       result = FormatSignificant(x, d, p, separators);
     } else {
-      const int32_t h = TruncLog10(shown);
+      const int32_t h = g >= 1 ? TruncLog10(g) : 0;
       const int32_t q = h < d ? d - h - 1 : 0;
       result = FormatSignificant(m, d, q, separators);
       if (E != 0)

@@ -51,6 +51,17 @@ uint32_t FromQColor(const QColor &c) { return uint32_t(c.red()) | (uint32_t(c.gr
 
 QString ToQString(const std::u16string &s) { return QString::fromUtf16(s.data(), qsizetype(s.size())); }
 
+// U+2029 and the frame marks U+FDD0 and U+FDD1 would start blocks of their
+// own inside the document, so every later position of the book would move;
+// book text shows them (and U+2028 with lineBreaks) as a blank.
+void BlankDocumentBreaks(QString &s, bool lineBreaks) {
+  for (QChar &ch : s) {
+    const char16_t u = ch.unicode();
+    if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || (lineBreaks && u == 0x2028))
+      ch = QLatin1Char(' ');
+  }
+}
+
 // Keeps the document's modified flag and undo stack out of the program's own rewrites.
 class TProgramEdit {
 public:
@@ -400,7 +411,9 @@ void TRichEdit::PinCaret(bool pin) const {
 }
 
 void TRichEdit::AppendParagraph(const std::u16string &text) {
-  PendingText.append(ToQString(text));
+  QString paragraph = ToQString(text);
+  BlankDocumentBreaks(paragraph, true);
+  PendingText.append(paragraph);
   PendingText.append(QChar::ParagraphSeparator);
   if (!Doc()->isModified())
     Doc()->setModified(true);
@@ -1221,6 +1234,7 @@ bool TRichEdit::LoadText(const QString &path) {
       }
     }
     data = QByteArray();
+    BlankDocumentBreaks(text, false);
     Clear();
     {
       QTextDocument *doc = BeginNewDocument(false);
@@ -1293,6 +1307,7 @@ public:
     for (QChar &ch : s)
       if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
         ch = QChar::LineSeparator;
+    BlankDocumentBreaks(s, false);
     Cursor.insertText(s, LastQtChar);
   }
   void RtfParagraphEnd(const TParaFormat &format) override {

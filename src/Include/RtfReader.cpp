@@ -328,7 +328,9 @@ struct TRtfReader::TImpl {
         "manager", "hlinkbase", "creatim", "revtim", "printim", "buptim", "wgrffmtfilter", "ftnsep",
         "ftnsepc", "ftncn", "aftnsep", "aftnsepc", "aftncn", "panose", "falt", "fname", "listpicture",
         "passwordhash", "factoidname", "blipuid", "sp", "sn", "sv", "picprop", "background"};
-    if (skipped.count(word)) {
+    // Nested tables: \nonesttables holds the text meant for readers without
+    // them; the row end \nestrow is written inside \*\nesttableprops.
+    if (skipped.count(word) || word == "nonesttables") {
       FlushBytes();
       if (St.Dest == TDest::Text)
         FlushRun();
@@ -348,7 +350,8 @@ struct TRtfReader::TImpl {
     }
     if (St.Dest == TDest::Skip || St.Dest == TDest::Upr)
       return;
-    if (starred && word != "fldrslt" && word != "shptxt" && word != "pntext" && word != "listtext") {
+    if (starred && word != "fldrslt" && word != "shptxt" && word != "pntext" && word != "listtext" &&
+        word != "nesttableprops") {
       // An unknown optional destination: skipped as a whole.
       FlushBytes();
       if (St.Dest == TDest::Text)
@@ -432,12 +435,12 @@ struct TRtfReader::TImpl {
       return;
     }
     // Special characters and breaks.
-    if (word == "par" || word == "sect" || word == "row") {
+    if (word == "par" || word == "sect" || word == "row" || word == "nestrow") {
       ParagraphEnd();
       return;
     }
     static const std::unordered_map<std::string, char16_t> specials = {
-        {"line", 0x2028},    {"tab", 0x0009},      {"cell", 0x0009},    {"emdash", 0x2014},
+        {"line", 0x2028},    {"tab", 0x0009},      {"cell", 0x0009},    {"nestcell", 0x0009}, {"emdash", 0x2014},
         {"endash", 0x2013},  {"lquote", 0x2018},   {"rquote", 0x2019},  {"ldblquote", 0x201C},
         {"rdblquote", 0x201D}, {"bullet", 0x2022}, {"emspace", 0x2003}, {"enspace", 0x2002},
         {"qmspace", 0x2005}, {"zwj", 0x200D},      {"zwnj", 0x200C},    {"zwbo", 0x200B},

@@ -68,6 +68,69 @@ constexpr std::array<TColorIdent, 20> ColorIdents = {{
     {"clMoneyGreen", 0xC0DCC0}, {"clSkyBlue", 0xF0CAA6}, {"clCream", 0xF0FBFF}, {"clMedGray", 0xA4A0A0},
 }};
 
+// System colours: a role of the desktop's colour scheme, named by an
+// identifier or by its number (0xFF000000 or 0x80000000 plus the index).
+// The fallback colours, used without a desktop palette, are a light scheme.
+struct TSystemColorIdent {
+  const char *Name;
+  int32_t Index;
+  uint32_t Fallback;
+};
+
+constexpr std::array<TSystemColorIdent, 31> SystemColorIdents = {{
+    {"clScrollBar", 0, 0xC8C8C8},
+    {"clBackground", 1, 0x000000},
+    {"clActiveCaption", 2, 0xD1B499},
+    {"clInactiveCaption", 3, 0xDBCDBF},
+    {"clMenu", 4, 0xF0F0F0},
+    {"clWindow", 5, 0xFFFFFF},
+    {"clWindowFrame", 6, 0x646464},
+    {"clMenuText", 7, 0x000000},
+    {"clWindowText", 8, 0x000000},
+    {"clCaptionText", 9, 0x000000},
+    {"clActiveBorder", 10, 0xB4B4B4},
+    {"clInactiveBorder", 11, 0xFCF7F4},
+    {"clAppWorkSpace", 12, 0xABABAB},
+    {"clHighlight", 13, 0xFF9933},
+    {"clHighlightText", 14, 0xFFFFFF},
+    {"clBtnFace", 15, 0xF0F0F0},
+    {"clBtnShadow", 16, 0xA0A0A0},
+    {"clGrayText", 17, 0x6D6D6D},
+    {"clBtnText", 18, 0x000000},
+    {"clInactiveCaptionText", 19, 0x544E43},
+    {"clBtnHighlight", 20, 0xFFFFFF},
+    {"cl3DDkShadow", 21, 0x696969},
+    {"cl3DLight", 22, 0xE3E3E3},
+    {"clInfoText", 23, 0x000000},
+    {"clInfoBk", 24, 0xE1FFFF},
+    {"clHotLight", 26, 0xCC6600},
+    {"clGradientActiveCaption", 27, 0xEAD1B9},
+    {"clGradientInactiveCaption", 28, 0xF2E4D7},
+    {"clMenuHighlight", 29, 0xFF9933},
+    {"clMenuBar", 30, 0xF0F0F0},
+    // "Default" is the colour text is drawn in.
+    {"clDefault", SystemColorDefault, 0x000000},
+}};
+
+TSystemColorSource SystemColorSource = nullptr;
+
+const TSystemColorIdent *FindSystemColorIndex(int32_t index) {
+  for (const TSystemColorIdent &ident : SystemColorIdents)
+    if (ident.Index == index)
+      return &ident;
+  return nullptr;
+}
+
+// A colour number that names a system colour: its index, else -1.
+int32_t SystemColorIndexOfNumber(uint32_t value) {
+  if (value == 0x20000000u)
+    return SystemColorDefault;
+  const uint32_t flag = value & 0xFF000000u;
+  if ((flag == 0xFF000000u || flag == 0x80000000u) && FindSystemColorIndex(static_cast<int32_t>(value & 0xFFFFFFu)))
+    return static_cast<int32_t>(value & 0xFFFFFFu);
+  return -1;
+}
+
 }  // namespace
 
 int32_t GetIntFromText(const std::string &text, int32_t minimum, int32_t maximum, int32_t defaultValue) {
@@ -124,6 +187,11 @@ uint32_t TextToColor(const std::string &text) {
   for (const TColorIdent &ident : ColorIdents)
     if (strcasecmp(ident.Name, text.c_str()) == 0)
       return ident.Color;
+  if (strcasecmp("clNone", text.c_str()) == 0)
+    return NoColor;
+  for (const TSystemColorIdent &ident : SystemColorIdents)
+    if (strcasecmp(ident.Name, text.c_str()) == 0)
+      return SystemColor(ident.Index);
   std::string_view s = Trimmed(text);
   std::string_view hex;
   if (!s.empty() && s.front() == '$')
@@ -134,9 +202,23 @@ uint32_t TextToColor(const std::string &text) {
     uint64_t value = 0;
     if (!ParseUnsigned(hex, 16, value) || value > 0xFFFFFFFFu)
       ThrowNotInteger(text);
-    return static_cast<uint32_t>(value);
+    return ColorOfNumber(static_cast<uint32_t>(value));
   }
-  return static_cast<uint32_t>(TextToInt(text));
+  return ColorOfNumber(static_cast<uint32_t>(TextToInt(text)));
+}
+
+void SetSystemColorSource(TSystemColorSource source) { SystemColorSource = source; }
+
+uint32_t SystemColor(int32_t index) {
+  const TSystemColorIdent *ident = FindSystemColorIndex(index);
+  if (!ident)
+    return 0;
+  return SystemColorSource ? SystemColorSource(index) & 0xFFFFFFu : ident->Fallback;
+}
+
+uint32_t ColorOfNumber(uint32_t value) {
+  const int32_t index = SystemColorIndexOfNumber(value);
+  return index != -1 ? SystemColor(index) : value;
 }
 
 std::string BoolToText(bool value) { return value ? "TRUE" : "FALSE"; }

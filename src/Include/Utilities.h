@@ -29,7 +29,24 @@ double GetRealFromText(const std::string &text, bool *invalid);
 // Stock-colour name (any case), class-library colour identifier (clRed, ...),
 // decimal, or hexadecimal with "$" or "0x"; empty → 0. Anything else throws
 // TConvertError. Colours are 0x00BBGGRR.
+// System colours (clBtnFace, clWindow, clWindowText, ...; as numbers
+// 0xFF000000 or 0x80000000 plus the index) take their colour from the
+// current system colour source, and clDefault (0x20000000) is the window
+// text colour; clNone is the "no colour" value 0x1FFFFFFF.
 uint32_t TextToColor(const std::string &text);
+
+constexpr uint32_t NoColor = 0x1FFFFFFF;
+constexpr int32_t SystemColorDefault = -3;
+// Gives the colour (0x00BBGGRR) of a system colour index (0 to 30, or
+// SystemColorDefault). Without a source a fixed light scheme answers; the
+// GUI installs one that reads the application palette.
+using TSystemColorSource = uint32_t (*)(int32_t index);
+void SetSystemColorSource(TSystemColorSource source);
+// The colour of a system colour index; 0 for an unknown index.
+uint32_t SystemColor(int32_t index);
+// A colour number as stored: a system colour number becomes its colour,
+// any other number is returned unchanged.
+uint32_t ColorOfNumber(uint32_t value);
 
 std::string BoolToText(bool value);       // "TRUE" / "FALSE"
 bool TextToBool(const std::string &text);  // only exactly "TRUE" is true

@@ -13,6 +13,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPainter>
+#include <QPalette>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
 #include <QStyleOptionViewItem>
@@ -137,6 +138,44 @@ uint32_t QColorToColor(const QColor &color) {
   return static_cast<uint32_t>(rgb.red()) | static_cast<uint32_t>(rgb.green()) << 8 |
          static_cast<uint32_t>(rgb.blue()) << 16;
 }
+
+namespace {
+
+uint32_t PaletteSystemColor(int32_t index) {
+  struct TRole {
+    QPalette::ColorGroup Group;
+    QPalette::ColorRole Role;
+  };
+  TRole role{QPalette::Active, QPalette::Window};
+  switch (index) {
+  case 0: role.Role = QPalette::Button; break;             // scroll bar
+  case 1: role.Role = QPalette::Dark; break;               // desktop
+  case 2: case 13: case 27: case 29: role.Role = QPalette::Highlight; break;
+  case 3: case 28: role.Role = QPalette::Mid; break;       // inactive caption
+  case 4: case 10: case 11: case 30: role.Role = QPalette::Window; break;
+  case 5: role.Role = QPalette::Base; break;
+  case 6: case 21: role.Role = QPalette::Shadow; break;
+  case 7: role.Role = QPalette::WindowText; break;         // menu text
+  case 8: case SystemColorDefault: role.Role = QPalette::Text; break;
+  case 9: case 14: role.Role = QPalette::HighlightedText; break;
+  case 12: case 16: role.Role = QPalette::Dark; break;     // work space, button shadow
+  case 15: role.Role = QPalette::Button; break;
+  case 17: role = {QPalette::Disabled, QPalette::Text}; break;
+  case 18: role.Role = QPalette::ButtonText; break;
+  case 19: role = {QPalette::Inactive, QPalette::WindowText}; break;
+  case 20: role.Role = QPalette::Light; break;
+  case 22: role.Role = QPalette::Midlight; break;
+  case 23: role.Role = QPalette::ToolTipText; break;
+  case 24: role.Role = QPalette::ToolTipBase; break;
+  case 26: role.Role = QPalette::Link; break;
+  default: break;
+  }
+  return QColorToColor(QGuiApplication::palette().color(role.Group, role.Role));
+}
+
+}  // namespace
+
+void UsePaletteForSystemColors() { SetSystemColorSource(&PaletteSystemColor); }
 
 TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool doubleClick) {
   TShiftState shift;

@@ -47,6 +47,10 @@ bool CopyTextToClipboard(const QString &text,
 QColor ColorToQColor(uint32_t color);
 uint32_t QColorToColor(const QColor &color);
 
+// Makes system colour identifiers (clBtnFace, clWindow, ...) read the
+// application palette (Utilities.h SetSystemColorSource).
+void UsePaletteForSystemColors();
+
 // The modifier set of a Qt event: Shift, Alt, Ctrl from the keyboard
 // modifiers; Left, Right, Middle from the held buttons (for a mouse press
 // also the button that was pressed); Double for a double-click.
