@@ -3,6 +3,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QFileDevice>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QRegularExpression>
@@ -16,9 +17,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <streambuf>
 #include <unordered_map>
 
 #include "Error.h"
+#include "File.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
@@ -106,6 +110,31 @@ const QRegularExpression &LinkPattern() {
   static const QRegularExpression re(QStringLiteral(R"((?:\b(?:https?|ftp|file|news|mailto):|\bwww\.)[^\s<>"]+)"),
                                      QRegularExpression::CaseInsensitiveOption);
   return re;
+}
+
+// Writes all of the data; a short write is tried again, so that the device
+// records why it stopped (a full disk).
+bool WriteAll(QIODevice &device, const char *data, qint64 length) {
+  while (length > 0) {
+    const qint64 n = device.write(data, length);
+    if (n <= 0)
+      return false;
+    data += n;
+    length -= n;
+  }
+  return true;
+}
+
+// The reason of a failed write, kept before the save abandons the file.
+bool WriteFailed(QIODevice &device, QString &reason) {
+  reason = device.errorString();
+  return false;
+}
+
+// Pushes buffered data to the file, so that a full disk shows here.
+bool Flushed(QIODevice &device, QString &reason) {
+  auto *file = qobject_cast<QFileDevice *>(&device);
+  return !file || file->flush() || WriteFailed(device, reason);
 }
 
 bool MayHoldLink(const QString &text) {
@@ -1221,31 +1250,34 @@ bool TRichEdit::SaveText(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
-      return result;
-    }
-    QByteArray chunk;
-    bool ok = true;
-    for (QTextBlock b = Doc()->begin(); b.isValid() && ok; b = b.next()) {
-      QString t = b.text();
-      t.replace(QChar::LineSeparator, QLatin1Char('\n'));
-      chunk += t.toUtf8();
-      if (b.next().isValid())
-        chunk += '\n';
-      if (chunk.size() > (1 << 16)) {
-        ok = file.write(chunk) == chunk.size();
-        chunk.clear();
-      }
-    }
-    if (ok && !chunk.isEmpty())
-      ok = file.write(chunk) == chunk.size();
-    if (ok)
-      ok = file.flush();
-    file.close();
+    // Written beside the target and renamed over it when complete: a failed
+    // write leaves the old file as it was.
+    QString reason, writeError;
+    bool ok = SaveFileSafely(
+        path,
+        [&](QIODevice &file) {
+          QByteArray chunk;
+          for (QTextBlock b = Doc()->begin(); b.isValid(); b = b.next()) {
+            QString t = b.text();
+            t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+            chunk += t.toUtf8();
+            if (b.next().isValid())
+              chunk += '\n';
+            if (chunk.size() > (1 << 16)) {
+              if (!WriteAll(file, chunk.constData(), chunk.size()))
+                return WriteFailed(file, writeError);
+              chunk.clear();
+            }
+          }
+          if (!WriteAll(file, chunk.constData(), chunk.size()))
+            return WriteFailed(file, writeError);
+          return Flushed(file, writeError);
+        },
+        &reason);
     if (!ok) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
+      if (!writeError.isEmpty())
+        reason = writeError;
+      OP_RAISE("Failed to save text.", path.toStdString(), reason.toStdString());
       return result;
     }
     result = true;
@@ -1255,6 +1287,37 @@ bool TRichEdit::SaveText(const QString &path) {
 }
 
 namespace {
+
+// An output stream's buffer over a device, for the RTF writer.
+class TDeviceStreamBuffer : public std::streambuf {
+public:
+  explicit TDeviceStreamBuffer(QIODevice &device) : Device(device), Buffer(1 << 16) {
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+  }
+
+protected:
+  int overflow(int c) override {
+    if (!Drain())
+      return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override { return Drain() ? 0 : -1; }
+
+private:
+  bool Drain() {
+    const qint64 n = pptr() - pbase();
+    if (!WriteAll(Device, pbase(), n))
+      return false;
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+    return true;
+  }
+  QIODevice &Device;
+  std::vector<char> Buffer;
+};
 
 // Puts what the reader reads into the document through one cursor.
 class TDocumentSink : public IRtfSink {
@@ -1359,8 +1422,21 @@ bool TRichEdit::SaveRtf(const QString &path) {
       }
     };
     TRtfWriter writer;
-    if (!writer.WriteFile(path.toStdString(), walk)) {
-      OP_RAISE("Failed to save RTF.", path.toStdString(), writer.Error());
+    QString reason, writeError;
+    bool ok = SaveFileSafely(
+        path,
+        [&](QIODevice &file) {
+          TDeviceStreamBuffer buffer(file);
+          std::ostream out(&buffer);
+          if (!writer.Write(out, walk) || !out.flush())
+            return WriteFailed(file, writeError);
+          return Flushed(file, writeError);
+        },
+        &reason);
+    if (!ok) {
+      if (!writeError.isEmpty())
+        reason = writeError;
+      OP_RAISE("Failed to save RTF.", path.toStdString(), reason.toStdString());
       return result;
     }
     result = true;
