@@ -41,6 +41,7 @@ enum : int {
   PropSpaceAfter,
   PropTabs,
   PropLink,
+  PropFaceKey,  // the face name again, as a string: the toolkit's format table hashes the list of families poorly
 };
 
 constexpr uint32_t AllCharMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_SPACING | CFM_BACKCOLOR |
@@ -211,8 +212,11 @@ int32_t TRichEdit::Twips(double pixels) const { return int32_t(std::lround(pixel
 
 QTextCharFormat TRichEdit::ToQtCharFormat(const TCharFormat &f) const {
   QTextCharFormat q;
-  if (f.Mask & CFM_FACE)
-    q.setFontFamilies(QStringList{QString::fromStdString(f.FaceName)});
+  if (f.Mask & CFM_FACE) {
+    const QString face = QString::fromStdString(f.FaceName);
+    q.setFontFamilies(QStringList{face});
+    q.setProperty(PropFaceKey, face);
+  }
   if ((f.Mask & CFM_SIZE) && f.HeightTwips > 0) {
     q.setProperty(PropSizeTwips, f.HeightTwips);
     q.setFontPointSize(f.HeightTwips / 20.0 * ZoomFactor);
@@ -1319,32 +1323,70 @@ private:
   std::vector<char> Buffer;
 };
 
-// Puts what the reader reads into the document through one cursor.
+// Puts what the reader reads into the document through one cursor. A
+// paragraph's runs are gathered first and go in as one insertion, their
+// formats set on ranges afterwards, all inside one edit block: inserted run by
+// run, each insertion had the whole paragraph analysed again.
 class TDocumentSink : public IRtfSink {
 public:
   TDocumentSink(const TRichEdit &box, QTextDocument *doc) : Box(box), Cursor(doc) {
     Cursor.movePosition(QTextCursor::End);
+    Cursor.beginEditBlock();
   }
+  ~TDocumentSink() override { Cursor.endEditBlock(); }
   void RtfText(const std::u16string &text, const TCharFormat &format) override {
     if (!HasChar || !(format == LastChar)) {
       LastChar = format;
       LastQtChar = Box.ToQtCharFormat(format);
       HasChar = true;
+      NewRun = true;
     }
-    QString s = ToQString(text);
-    for (QChar &ch : s)
+    if (text.empty())
+      return;
+    if (NewRun || Runs.empty())
+      Runs.push_back({int(Text.size()), 0, LastQtChar});
+    NewRun = false;
+    const qsizetype start = Text.size();
+    Text += ToQString(text);
+    for (qsizetype i = start; i < Text.size(); ++i) {
+      const QChar ch = Text.at(i);
       if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
-        ch = QChar::LineSeparator;
-    Cursor.insertText(s, LastQtChar);
+        Text[i] = QChar::LineSeparator;
+    }
+    Runs.back().Length += int(Text.size() - start);
   }
   void RtfParagraphEnd(const TParaFormat &format) override {
+    PutParagraph();
     SetBlock(format);
     Cursor.insertBlock();
   }
-  void RtfDocumentEnd(const TParaFormat &format) override { SetBlock(format); }
+  void RtfDocumentEnd(const TParaFormat &format) override {
+    PutParagraph();
+    SetBlock(format);
+  }
   QTextCursor &CursorRef() { return Cursor; }
 
 private:
+  struct TRun {
+    int Start, Length;
+    QTextCharFormat Format;
+  };
+  void PutParagraph() {
+    if (Runs.empty())
+      return;
+    const int start = Cursor.position();
+    Cursor.insertText(Text, Runs.front().Format);
+    if (Runs.size() > 1) {
+      QTextCursor range(Cursor);
+      for (size_t i = 1; i < Runs.size(); ++i) {
+        range.setPosition(start + Runs[i].Start);
+        range.setPosition(start + Runs[i].Start + Runs[i].Length, QTextCursor::KeepAnchor);
+        range.setCharFormat(Runs[i].Format);
+      }
+    }
+    Text.clear();
+    Runs.clear();
+  }
   void SetBlock(const TParaFormat &format) {
     if (!HasPara || !(format == LastPara)) {
       LastPara = format;
@@ -1355,9 +1397,11 @@ private:
   }
   const TRichEdit &Box;
   QTextCursor Cursor;
+  QString Text;              // the paragraph being gathered
+  std::vector<TRun> Runs;    // its runs, in order
   TCharFormat LastChar;
   QTextCharFormat LastQtChar;
-  bool HasChar = false;
+  bool HasChar = false, NewRun = true;
   TParaFormat LastPara;
   QTextBlockFormat LastQtPara;
   bool HasPara = false;
