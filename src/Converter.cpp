@@ -241,6 +241,7 @@ bool StandardOutputWritten() {
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
   TRichEdit box;
+  box.setLineWrapMode(QTextEdit::NoWrap);  // never shown: lines need no breaking
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
   engine.WarningHandler = [](const std::string &text) { PrintLine(text); };
