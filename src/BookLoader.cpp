@@ -105,6 +105,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
   const bool named = !path.isEmpty();
   const int32_t positionArgument = position;
   bool result = false;
+  bool enhancementFailed = false;  // the book is shown as far as the enhancement got
   std::vector<std::u16string> lines;
 
   // Steps 1 to 16; false when the book is refused and nothing more happens.
@@ -198,7 +199,11 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       if (Ask(Host.EnhanceText, true)) {
         Enhancer->EnhanceText(lines, Ask(Host.ParagraphPrefixText, std::string("None")),
                               Ask(Host.IgnoreEmptyLines, false), Ask(Host.PoorlyWritten, false));
-        if (OP_ADOPT() || Enhancer->StopRequested)  // a close request empties the box
+        // A failing command (a bad colour) ends the enhancement: the
+        // paragraphs emitted so far stay, the load counts as done and the
+        // failure is shown once below.
+        enhancementFailed = OP_ADOPT();
+        if (Enhancer->StopRequested)  // a close request empties the box
           return true;
       } else
         ShowPlainText(lines);
@@ -221,7 +226,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
   OP_CATCH;
   if (!goOn)
     return false;
-  if (OP_FAILED())
+  if (OP_FAILED() && !enhancementFailed)
     result = false;
   OP_SHOW(FailedToLoadBookText);
 
@@ -268,16 +273,17 @@ bool TBookLoader::LoadPieceFromFile(const std::string &path, std::vector<std::u1
   OP_TRY {
     int32_t errorCode = 0;
     int64_t size = FileSizeOf(path, errorCode);
-    std::string bytes;
+    std::string bytes, head;
+    const int64_t start = PieceStart(piece, State.PieceSizeInUse);
     if (size < 0)
       OP_RAISE(FailedToLoadText, path, std::string(), errorCode);
     else if (size == 0)
       OP_RAISE(EmptyFileText, path);
-    else if (!ReadFileBytes(path, PieceStart(piece, State.PieceSizeInUse),
-                            PieceLength(piece, State.PieceSizeInUse, size), bytes, errorCode))
+    else if (!ReadFileBytes(path, start, PieceLength(piece, State.PieceSizeInUse, size), bytes, errorCode) ||
+             !ReadFileBytes(path, 0, 2, head, errorCode))  // a UTF-16 mark tells how every piece reads
       OP_RAISE(FailedToLoadText, path, std::string(), errorCode);
     else {
-      lines = BookBytesToLines(bytes, true);
+      lines = BookBytesToLines(bytes, true, Utf16MarkOf(head), start);
       result = true;
     }
   }

@@ -282,6 +282,8 @@ void AppendUtf8(std::u16string &out, const unsigned char *p, size_t n) {
   }
 }
 
+std::u16string DecodeUtf8Or1252(std::string_view bytes, bool piece);
+
 std::string_view UpToNul(std::string_view bytes) {
   size_t nul = bytes.find('\0');
   return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
@@ -316,6 +318,14 @@ std::u16string DecodeWindows1252(std::string_view bytes) {
 }
 
 std::u16string DecodeBookBytes(std::string_view bytes, bool piece) {
+  if (TUtf16Mark mark = Utf16MarkOf(bytes); mark != TUtf16Mark::None)
+    return DecodeUtf16(bytes, mark, 0, piece);
+  return DecodeUtf8Or1252(bytes, piece);
+}
+
+namespace {
+
+std::u16string DecodeUtf8Or1252(std::string_view bytes, bool piece) {
   bytes = UpToNul(bytes);
   bool bom = bytes.substr(0, 3) == Utf8Bom;
   if (bom)
@@ -330,6 +340,8 @@ std::u16string DecodeBookBytes(std::string_view bytes, bool piece) {
   AppendUtf8(out, reinterpret_cast<const unsigned char *>(bytes.data()) + span.Begin, span.End - span.Begin);
   return out;
 }
+
+}  // namespace
 
 std::vector<std::u16string> SplitLines(std::u16string_view text) {
   std::vector<std::u16string> lines;
@@ -350,6 +362,55 @@ std::vector<std::u16string> SplitLines(std::u16string_view text) {
 
 std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece) {
   return SplitLines(DecodeBookBytes(bytes, piece));
+}
+
+// ---- UTF-16 ----
+
+TUtf16Mark Utf16MarkOf(std::string_view firstBytes) {
+  if (firstBytes.substr(0, 2) == std::string_view("\xFF\xFE", 2))
+    return TUtf16Mark::LittleEndian;
+  if (firstBytes.substr(0, 2) == std::string_view("\xFE\xFF", 2))
+    return TUtf16Mark::BigEndian;
+  return TUtf16Mark::None;
+}
+
+std::u16string DecodeUtf16(std::string_view bytes, TUtf16Mark mark, int64_t offset, bool piece) {
+  auto *p = reinterpret_cast<const unsigned char *>(bytes.data());
+  size_t i = 0;
+  if (offset % 2 != 0)  // the second byte of a character: the character belongs to the piece before
+    i = 1;
+  else if (offset == 0 && Utf16MarkOf(bytes) != TUtf16Mark::None)
+    i = 2;
+  const bool big = mark == TUtf16Mark::BigEndian;
+  std::u16string out;
+  out.reserve((bytes.size() - std::min(i, bytes.size())) / 2);
+  for (; i + 1 < bytes.size(); i += 2) {
+    char16_t c = big ? char16_t(p[i] << 8 | p[i + 1]) : char16_t(p[i + 1] << 8 | p[i]);
+    if (c == 0)
+      break;
+    out.push_back(c);
+  }
+  // Surrogates must come in pairs: a half cut at a piece's edge is dropped,
+  // any other lone half becomes the replacement character.
+  auto lead = [](char16_t c) { return c >= 0xD800 && c <= 0xDBFF; };
+  auto trail = [](char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; };
+  if (piece && !out.empty() && trail(out.front()))
+    out.erase(0, 1);
+  if (piece && !out.empty() && lead(out.back()))
+    out.pop_back();
+  for (size_t k = 0; k < out.size(); ++k) {
+    if (lead(out[k]) && k + 1 < out.size() && trail(out[k + 1]))
+      ++k;
+    else if (lead(out[k]) || trail(out[k]))
+      out[k] = u'\uFFFD';
+  }
+  return out;
+}
+
+std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece, TUtf16Mark mark, int64_t offset) {
+  if (mark != TUtf16Mark::None)
+    return SplitLines(DecodeUtf16(bytes, mark, offset, piece));
+  return SplitLines(DecodeUtf8Or1252(bytes, piece));
 }
 
 // ---- End markers ----

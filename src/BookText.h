@@ -101,13 +101,27 @@ enum class TTextEncoding { Utf8, Windows1252 };
 // sequence cut at either edge does not count against UTF-8.
 TTextEncoding DetectEncoding(std::string_view bytes, bool piece);
 // The bytes as text: up to the first NUL byte, without a byte-order mark; a
-// piece drops a UTF-8 sequence broken at its edges.
+// piece drops a UTF-8 sequence broken at its edges. Bytes that begin with a
+// UTF-16 mark are UTF-16 (DecodeUtf16).
 std::u16string DecodeBookBytes(std::string_view bytes, bool piece);
 std::u16string DecodeWindows1252(std::string_view bytes);
 // Lines split at CR LF, CR or LF; a line end at the very end adds no empty line.
 std::vector<std::u16string> SplitLines(std::u16string_view text);
 // DecodeBookBytes + SplitLines.
 std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece);
+
+// ---- UTF-16 ----
+// What a file's first two bytes say: FF FE is UTF-16 little-endian, FE FF
+// big-endian; anything else is no UTF-16.
+enum class TUtf16Mark { None, LittleEndian, BigEndian };
+TUtf16Mark Utf16MarkOf(std::string_view firstBytes);
+// UTF-16 bytes read from a file at offset (a piece may begin on either byte of
+// a character) as text, up to the first NUL character, without the mark; a
+// piece drops the half of a character or surrogate pair cut at its edges.
+std::u16string DecodeUtf16(std::string_view bytes, TUtf16Mark mark, int64_t offset, bool piece);
+// BookBytesToLines for bytes read at offset from a file whose first bytes gave
+// mark: UTF-16 when the mark says so, else as BookBytesToLines.
+std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece, TUtf16Mark mark, int64_t offset);
 
 // ---- End markers ----
 // Drops trailing blank lines and old book end markers (never the first line),

@@ -8,7 +8,9 @@
 
 #include <QApplication>
 #include <QFileInfo>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -19,6 +21,10 @@
 #include "EnhancedRTF.h"
 #include "Error.h"
 #include "RTF.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -149,18 +155,32 @@ public:
       return false;
     });
     SetShowErrorHandler([this](const TFunStatContext &context, const std::string &description, bool *) {
-      std::string text = description;
-      if (!context.Description.empty() && context.Description != description)
-        text += " " + context.Description;
-      if (!context.Param1.empty())
-        text += " (" + context.Param1 + ")";
-      Report(text);
+      Report(OneLine(context, description));
       return true;
     });
   }
   ~TConsoleReports() {
     SetMessageBoxHandler({});
     SetShowErrorHandler({});
+  }
+  // The description, the failure, why it failed and the file it concerns.
+  static std::string OneLine(const TFunStatContext &context, const std::string &description) {
+    std::string text = description;
+    if (!context.Description.empty() && context.Description != description)
+      text += (text.empty() ? "" : " ") + context.Description;
+    std::string reason;
+    if (context.SysErrorCode != 0)
+      reason = SysErrorDescription(context.SysErrorCode);
+    else if (context.Description.rfind("Unhandled", 0) != 0)  // there Parameter 2 is a line number
+      reason = context.Param2;
+    if (!reason.empty()) {
+      if (reason.back() != '.')
+        reason += '.';
+      text += " " + reason;
+    }
+    if (!context.Param1.empty())
+      text += " (" + context.Param1 + ")";
+    return text;
   }
   void Report(const std::string &text) {
     PrintLine(text);
@@ -169,9 +189,59 @@ public:
   bool Reported = false;
 };
 
+// Whether two names lead to the same file (links and other spellings of the
+// path included). A name that does not exist is no file yet.
+bool SameFile(const std::string &a, const std::string &b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0)
+    return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+// Set when the caller started the converter with standard output closed.
+bool StandardOutputClosed = false;
+
+// A closed standard output or error gets /dev/null, so that no file opened
+// later takes its descriptor and receives what was meant for the stream.
+void GuardStandardStreams() {
+  for (int fd : {1, 2}) {
+    if (::fcntl(fd, F_GETFD) != -1 || errno != EBADF)
+      continue;
+    if (fd == 1)
+      StandardOutputClosed = true;
+    int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    if (null >= 0 && null != fd) {
+      ::dup2(null, fd);
+      ::close(null);
+    }
+  }
+}
+
+// Flushes standard output; false with the reason printed when what was
+// written there did not arrive (a full disk, a closed stream).
+bool StandardOutputWritten() {
+  errno = 0;
+  bool ok = bool(std::cout.flush());
+  if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    ok = false;
+  int code = errno;
+  if (StandardOutputClosed) {
+    ok = false;
+    code = EBADF;
+  }
+  if (!ok) {
+    std::cout.clear();
+    std::clearerr(stdout);
+    PrintLine(std::string("Failed to write to standard output") +
+              (code ? std::string(": ") + std::strerror(code) : std::string()) + ".");
+  }
+  return ok;
+}
+
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
   TRichEdit box;
+  box.setLineWrapMode(QTextEdit::NoWrap);  // never shown: lines need no breaking
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
   engine.WarningHandler = [](const std::string &text) { PrintLine(text); };
@@ -189,19 +259,22 @@ int Convert(const TConvertOptions &options) {
       reports.Report(FailedToLoadBookText);
     return 1;
   }
-  if (options.Chapters)
+  if (options.Chapters) {
     for (const auto &chapter : engine.ChaptersMenu)
       std::cout << TEnhancedRichEdit::ToUtf8(chapter.Caption) << '\t' << chapter.Tag << '\n';
-  std::cout.flush();
+    if (!StandardOutputWritten())
+      return 1;
+  }
 
   QString output = QString::fromStdString(options.Output);
   bool rtf = output.endsWith(QStringLiteral(".rtf"), Qt::CaseInsensitive);
   FunStatContext.Reset();
   if (!(rtf ? box.SaveRtf(output) : box.SaveText(output))) {
-    std::string text = "Failed to save.";
-    if (FunStatContext.Failed() && !FunStatContext.Description.empty())
-      text += " " + FunStatContext.Description;
-    reports.Report(text + " (" + options.Output + ")");
+    TFunStatContext failure = FunStatContext;
+    if (!failure.Failed())
+      failure.Reset();
+    failure.Param1 = options.Output;
+    reports.Report(TConsoleReports::OneLine(failure, "Failed to save."));
     return 1;
   }
   return 0;
@@ -210,12 +283,17 @@ int Convert(const TConvertOptions &options) {
 }  // namespace
 
 int RunConverter(int argc, char **argv) {
+  GuardStandardStreams();
   TConvertOptions options;
   if (!ParseArguments(argc, argv, options))
     return 1;
   if (options.Help) {
     std::cout << HelpText;
-    return 0;
+    return StandardOutputWritten() ? 0 : 1;
+  }
+  if (SameFile(options.Book, options.Output)) {
+    PrintLine("The output is the book itself: " + options.Output);
+    return 1;
   }
   TQuietToolkit quiet;
   std::unique_ptr<QApplication> app;

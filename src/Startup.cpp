@@ -18,18 +18,27 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <unistd.h>
 
 QString InstanceLockPath(const QString &dir) {
   const QString base = dir.isEmpty() ? QDir::tempPath() : dir;
-  return QDir(base).filePath(QStringLiteral("Mutex_ProgramInstance_") + "Pagelume");
+  // One lock per user: the temporary folder may be shared by every user.
+  return QDir(base).filePath(QStringLiteral("Mutex_ProgramInstance_") + "Pagelume-" + QString::number(::geteuid()));
 }
 
-TInstanceLock AcquireInstanceLock(QLockFile &lock) {
+TInstanceLock AcquireInstanceLock(QLockFile &lock, const QString &path) {
   // Age alone never makes the lock stale: only a dead owner does.
   lock.setStaleLockTime(0);
   if (lock.tryLock(0))
     return TInstanceLock::Acquired;
-  return lock.error() == QLockFile::LockFailedError ? TInstanceLock::HeldByAnother : TInstanceLock::Unavailable;
+  if (lock.error() != QLockFile::LockFailedError)
+    return TInstanceLock::Unavailable;
+  // A lock file of another user (left in a shared folder under this user's
+  // name) is no instance of this user's: it never stops a start.
+  const QFileInfo file(path);
+  if (!path.isEmpty() && file.exists() && file.ownerId() != ::geteuid())
+    return TInstanceLock::Unavailable;
+  return TInstanceLock::HeldByAnother;
 }
 
 bool IsUninstall(const QStringList &arguments) {
@@ -103,8 +112,9 @@ int WinMain(int argc, char **argv) {
   OP_BEGIN("WinMain");
   // The installer does not take the reader's lock: it starts the installed
   // reader while it still runs, and an uninstall runs while a reader is open.
-  QLockFile lock(InstanceLockPath());
-  if (!StartsInstaller(argc, argv) && AcquireInstanceLock(lock) == TInstanceLock::HeldByAnother)
+  const QString lockPath = InstanceLockPath();
+  QLockFile lock(lockPath);
+  if (!StartsInstaller(argc, argv) && AcquireInstanceLock(lock, lockPath) == TInstanceLock::HeldByAnother)
     return 0;  // the second instance ends silently
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);

@@ -8,13 +8,15 @@
 class QLockFile;
 class QWidget;
 
-// The lock that keeps the program to one instance (the lock file
-// "Mutex_ProgramInstance_Pagelume" in dir, by default the temporary folder).
+// The lock that keeps the program to one instance per user (the lock file
+// "Mutex_ProgramInstance_Pagelume-" + the user id in dir, by default the
+// temporary folder).
 QString InstanceLockPath(const QString &dir = QString());
 enum class TInstanceLock { Acquired, HeldByAnother, Unavailable };
-// Takes the lock. A lock left by a dead process is taken over; a lock of a
-// running instance is never taken, however old it is.
-TInstanceLock AcquireInstanceLock(QLockFile &lock);
+// Takes the lock (path: the lock's file). A lock left by a dead process is
+// taken over; a lock of a running instance is never taken, however old it
+// is; a lock file owned by another user counts as no lock (Unavailable).
+TInstanceLock AcquireInstanceLock(QLockFile &lock, const QString &path = QString());
 
 // Installer mode: the executable is named "Install" (any letter case) or the
 // first argument (after the program) is "/Uninstall" (any letter case).

@@ -289,6 +289,41 @@ TEST_F(BookLoaderTest, EncodingsAndPieceJoins) {
   EXPECT_EQ(Text().substr(0, 6), u"Title\r");
 }
 
+TEST_F(BookLoaderTest, Utf16BooksWholeAndInPieces) {
+  // Lines of 29 "é" and a line end, 60 bytes each, little-endian after the mark.
+  QByteArray le("\xFF\xFE", 2);
+  while (le.size() < 120000)
+    le += QByteArray("\xE9\0", 2).repeated(29) + QByteArray("\n\0", 2);
+  QByteArray be("\xFE\xFF", 2);
+  for (qsizetype i = 2; i + 1 < le.size(); i += 2)
+    be += QByteArray(1, le[i + 1]) + le[i];
+  PieceSize = "49999";  // pieces begin on both bytes of a character
+  for (const auto &[name, bytes] : {std::pair{"le.txt", le}, std::pair{"be.txt", be}}) {
+    QString path = WriteFile(name, bytes);
+    for (int piece = 1; piece <= 3; ++piece) {
+      ASSERT_TRUE(Loader->LoadFromFile(path, piece, false, 0)) << name << piece;
+      std::u16string text = Text();
+      EXPECT_EQ(text.find_first_not_of(u"\u00E9\r\n"), text.find(u"*****")) << name << piece;
+      EXPECT_GT(text.size(), piece < 3 ? 25000u : 10000u) << name << piece;
+    }
+  }
+  InPieces = false;
+  ASSERT_TRUE(Loader->OpenBook(WriteFile("short.txt", QByteArray("\xFF\xFEH\0i\0\n\0", 8)), false));
+  EXPECT_EQ(Text().substr(0, 3), u"Hi\r");
+}
+
+TEST_F(BookLoaderTest, BadCommandKeepsTheTextBeforeIt) {
+  Enhance = true;
+  InPieces = false;
+  WriteFile("Welcome.txt", "Welcome\n");
+  QString book = WriteFile("book.txt", "The first paragraph\nof the book.\n\n^FC=Nope*\nThe second.\n");
+  Loader->Host.CommandLineBooks = [&] { return QStringList{book}; };
+  Loader->LoadOnStart();
+  EXPECT_EQ(Loader->State.Path, book.toStdString());  // not replaced by the welcome book
+  EXPECT_NE(Text().find(u"The first paragraph of the book."), std::u16string::npos);
+  EXPECT_EQ(Errors, std::vector<std::string>{FailedToLoadBookText});  // reported once
+}
+
 TEST_F(BookLoaderTest, EnhancedBookAndStartUpBook) {
   Enhance = true;
   WriteFile("Welcome.txt", "Chapter 1 Start\n\nThe first line\nand the second.\n");

@@ -82,6 +82,27 @@ TEST(BookTextTest, PieceEdgesCutInsideUtf8Sequences) {
   EXPECT_EQ(DecodeBookBytes("\xA9 a\xE9z", true), u"\u00A9 a\u00E9z");
 }
 
+TEST(BookTextTest, Utf16WithByteOrderMark) {
+  using namespace std::string_view_literals;
+  // "Hé\r\n😀" little- and big-endian, NUL bytes included.
+  const std::string_view le = "\xFF\xFEH\0\xE9\0\r\0\n\0\x3D\xD8\x00\xDE"sv;
+  const std::string_view be = "\xFE\xFF\0H\0\xE9\0\r\0\n\xD8\x3D\xDE\x00"sv;
+  EXPECT_EQ(DecodeBookBytes(le, false), u"H\u00E9\r\n\U0001F600");
+  EXPECT_EQ(DecodeBookBytes(be, false), u"H\u00E9\r\n\U0001F600");
+  EXPECT_EQ(BookBytesToLines(le, false), (std::vector<std::u16string>{u"H\u00E9", u"\U0001F600"}));
+  // Text after a NUL character is dropped; a lone surrogate is no character.
+  EXPECT_EQ(DecodeBookBytes("\xFF\xFE" "a\0\0\0b\0"sv, false), u"a");
+  EXPECT_EQ(DecodeBookBytes("\xFF\xFE\x3D\xD8x\0"sv, false), u"\uFFFDx");
+  // A piece starts on either byte of a character and may cut a pair at both edges:
+  // bytes 3 to 12 of the file hold the second byte of 'H', "é\r\n" and the first half of the pair.
+  EXPECT_EQ(DecodeUtf16(le.substr(3, 10), TUtf16Mark::LittleEndian, 3, true), u"\u00E9\r\n");
+  EXPECT_EQ(DecodeUtf16(le.substr(12), TUtf16Mark::LittleEndian, 12, true), u"");
+  EXPECT_EQ(BookBytesToLines(be.substr(4), true, TUtf16Mark::BigEndian, 4), (std::vector<std::u16string>{u"\u00E9", u"\U0001F600"}));
+  // Without the mark of the file, the same bytes inside a piece are single-byte text.
+  EXPECT_EQ(BookBytesToLines("\xFF\xFEx"sv, true, TUtf16Mark::None, 100), (std::vector<std::u16string>{u"\u00FF\u00FEx"}));
+  EXPECT_EQ(Utf16MarkOf("\xFF"), TUtf16Mark::None);
+}
+
 TEST(BookTextTest, LineSplitting) {
   EXPECT_EQ(SplitLines(u"a\r\nb\rc\nd"), (std::vector<std::u16string>{u"a", u"b", u"c", u"d"}));
   EXPECT_EQ(SplitLines(u"a\n"), (std::vector<std::u16string>{u"a"}));

@@ -218,6 +218,57 @@ TEST(RichEditRtf, BrokenFilesFailThroughTheStatusContext) {
   FunStatContext.Reset();
 }
 
+// A paragraph's runs go in together; each keeps its own format and line breaks.
+TEST(RichEditRtf, ParagraphOfManyRunsKeepsEachFormat) {
+  QTemporaryDir dir;
+  QString path = dir.filePath(QStringLiteral("runs.rtf"));
+  QByteArray rtf = "{\\rtf1{\\fonttbl{\\f0 Alpha;}{\\f1 Beta;}}";
+  for (int i = 0; i < 3000; ++i)
+    rtf += (i % 3 == 0) ? "\\b\\f1 a" : (i % 3 == 1) ? "\\b0{\\i}\\line b" : "\\f0 c";
+  rtf += "\\par\\b0 next}";
+  QFile file(path);
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(rtf);
+  file.close();
+  TRichEdit box;
+  ASSERT_TRUE(box.LoadRtf(path));
+  std::u16string text = box.Text();
+  ASSERT_EQ(text.size(), 4000u + 2 + 4);
+  EXPECT_EQ(text.substr(0, 7), u"a\u2028bca\u2028b");
+  EXPECT_EQ(text.substr(4000, 6), u"\r\nnext");
+  for (int32_t i : {0, 1, 2, 3, 1501, 1502, 3998, 3999}) {
+    box.SetSelection(i, 1);
+    TCharFormat f = box.GetCharFormat();
+    const char16_t c = text[size_t(i)];
+    EXPECT_EQ(bool(f.Effects & CFE_BOLD), c == u'a') << i;
+    EXPECT_EQ(f.FaceName, c == u'c' ? "Alpha" : "Beta") << i;
+    EXPECT_FALSE(f.Effects & CFE_ITALIC) << i;
+  }
+}
+
+// Cut and overflowing files (run by the sanitizer build too): each loads what
+// it holds and saves as text and as RTF.
+TEST(RichEditRtf, DamagedFilesLoadWhatTheyHold) {
+  QTemporaryDir dir;
+  const QStringList names = QDir(QStringLiteral(PAGELUME_TEST_DATA "/rtf/broken")).entryList({"*.rtf"}, QDir::Files);
+  ASSERT_GE(names.size(), 9);
+  for (const QString &name : names) {
+    TRichEdit box;
+    FunStatContext.Reset();
+    ASSERT_TRUE(box.LoadRtf(QStringLiteral(PAGELUME_TEST_DATA "/rtf/broken/") + name)) << name.toStdString();
+    QString text = QString::fromStdU16String(box.Text());
+    EXPECT_TRUE(text.startsWith(name.startsWith("trunc") ? QStringLiteral("Long text of a book.\r\nMore text")
+                                                         : QStringLiteral("text")) ||
+                text.startsWith(QStringLiteral("a\tb")))
+        << name.toStdString() << ": " << text.toStdString();
+    EXPECT_TRUE(box.SaveText(dir.filePath(QStringLiteral("out.txt"))));
+    EXPECT_TRUE(box.SaveRtf(dir.filePath(QStringLiteral("out.rtf"))));
+    TRichEdit again;
+    ASSERT_TRUE(again.LoadRtf(dir.filePath(QStringLiteral("out.rtf"))));
+    EXPECT_EQ(again.Text(), box.Text()) << name.toStdString();
+  }
+}
+
 TEST(RichEditRtf, PlainTextLoadAndSave) {
   QTemporaryDir dir;
   QString utf8 = dir.filePath(QStringLiteral("u.txt"));

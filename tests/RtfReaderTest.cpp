@@ -109,16 +109,54 @@ TEST(RtfReader, BrokenInputFailsCleanly) {
   EXPECT_FALSE(ok);
   Read(std::string(5000, '{') + "\\rtf1 x" + std::string(5000, '}'), &ok);
   EXPECT_FALSE(ok);
-  Read(R"({\rtf1 a\bin99999 xx})", &ok);
-  EXPECT_FALSE(ok);
-  // Truncated documents keep what was read.
+  // Truncated documents keep what was read, wherever the cut falls.
   EXPECT_EQ(Read(R"({\rtf1 abc{\b def)", &ok), u"abcdef");
   EXPECT_TRUE(ok);
-  Read(R"({\rtf1 x\)", &ok);
-  EXPECT_FALSE(ok);
+  for (const char *cut : {R"({\rtf1 abc\par de\)", R"({\rtf1 abc\par de\'e)", R"({\rtf1 abc\par de\')",
+                          R"({\rtf1 abc\par de\bin99999 xx)", R"({\rtf1 abc\par de\pa)"}) {
+    EXPECT_EQ(Read(cut, &ok), u"abc\nde") << cut;
+    EXPECT_TRUE(ok) << cut;
+  }
   // Huge parameters and long control words do not overflow.
   EXPECT_EQ(Read(R"({\rtf1\fs99999999999999999999\uc99999999999 a\abcdefghijklmnopqrstuvwxyzabcdefghijklmnop1 b})", &ok),
             u"ab");
+}
+
+TEST(RtfReader, MeasuresAreClampedToWhatAPageHolds) {
+  TRecorder r;
+  Read(R"({\rtf1\li2147483647\fi-2147483647\ri-99999999\sb2147483647\tx2147483647 a\par)"
+       R"(\pard\expnd2147483647 b{\expnd-2147483647 c}{\expndtw99999999 d}\par})",
+       nullptr, &r);
+  ASSERT_EQ(r.Paras.size(), 3u);
+  const TParaFormat &p = r.Paras[0];
+  EXPECT_EQ(p.StartIndent + p.Offset, 31680);  // the left indent of the lines after the first
+  EXPECT_EQ(p.Offset, 31680);
+  EXPECT_EQ(p.RightIndent, -31680);
+  EXPECT_EQ(p.SpaceBefore, 31680);
+  EXPECT_EQ(p.Tabs[0], 31680);
+  ASSERT_EQ(r.Text, u"a\nbcd\n");
+  EXPECT_EQ(r.Formats[2].SpacingTwips, 31680);
+  EXPECT_EQ(r.Formats[3].SpacingTwips, -31680);
+  EXPECT_EQ(r.Formats[4].SpacingTwips, 31680);
+}
+
+TEST(RtfReader, TablesStopGrowingAtTheirCap) {
+  std::string rtf = R"({\rtf1{\fonttbl)";
+  for (int i = 0; i < 5000; ++i)
+    rtf += "{\\f" + std::to_string(i) + " Font" + std::to_string(i) + ";}";
+  rtf += "}{\\colortbl;";
+  for (int i = 0; i < 5000; ++i)
+    rtf += "\\red" + std::to_string(i % 256) + "\\green1\\blue2;";
+  rtf += R"(}\f4000\cf4000 a\f4999\cf4999 b})";
+  TRecorder r;
+  bool ok = false;
+  Read(rtf, &ok, &r);
+  ASSERT_TRUE(ok);
+  ASSERT_EQ(r.Text, u"ab");
+  EXPECT_EQ(r.Formats[0].FaceName, "Font4000");
+  EXPECT_EQ(r.Formats[0].TextColor, 0x020100u | ((3999 % 256)));
+  EXPECT_EQ(r.Formats[1].FaceName, "");  // past the cap: the default
+  EXPECT_EQ(r.Formats[1].TextColor, 0u);
 }
 
 TEST(RtfWriter, WritesWhatTheReaderReadsBack) {

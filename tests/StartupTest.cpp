@@ -84,7 +84,7 @@ TEST(Startup, InstallerWindowOfEitherMode) {
 TEST(Startup, InstanceLock) {
   QTemporaryDir dir;
   const QString path = InstanceLockPath(dir.path());
-  EXPECT_TRUE(path.endsWith("/Mutex_ProgramInstance_Pagelume"));
+  EXPECT_TRUE(path.endsWith("/Mutex_ProgramInstance_Pagelume-" + QString::number(geteuid())));
   {
     QLockFile first(path), second(path);
     EXPECT_EQ(AcquireInstanceLock(first), TInstanceLock::Acquired);
@@ -104,6 +104,16 @@ TEST(Startup, InstanceLock) {
   old.close();
   QLockFile lock(path);
   EXPECT_EQ(AcquireInstanceLock(lock), TInstanceLock::HeldByAnother);
+  // Another user's file under this name, held by a running process: no lock of
+  // this user's, the program runs.
+  if (geteuid() == 0) {
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
+    QLockFile foreign(path);
+    EXPECT_EQ(AcquireInstanceLock(foreign, path), TInstanceLock::Unavailable);
+    ASSERT_EQ(chown(QFile::encodeName(path).constData(), 0, 0), 0);
+    QLockFile own(path);
+    EXPECT_EQ(AcquireInstanceLock(own, path), TInstanceLock::HeldByAnother);
+  }
   // No place for the lock: the program runs anyway.
   QLockFile nowhere(InstanceLockPath(dir.filePath("missing")));
   EXPECT_EQ(AcquireInstanceLock(nowhere), TInstanceLock::Unavailable);

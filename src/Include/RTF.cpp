@@ -3,6 +3,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
+#include <QFileDevice>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -18,9 +19,12 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <ostream>
+#include <streambuf>
 #include <unordered_map>
 
 #include "Error.h"
+#include "File.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
@@ -39,6 +43,7 @@ enum : int {
   PropSpaceAfter,
   PropTabs,
   PropLink,
+  PropFaceKey,  // the face name again, as a string: the toolkit's format table hashes the list of families poorly
 };
 
 constexpr uint32_t AllCharMask = CFM_BOLD | CFM_ITALIC | CFM_UNDERLINE | CFM_STRIKEOUT | CFM_SPACING | CFM_BACKCOLOR |
@@ -121,6 +126,31 @@ const QRegularExpression &LinkPattern() {
   return re;
 }
 
+// Writes all of the data; a short write is tried again, so that the device
+// records why it stopped (a full disk).
+bool WriteAll(QIODevice &device, const char *data, qint64 length) {
+  while (length > 0) {
+    const qint64 n = device.write(data, length);
+    if (n <= 0)
+      return false;
+    data += n;
+    length -= n;
+  }
+  return true;
+}
+
+// The reason of a failed write, kept before the save abandons the file.
+bool WriteFailed(QIODevice &device, QString &reason) {
+  reason = device.errorString();
+  return false;
+}
+
+// Pushes buffered data to the file, so that a full disk shows here.
+bool Flushed(QIODevice &device, QString &reason) {
+  auto *file = qobject_cast<QFileDevice *>(&device);
+  return !file || file->flush() || WriteFailed(device, reason);
+}
+
 bool MayHoldLink(const QString &text) {
   return text.contains(QLatin1Char(':')) || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
 }
@@ -195,8 +225,11 @@ int32_t TRichEdit::Twips(double pixels) const { return int32_t(std::lround(pixel
 
 QTextCharFormat TRichEdit::ToQtCharFormat(const TCharFormat &f) const {
   QTextCharFormat q;
-  if (f.Mask & CFM_FACE)
-    q.setFontFamilies(QStringList{QString::fromStdString(f.FaceName)});
+  if (f.Mask & CFM_FACE) {
+    const QString face = QString::fromStdString(f.FaceName);
+    q.setFontFamilies(QStringList{face});
+    q.setProperty(PropFaceKey, face);
+  }
   if ((f.Mask & CFM_SIZE) && f.HeightTwips > 0) {
     q.setProperty(PropSizeTwips, f.HeightTwips);
     q.setFontPointSize(f.HeightTwips / 20.0 * ZoomFactor);
@@ -1256,31 +1289,34 @@ bool TRichEdit::SaveText(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
-      return result;
-    }
-    QByteArray chunk;
-    bool ok = true;
-    for (QTextBlock b = Doc()->begin(); b.isValid() && ok; b = b.next()) {
-      QString t = b.text();
-      t.replace(QChar::LineSeparator, QLatin1Char('\n'));
-      chunk += t.toUtf8();
-      if (b.next().isValid())
-        chunk += '\n';
-      if (chunk.size() > (1 << 16)) {
-        ok = file.write(chunk) == chunk.size();
-        chunk.clear();
-      }
-    }
-    if (ok && !chunk.isEmpty())
-      ok = file.write(chunk) == chunk.size();
-    if (ok)
-      ok = file.flush();
-    file.close();
+    // Written beside the target and renamed over it when complete: a failed
+    // write leaves the old file as it was.
+    QString reason, writeError;
+    bool ok = SaveFileSafely(
+        path,
+        [&](QIODevice &file) {
+          QByteArray chunk;
+          for (QTextBlock b = Doc()->begin(); b.isValid(); b = b.next()) {
+            QString t = b.text();
+            t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+            chunk += t.toUtf8();
+            if (b.next().isValid())
+              chunk += '\n';
+            if (chunk.size() > (1 << 16)) {
+              if (!WriteAll(file, chunk.constData(), chunk.size()))
+                return WriteFailed(file, writeError);
+              chunk.clear();
+            }
+          }
+          if (!WriteAll(file, chunk.constData(), chunk.size()))
+            return WriteFailed(file, writeError);
+          return Flushed(file, writeError);
+        },
+        &reason);
     if (!ok) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
+      if (!writeError.isEmpty())
+        reason = writeError;
+      OP_RAISE("Failed to save text.", path.toStdString(), reason.toStdString());
       return result;
     }
     result = true;
@@ -1291,33 +1327,103 @@ bool TRichEdit::SaveText(const QString &path) {
 
 namespace {
 
-// Puts what the reader reads into the document through one cursor.
+// An output stream's buffer over a device, for the RTF writer.
+class TDeviceStreamBuffer : public std::streambuf {
+public:
+  explicit TDeviceStreamBuffer(QIODevice &device) : Device(device), Buffer(1 << 16) {
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+  }
+
+protected:
+  int overflow(int c) override {
+    if (!Drain())
+      return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override { return Drain() ? 0 : -1; }
+
+private:
+  bool Drain() {
+    const qint64 n = pptr() - pbase();
+    if (!WriteAll(Device, pbase(), n))
+      return false;
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+    return true;
+  }
+  QIODevice &Device;
+  std::vector<char> Buffer;
+};
+
+// Puts what the reader reads into the document through one cursor. A
+// paragraph's runs are gathered first and go in as one insertion, their
+// formats set on ranges afterwards, all inside one edit block: inserted run by
+// run, each insertion had the whole paragraph analysed again.
 class TDocumentSink : public IRtfSink {
 public:
   TDocumentSink(const TRichEdit &box, QTextDocument *doc) : Box(box), Cursor(doc) {
     Cursor.movePosition(QTextCursor::End);
+    Cursor.beginEditBlock();
   }
+  ~TDocumentSink() override { Cursor.endEditBlock(); }
   void RtfText(const std::u16string &text, const TCharFormat &format) override {
     if (!HasChar || !(format == LastChar)) {
       LastChar = format;
       LastQtChar = Box.ToQtCharFormat(format);
       HasChar = true;
+      NewRun = true;
     }
-    QString s = ToQString(text);
-    for (QChar &ch : s)
+    if (text.empty())
+      return;
+    if (NewRun || Runs.empty())
+      Runs.push_back({int(Text.size()), 0, LastQtChar});
+    NewRun = false;
+    const qsizetype start = Text.size();
+    Text += ToQString(text);
+    for (qsizetype i = start; i < Text.size(); ++i) {
+      const QChar ch = Text.at(i);
       if (ch == QLatin1Char('\n') || ch == QLatin1Char('\r') || ch == QChar::ParagraphSeparator)
-        ch = QChar::LineSeparator;
-    BlankDocumentBreaks(s, false);
-    Cursor.insertText(s, LastQtChar);
+        Text[i] = QChar::LineSeparator;
+      else if (ch.unicode() == 0xFDD0 || ch.unicode() == 0xFDD1)
+        Text[i] = QLatin1Char(' ');  // the document's own markers: shown as a blank
+    }
+    Runs.back().Length += int(Text.size() - start);
   }
   void RtfParagraphEnd(const TParaFormat &format) override {
+    PutParagraph();
     SetBlock(format);
     Cursor.insertBlock();
   }
-  void RtfDocumentEnd(const TParaFormat &format) override { SetBlock(format); }
+  void RtfDocumentEnd(const TParaFormat &format) override {
+    PutParagraph();
+    SetBlock(format);
+  }
   QTextCursor &CursorRef() { return Cursor; }
 
 private:
+  struct TRun {
+    int Start, Length;
+    QTextCharFormat Format;
+  };
+  void PutParagraph() {
+    if (Runs.empty())
+      return;
+    const int start = Cursor.position();
+    Cursor.insertText(Text, Runs.front().Format);
+    if (Runs.size() > 1) {
+      QTextCursor range(Cursor);
+      for (size_t i = 1; i < Runs.size(); ++i) {
+        range.setPosition(start + Runs[i].Start);
+        range.setPosition(start + Runs[i].Start + Runs[i].Length, QTextCursor::KeepAnchor);
+        range.setCharFormat(Runs[i].Format);
+      }
+    }
+    Text.clear();
+    Runs.clear();
+  }
   void SetBlock(const TParaFormat &format) {
     if (!HasPara || !(format == LastPara)) {
       LastPara = format;
@@ -1328,9 +1434,11 @@ private:
   }
   const TRichEdit &Box;
   QTextCursor Cursor;
+  QString Text;              // the paragraph being gathered
+  std::vector<TRun> Runs;    // its runs, in order
   TCharFormat LastChar;
   QTextCharFormat LastQtChar;
-  bool HasChar = false;
+  bool HasChar = false, NewRun = true;
   TParaFormat LastPara;
   QTextBlockFormat LastQtPara;
   bool HasPara = false;
@@ -1395,8 +1503,21 @@ bool TRichEdit::SaveRtf(const QString &path) {
       }
     };
     TRtfWriter writer;
-    if (!writer.WriteFile(path.toStdString(), walk)) {
-      OP_RAISE("Failed to save RTF.", path.toStdString(), writer.Error());
+    QString reason, writeError;
+    bool ok = SaveFileSafely(
+        path,
+        [&](QIODevice &file) {
+          TDeviceStreamBuffer buffer(file);
+          std::ostream out(&buffer);
+          if (!writer.Write(out, walk) || !out.flush())
+            return WriteFailed(file, writeError);
+          return Flushed(file, writeError);
+        },
+        &reason);
+    if (!ok) {
+      if (!writeError.isEmpty())
+        reason = writeError;
+      OP_RAISE("Failed to save RTF.", path.toStdString(), reason.toStdString());
       return result;
     }
     result = true;

@@ -3,6 +3,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -138,6 +139,9 @@ struct TRtfReader::TImpl {
   TGroupState St;
   std::map<int, TFont> Fonts;
   static constexpr uint32_t AutoColor = 0xFFFFFFFF;
+  // Entries kept of the font and colour tables; what a table holds beyond
+  // them is read and left out (their runs take the default).
+  static constexpr size_t MaxFonts = 4096, MaxColors = 4096;
   std::vector<uint32_t> Colors;  // 0x00BBGGRR, or AutoColor for an empty entry
   int ColorR = 0, ColorG = 0, ColorB = 0;
   bool ColorHasValue = false;
@@ -296,6 +300,11 @@ struct TRtfReader::TImpl {
     return Colors[index];
   }
 
+  // Measures as far as a page can hold them (22 inches either way), so that
+  // no sum or scaling of them overflows.
+  static constexpr int MaxTwips = 31680;
+  static int32_t Twips(int value) { return std::clamp(value, -MaxTwips, MaxTwips); }
+
   bool Fail(std::string &error, const std::string &text) {
     error = text;
     return false;
@@ -384,8 +393,10 @@ struct TRtfReader::TImpl {
     }
     if (St.Dest == TDest::FontTable || St.Dest == TDest::FontName) {
       if (word == "f") {
-        St.FontNumber = param;
-        Fonts[param];
+        // A table beyond its cap: the further fonts are read and forgotten.
+        St.FontNumber = Fonts.size() < MaxFonts || Fonts.count(param) ? param : -1;
+        if (St.FontNumber >= 0)
+          Fonts[param];
         St.Dest = TDest::FontName;
         FontNameBytes.clear();
       } else if (word == "fcharset" && St.FontNumber >= 0) {
@@ -485,11 +496,11 @@ struct TRtfReader::TImpl {
       return;
     }
     if (word == "expnd") {
-      c.SpacingTwips = param * 5;
+      c.SpacingTwips = std::clamp(param, -MaxTwips / 5, MaxTwips / 5) * 5;  // quarter points
       return;
     }
     if (word == "expndtw") {
-      c.SpacingTwips = param;
+      c.SpacingTwips = Twips(param);
       return;
     }
     // Paragraph formats.
@@ -505,24 +516,24 @@ struct TRtfReader::TImpl {
     if (word == "li") {
       // Left indent of the following lines: keep the first-line indent relative to it.
       int32_t firstRel = -p.Offset;
-      p.StartIndent = param + firstRel;
+      p.StartIndent = Twips(param) + firstRel;
       p.Offset = -firstRel;
       return;
     }
     if (word == "fi") {
       int32_t left = p.StartIndent + p.Offset;
-      p.Offset = -param;
-      p.StartIndent = left + param;
+      p.Offset = -Twips(param);
+      p.StartIndent = left + Twips(param);
       return;
     }
-    if (word == "ri") { p.RightIndent = param; return; }
-    if (word == "sa") { p.SpaceAfter = param; return; }
-    if (word == "sb") { p.SpaceBefore = param; return; }
+    if (word == "ri") { p.RightIndent = Twips(param); return; }
+    if (word == "sa") { p.SpaceAfter = Twips(param); return; }
+    if (word == "sb") { p.SpaceBefore = Twips(param); return; }
     if (word == "sl") {
       // Taken as proportional until \slmult0 says otherwise; 0 or negative means single.
       if (param > 0) {
         p.LineSpacingRule = 5;
-        p.LineSpacing = param / 12;
+        p.LineSpacing = Twips(param) / 12;
       } else {
         p.LineSpacingRule = 0;
         p.LineSpacing = 0;
@@ -538,7 +549,7 @@ struct TRtfReader::TImpl {
     }
     if (word == "tx" || word == "tb") {
       if (p.TabCount < MAX_TAB_STOPS && param >= 0)
-        p.Tabs[p.TabCount++] = param;
+        p.Tabs[p.TabCount++] = Twips(param);
       return;
     }
   }
@@ -565,7 +576,7 @@ struct TRtfReader::TImpl {
   }
 
   void EndColor() {
-    if (Colors.size() >= 4096)
+    if (Colors.size() >= MaxColors)
       return;
     if (ColorHasValue)
       Colors.push_back(uint32_t((ColorR & 0xFF) | ((ColorG & 0xFF) << 8) | ((ColorB & 0xFF) << 16)));
@@ -629,8 +640,10 @@ struct TRtfReader::TImpl {
       }
       case '\\': {
         int c2 = Get();
-        if (c2 < 0)
-          return Fail(error, "The file ends inside a control word.");
+        if (c2 < 0) {
+          done = true;  // a lone backslash at the end: the text read stays
+          break;
+        }
         if ((c2 >= 'a' && c2 <= 'z') || (c2 >= 'A' && c2 <= 'Z')) {
           std::string word(1, char(c2));
           int c3 = Get();
@@ -661,9 +674,8 @@ struct TRtfReader::TImpl {
             Unget();
           if (word == "bin") {
             // Binary data: skipped byte by byte.
-            for (long long k = 0; k < param; ++k)
-              if (Get() < 0)
-                return Fail(error, "The file ends inside binary data.");
+            for (long long k = 0; k < param && !done; ++k)
+              done = Get() < 0;  // cut inside the data: the text read stays
             break;
           }
           if (word != "u" && word != "'")
@@ -678,8 +690,10 @@ struct TRtfReader::TImpl {
             if (h >= 'A' && h <= 'F') return h - 'A' + 10;
             return -1;
           };
-          if (h1 < 0 || h2 < 0)
-            return Fail(error, "The file ends inside a character code.");
+          if (h1 < 0 || h2 < 0) {
+            done = true;  // cut inside the code: the text read stays
+            break;
+          }
           int v1 = hex(h1), v2 = hex(h2);
           if (v1 < 0 || v2 < 0)
             break;  // a broken code: ignored

@@ -66,22 +66,24 @@ void Escape(std::string &out, const char16_t *text, size_t length, bool inFontTa
 }  // namespace
 
 int TRtfWriter::FontIndex(const std::string &name) {
-  auto it = std::find(Fonts.begin(), Fonts.end(), name);
-  if (it != Fonts.end())
-    return int(it - Fonts.begin());
+  auto it = FontIndexes.find(name);
+  if (it != FontIndexes.end())
+    return it->second;
   if (!Gathering)
     return 0;
   Fonts.push_back(name);
+  FontIndexes.emplace(name, int(Fonts.size()) - 1);
   return int(Fonts.size()) - 1;
 }
 
 int TRtfWriter::ColorIndex(uint32_t color) {
-  auto it = std::find(Colors.begin(), Colors.end(), color);
-  if (it != Colors.end())
-    return int(it - Colors.begin()) + 1;
+  auto it = ColorIndexes.find(color);
+  if (it != ColorIndexes.end())
+    return it->second;
   if (!Gathering)
     return 0;
   Colors.push_back(color);
+  ColorIndexes.emplace(color, int(Colors.size()));
   return int(Colors.size());
 }
 
@@ -106,11 +108,13 @@ bool TRtfWriter::WriteFile(const std::string &path, const TWalk &walk) {
 bool TRtfWriter::Write(std::ostream &out, const TWalk &walk) {
   Fonts.clear();
   Colors.clear();
+  FontIndexes.clear();
+  ColorIndexes.clear();
   Gathering = true;
   Out = nullptr;
   walk(*this);
   if (Fonts.empty())
-    Fonts.push_back("Times New Roman");
+    FontIndex("Times New Roman");
   Gathering = false;
   Out = &out;
   HasLast = false;

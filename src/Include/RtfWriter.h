@@ -8,6 +8,7 @@
 #include <functional>
 #include <ostream>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "TextFormat.h"
@@ -38,6 +39,8 @@ private:
   std::ostream *Out = nullptr;
   std::vector<std::string> Fonts;
   std::vector<uint32_t> Colors;
+  std::unordered_map<std::string, int> FontIndexes;  // the tables' look-ups
+  std::unordered_map<uint32_t, int> ColorIndexes;
   TCharFormat Last;
   bool HasLast = false;
   std::string ErrorText;
