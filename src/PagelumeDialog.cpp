@@ -201,6 +201,7 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildEditControls();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -208,6 +209,7 @@ void TPagelumeForm::CreateOwnedObjects() {
   // and the format options bound to it. The bookshelf, the browser directory
   // and the saved volume come with the units that own them.
   CreateLoader();
+  WireEditing();
 }
 
 void TPagelumeForm::HookApplicationEvents() {
@@ -311,7 +313,6 @@ void TPagelumeForm::InitBackImages() {}
 
 // ---- Call-outs ----
 
-void TPagelumeForm::AskSaveIfModified() {}
 void TPagelumeForm::SaveSettings() {}
 void TPagelumeForm::StopSounds() {}
 void TPagelumeForm::PlayCurrentSound() {}
@@ -386,11 +387,6 @@ void TPagelumeForm::CloseProgramButtonClick() { close(); }
 
 void TPagelumeForm::HideProgramButtonClick() {
   showMinimized();
-  RichEdit->setFocus();
-}
-
-void TPagelumeForm::HelpButtonClick() {
-  ShowHelp(0);
   RichEdit->setFocus();
 }
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "PagelumeLayout.h"
+#include "PrintBook.h"
 
 #include <QPointer>
 #include <QStringList>
@@ -16,6 +17,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -23,11 +25,13 @@ class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QPrinter;
 class QPushButton;
 class QTabWidget;
 class QTimer;
 class QUrl;
 class TBookLoader;
+class THelpForm;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
@@ -118,6 +122,44 @@ public:
   QStringList CommandLineBooks;
   // The open dialog (tests replace it); returns the chosen file or empty.
   std::function<QString(const QString &startPath)> ChooseBookFile;
+
+  // ---- Editing, saving, printing, the download menu and the help ----
+  QCheckBox *AllowEditingCheckBox = nullptr;
+  QLabel *ModifiedLabel = nullptr;
+  QPushButton *SaveBookButton = nullptr;
+  QPushButton *RunBookButton = nullptr;
+  QPushButton *PrintBookButton = nullptr;
+  QPushButton *DownloadBooksButton = nullptr;
+  QMenu *DownloadBooksPopupMenu = nullptr;
+  QAction *DownloadBooks_GutenbergMenu = nullptr;
+  QAction *DownloadBooks_GutenbergSearchMenu = nullptr;
+  QAction *DownloadBooks_Break1Menu = nullptr;
+  QAction *DownloadBooks_AlexMenu = nullptr;
+  QAction *DownloadBooks_OnlineBooksMenu = nullptr;
+  THelpForm *HelpForm = nullptr;  // created on first use
+  // The save dialog (tests replace it); returns the chosen name or empty.
+  std::function<QString(const QString &proposedPath)> ChooseSaveFile;
+  // The printer to print on (tests replace it); null when there is none.
+  std::function<std::unique_ptr<QPrinter>()> DefaultPrinter;
+  // Pages printed by the last print command (-1: none).
+  int LastPrintedPages = -1;
+
+  void AllowEditingCheckBoxClick();
+  void SetEditing(bool on);
+  bool BookModified() const;
+  bool CanProcessText();
+  bool SaveFile();
+  void SaveBookButtonClick();
+  void RunBookButtonClick();
+  void PrintBookButtonClick();
+  TPrintMargins PrintMargins() const;
+  void DownloadBooksButtonClick();
+  void DownloadBooks_GutenbergMenuClick();
+  void DownloadBooks_GutenbergSearchMenuClick();
+  void DownloadBooks_AlexMenuClick();
+  void DownloadBooks_OnlineBooksMenuClick();
+  // Opens the help window at a context (0: the contents).
+  void ShowHelpAt(int context);
 
   // ---- Size options (percent; restored with the program settings) ----
   int RichBoxWidthPercent = 45;
@@ -226,6 +268,9 @@ private:
   void CreateLoader();
   void CreateReadingController();
   void BuildChaptersMenu();
+  // Editing, saving, printing, download menu and help.
+  void BuildEditControls();
+  void WireEditing();
 };
 
 extern QPointer<TPagelumeForm> PagelumeForm;

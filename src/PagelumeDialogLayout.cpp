@@ -142,5 +142,4 @@ void TPagelumeForm::UpdateLineLabel() {
   if (Reading)
     Reading->UpdateLineNumberLabel();
 }
-void TPagelumeForm::UpdateModifiedLabel() {}
 void TPagelumeForm::BackSoundStep() {}

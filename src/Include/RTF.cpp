@@ -16,9 +16,13 @@
 #include <QTimer>
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <ostream>
+#include <streambuf>
 #include <unordered_map>
 
 #include "Error.h"
+#include "File.h"
 #include "RtfReader.h"
 #include "RtfWriter.h"
 
@@ -803,13 +807,16 @@ void TRichEdit::ApplyZoomToDocument() {
 }
 
 void TRichEdit::Print(QPagedPaintDevice *device) const {
+  std::unique_ptr<QTextDocument> copy(PrintCopy());
+  copy->print(device);
+}
+
+QTextDocument *TRichEdit::PrintCopy() const {
   Flush();
-  if (ZoomFactor == 1.0) {
-    QTextEdit::document()->print(device);
-    return;
-  }
   // A copy at zoom 1: what is printed does not depend on the zoom.
-  QTextDocument *copy = QTextEdit::document()->clone(const_cast<TRichEdit *>(this));
+  QTextDocument *copy = QTextEdit::document()->clone();
+  if (ZoomFactor == 1.0)
+    return copy;
   double zoom = ZoomFactor;
   QTextCharFormat append = AppendFormat;
   BuildDoc = copy;
@@ -818,8 +825,7 @@ void TRichEdit::Print(QPagedPaintDevice *device) const {
   BuildDoc = nullptr;
   ZoomFactor = zoom;
   AppendFormat = append;
-  copy->print(device);
-  delete copy;
+  return copy;
 }
 
 // ---------------------------------------------------------------- links
@@ -1221,31 +1227,26 @@ bool TRichEdit::SaveText(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
-      return result;
-    }
-    QByteArray chunk;
-    bool ok = true;
-    for (QTextBlock b = Doc()->begin(); b.isValid() && ok; b = b.next()) {
-      QString t = b.text();
-      t.replace(QChar::LineSeparator, QLatin1Char('\n'));
-      chunk += t.toUtf8();
-      if (b.next().isValid())
-        chunk += '\n';
-      if (chunk.size() > (1 << 16)) {
-        ok = file.write(chunk) == chunk.size();
-        chunk.clear();
+    // Written beside the target and renamed over it when complete.
+    auto write = [&](QIODevice &file) {
+      QByteArray chunk;
+      for (QTextBlock b = Doc()->begin(); b.isValid(); b = b.next()) {
+        QString t = b.text();
+        t.replace(QChar::LineSeparator, QLatin1Char('\n'));
+        chunk += t.toUtf8();
+        if (b.next().isValid())
+          chunk += '\n';
+        if (chunk.size() > (1 << 16)) {
+          if (file.write(chunk) != chunk.size())
+            return false;
+          chunk.clear();
+        }
       }
-    }
-    if (ok && !chunk.isEmpty())
-      ok = file.write(chunk) == chunk.size();
-    if (ok)
-      ok = file.flush();
-    file.close();
-    if (!ok) {
-      OP_RAISE("Failed to save text.", path.toStdString(), file.errorString().toStdString());
+      return chunk.isEmpty() || file.write(chunk) == chunk.size();
+    };
+    QString error;
+    if (!SaveFileSafely(path, write, &error)) {
+      OP_RAISE("Failed to save text.", path.toStdString(), error.toStdString());
       return result;
     }
     result = true;
@@ -1253,6 +1254,43 @@ bool TRichEdit::SaveText(const QString &path) {
   OP_CATCH;
   return result;
 }
+
+namespace {
+
+// An output stream buffer over a device (the RTF writer writes to streams).
+class TDeviceStreamBuf : public std::streambuf {
+public:
+  explicit TDeviceStreamBuf(QIODevice &device) : Device(device), Buffer(1 << 16) {
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+  }
+  ~TDeviceStreamBuf() override { sync(); }
+  bool Ok() const { return Good; }
+
+protected:
+  int_type overflow(int_type c) override {
+    if (sync() != 0)
+      return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override {
+    const qint64 n = pptr() - pbase();
+    if (n > 0 && Device.write(pbase(), n) != n)
+      Good = false;
+    setp(Buffer.data(), Buffer.data() + Buffer.size());
+    return Good ? 0 : -1;
+  }
+
+private:
+  QIODevice &Device;
+  std::vector<char> Buffer;
+  bool Good = true;
+};
+
+}  // namespace
 
 namespace {
 
@@ -1359,8 +1397,15 @@ bool TRichEdit::SaveRtf(const QString &path) {
       }
     };
     TRtfWriter writer;
-    if (!writer.WriteFile(path.toStdString(), walk)) {
-      OP_RAISE("Failed to save RTF.", path.toStdString(), writer.Error());
+    auto write = [&](QIODevice &file) {
+      TDeviceStreamBuf buffer(file);
+      std::ostream out(&buffer);
+      return writer.Write(out, walk) && out.flush() && buffer.Ok();
+    };
+    QString error;
+    if (!SaveFileSafely(path, write, &error)) {
+      OP_RAISE("Failed to save RTF.", path.toStdString(),
+               error.isEmpty() ? writer.Error() : error.toStdString());
       return result;
     }
     result = true;
