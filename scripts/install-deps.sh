@@ -9,6 +9,7 @@ packages=(
   fonts-liberation
   xvfb xdotool imagemagick x11-utils
   unrtf locales sox python3 time
+  poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

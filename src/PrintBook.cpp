@@ -6,7 +6,10 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QTextDocument>
+#include <QTextBlock>
 #include <QTextFrame>
+#include <QTextLayout>
+#include <algorithm>
 #include <memory>
 
 TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, const QString &top,
@@ -50,22 +53,29 @@ int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrint
   if (page.width() <= 0 || page.height() <= 0)
     return fail("The page has no room for text.");
   copy->setPageSize(page);
-  const int pages = copy->pageCount();
-  for (int i = 0; i < pages; ++i) {
-    if (i > 0 && !printer.newPage()) {
-      painter.end();
-      return fail("The printer could not start a new page.");
+  const int pages = copy->pageCount();  // lays the copy out, page by page
+  // Line after line, each on its page: a paragraph that runs over a page end
+  // puts on each page only its own lines.
+  painter.setPen(Qt::black);
+  int current = 0;
+  for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+    QTextLayout *lines = block.layout();
+    if (!lines)
+      continue;
+    const QPointF origin = lines->position();
+    for (int i = 0; i < lines->lineCount(); ++i) {
+      const QTextLine line = lines->lineAt(i);
+      const int onPage = std::clamp(int((origin.y() + line.y()) / page.height()), current, pages - 1);
+      for (; current < onPage; ++current)
+        if (!printer.newPage()) {
+          painter.end();
+          return fail("The printer could not start a new page.");
+        }
+      line.draw(&painter, origin - QPointF(0, current * page.height()));
     }
-    painter.save();
-    const QRectF view(0, i * page.height(), page.width(), page.height());
-    painter.translate(0, -view.top());
-    painter.setClipRect(view);
-    QAbstractTextDocumentLayout::PaintContext context;
-    context.clip = view;
-    context.palette.setColor(QPalette::Text, Qt::black);
-    layout->draw(&painter, context);
-    painter.restore();
   }
+  for (; current < pages - 1; ++current)  // trailing empty pages of the layout
+    printer.newPage();
   if (!painter.end())
     return fail("The printer could not finish the job.");
   return pages;
