@@ -323,8 +323,10 @@ void TPagelumeForm::HelpButtonClick() {
 void TPagelumeForm::ShowHelpAt(int context) {
   OP_BEGIN("TPagelumeForm::ShowHelpAt");
   OP_TRY {
-    if (!HelpForm)
+    if (!HelpForm) {
       HelpForm = new THelpForm(this);
+      HelpForm->move(mapToGlobal(rect().center()) - HelpForm->rect().center());
+    }
     if (!HelpForm->ShowContext(HelpFilePath(), context)) {
       OP_RAISE("The help file is missing.", HelpFilePath().toStdString());
     } else {

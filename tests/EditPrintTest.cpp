@@ -16,8 +16,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -30,8 +33,10 @@
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QThread>
 #include <QToolButton>
 #include <QLineEdit>
+#include <climits>
 #include <clocale>
 #include <gtest/gtest.h>
 
@@ -83,6 +88,7 @@ protected:
       Proposed << proposed;
       return SaveAs;
     };
+    SystemPrinter = Form->DefaultPrinter;
     Form->DefaultPrinter = [this]() -> std::unique_ptr<QPrinter> {
       ++PrinterAsked;
       if (PdfPath.isEmpty())
@@ -140,6 +146,7 @@ protected:
   QMap<QString, bool> Answers;
   QString SaveAs, PdfPath;
   int PrinterAsked = 0;
+  std::function<std::unique_ptr<QPrinter>()> SystemPrinter;
   TPagelumeForm *Form = nullptr;
 };
 
@@ -493,6 +500,86 @@ TEST_F(EditPrintTest, PrintsTheBookIntoAPdfInsideTheMarginsWhateverTheZoom) {
   Form->PrintBookButtonClick();
   EXPECT_EQ(Form->LastPrintedPages, pages);
   EXPECT_EQ(tools.Pages(PdfPath), pages);
+}
+
+// The system's printing: run by scripts/cups-print-check.sh, which starts CUPS
+// with its PDF printer as the default (PAGELUME_CUPS_EXPECT=pdf) or with no
+// printer at all (PAGELUME_CUPS_EXPECT=none).
+TEST_F(EditPrintTest, CupsDefaultPrinterPrintsTheOpenBook) {
+  const QString expect = qEnvironmentVariable("PAGELUME_CUPS_EXPECT");
+  const QString out = qEnvironmentVariable("PAGELUME_CUPS_PDF_DIR");
+  if (expect.isEmpty())
+    GTEST_SKIP() << "run by scripts/cups-print-check.sh";
+  Form->DefaultPrinter = SystemPrinter;
+  Form->OpenBook(Fixture("war-and-peace-head.txt"));
+  const QDateTime started = QDateTime::currentDateTime().addSecs(-1);
+  Form->PrintBookButton->click();
+  if (expect == "none") {
+    EXPECT_EQ(Errors, QStringList({"Failed to print."}));
+    return;
+  }
+  ASSERT_TRUE(Errors.isEmpty()) << Errors.join("; ").toStdString();
+  ASSERT_GT(Form->LastPrintedPages, 0);
+  // CUPS-PDF writes the job when it has converted it.
+  QString pdf;
+  for (int i = 0; i < 600 && pdf.isEmpty(); ++i) {
+    for (const QFileInfo &f : QDir(out).entryInfoList({"*.pdf"}, QDir::Files))
+      if (f.lastModified() >= started && f.size() > 0)
+        pdf = f.filePath();
+    if (pdf.isEmpty())
+      QThread::msleep(100);
+  }
+  ASSERT_FALSE(pdf.isEmpty()) << "no PDF in " << out.toStdString();
+  PdfTools tools;
+  ASSERT_TRUE(tools.Present());
+  for (int i = 0; i < 300 && tools.Pages(pdf) < 0; ++i)  // until the file is complete
+    QThread::msleep(100);
+  EXPECT_EQ(tools.Pages(pdf), Form->LastPrintedPages);
+  // CUPS-PDF's conversion drops the text layer (its fonts become Type 3), so
+  // page 1 is compared as a picture with the same page printed straight into
+  // a PDF at the printer's resolution: the first paragraph is where it belongs.
+  std::unique_ptr<QPrinter> system = SystemPrinter();
+  ASSERT_NE(system, nullptr);
+  QPrinter reference(QPrinter::HighResolution);
+  reference.setOutputFormat(QPrinter::PdfFormat);
+  reference.setResolution(system->resolution());
+  reference.setPageSize(system->pageLayout().pageSize());
+  reference.setOutputFileName(Dir.filePath("reference.pdf"));
+  std::unique_ptr<QTextDocument> copy(Form->RichEdit->PrintCopy());
+  ASSERT_EQ(PrintDocument(*copy, reference, Form->PrintMargins(), "reference"), Form->LastPrintedPages);
+  const QString first = RunTool(tools.Text, {"-f", "1", "-l", "1", Dir.filePath("reference.pdf"), "-"}).simplified();
+  EXPECT_TRUE(first.startsWith("The Project Gutenberg EBook of War and Peace, by Leo Tolstoy"));
+  auto render = [&](const QString &file, const QString &name) {
+    RunTool(QStandardPaths::findExecutable("pdftoppm"),
+            {"-f", "1", "-l", "1", "-r", "40", "-gray", "-png", "-singlefile", file, Dir.filePath(name)});
+    return QImage(Dir.filePath(name + ".png")).convertToFormat(QImage::Format_Grayscale8);
+  };
+  const QImage printed = render(pdf, "printed"), expected = render(Dir.filePath("reference.pdf"), "expected");
+  ASSERT_FALSE(printed.isNull());
+  ASSERT_EQ(printed.size(), expected.size());
+  // The converted glyphs differ in their pixels, not in where the lines are.
+  auto inkRows = [](const QImage &image) {
+    std::vector<bool> rows(size_t(image.height()));
+    for (int y = 0; y < image.height(); ++y)
+      for (int x = 0; x < image.width() && !rows[size_t(y)]; ++x)
+        rows[size_t(y)] = image.pixelColor(x, y).value() < 160;
+    return rows;
+  };
+  const std::vector<bool> a = inkRows(printed), b = inkRows(expected);
+  // The printer's own placement may move the page by a few pixels (up to 2 mm).
+  int lines = 0, differ = INT_MAX;
+  for (int shift = -3; shift <= 3; ++shift) {
+    int d = 0;
+    lines = 0;
+    for (int y = 0; y < int(b.size()); ++y) {
+      const int z = y + shift;
+      lines += b[size_t(y)];
+      d += b[size_t(y)] != (z >= 0 && z < int(a.size()) && a[size_t(z)]);
+    }
+    differ = std::min(differ, d);
+  }
+  EXPECT_GT(lines, 30);               // page 1 has text
+  EXPECT_LE(differ, lines / 8 + 2);  // on the same lines
 }
 
 TEST(PrintDocumentTest, WiderMarginsNeedMorePagesAndTheDocumentIsUnchanged) {
