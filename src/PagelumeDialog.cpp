@@ -4,6 +4,7 @@
 
 #include "AboutDialog.h"
 #include "BookLoader.h"
+#include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -11,6 +12,7 @@
 #include "FormatOptions.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "StoredTextList.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -202,6 +204,8 @@ void TPagelumeForm::BuildSidebar() {
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
   BuildEditControls();
+  BuildSettingsOptions();
+  BuildBookshelfControls();
 }
 
 void TPagelumeForm::CreateOwnedObjects() {
@@ -279,7 +283,6 @@ void TPagelumeForm::SetListItemHeights() {
     list->setMinimumContentsLength(3);
   }
 }
-void TPagelumeForm::CreateHistoryAndBookmarks() {}
 
 void TPagelumeForm::FinishConstruction() {
   Constructed = true;
@@ -302,8 +305,9 @@ void TPagelumeForm::Start() {
 }
 
 void TPagelumeForm::HookReadingBox() {}
-void TPagelumeForm::CreateStoredLists() {}
 void TPagelumeForm::LoadSettingsAndProfile() {
+  // Program settings (with the bookshelf) first, then the default profile.
+  LoadSettingsList();
   // Until settings and profiles are read, the options keep their defaults;
   // the step after a profile load applies the margins to the reading box.
   FormatOptions->LeftMarginComboBoxChange();
@@ -313,7 +317,10 @@ void TPagelumeForm::InitBackImages() {}
 
 // ---- Call-outs ----
 
-void TPagelumeForm::SaveSettings() {}
+void TPagelumeForm::CreateProfileList() {}
+void TPagelumeForm::SaveProfileAtExit() {}
+void TPagelumeForm::ApplyConvertMeasureUnits() {}
+void TPagelumeForm::CollectConvertMeasureUnits() {}
 void TPagelumeForm::StopSounds() {}
 void TPagelumeForm::PlayCurrentSound() {}
 

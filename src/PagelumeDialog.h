@@ -37,6 +37,9 @@ class TFormatOptionsPanel;
 class TReadingController;
 class TRichEdit;
 class TRichEdit3Options;
+class TBookshelf;
+class TStoredTextList;
+struct TProgramSettings;
 
 // Creates the reading box (the one place that decides its class).
 TRichEdit *CreateReadingBox(QWidget *parent);
@@ -166,6 +169,65 @@ public:
   int RichBoxTopPercent = 10;
   int RichBoxBottomPercent = 15;
 
+  // ---- Settings and bookshelf (Pagelume.ini) ----
+  // Program tab "General".
+  QCheckBox *AutoBookmarkCheckBox = nullptr;
+  QCheckBox *AutoSaveProfileCheckBox = nullptr;
+  QGroupBox *SizesGroupBox = nullptr;
+  QComboBox *RichBoxWidthPercentComboBox = nullptr;
+  QComboBox *RichBoxTopPercentComboBox = nullptr;
+  QComboBox *RichBoxBottomPercentComboBox = nullptr;
+  QGroupBox *DictionaryGroupBox = nullptr;
+  QLineEdit *DictionaryTitleEdit = nullptr;  // read-only
+  QCheckBox *ClipboardForDicCheckBox = nullptr;
+  // Program tab "Misc", group "Print text".
+  QGroupBox *PrintTextGroupBox = nullptr;
+  QComboBox *PrintLeftMarginComboBox = nullptr;
+  QComboBox *PrintRightMarginComboBox = nullptr;
+  QComboBox *PrintTopMarginComboBox = nullptr;
+  QComboBox *PrintBottomMarginComboBox = nullptr;
+  // Open tab: group "Bookshelf", and the bookmark buttons of group "Book".
+  QPushButton *PutBookshelfButton = nullptr;
+  QPushButton *OpenBookshelfButton = nullptr;
+  QPushButton *RemoveBookshelfButton = nullptr;
+  QPushButton *BookmarkAutoButton = nullptr;
+  QPushButton *Bookmark1Button = nullptr;
+  QPushButton *Bookmark2Button = nullptr;
+  QPushButton *Bookmark3Button = nullptr;
+  QPushButton *Bookmark4Button = nullptr;
+  QPushButton *Bookmark5Button = nullptr;
+  std::unique_ptr<TStoredTextList> SettingsList;  // bound to Pagelume.ini
+  std::unique_ptr<TBookshelf> Bookshelf;
+  // The converter's unit per quantity (Length, Speed, Area, Volume, Weight,
+  // Temperature) as read from the settings; the converter selects them in its
+  // unit lists (ApplyConvertMeasureUnits) and puts its selection back here
+  // before a save (CollectConvertMeasureUnits).
+  QStringList ConvertMeasureUnits;
+
+  void LoadProgramSettings(TStoredTextList &list);
+  void SaveProgramSettings(TStoredTextList &list);
+  TProgramSettings ProgramSettingsFromControls() const;
+  void ShowProgramSettings(const TProgramSettings &settings);
+  void SizeComboBoxChange();
+  QPushButton *BookmarkButton(int slot) const;
+  void UpdateAutoBookmark(bool enabled);
+  void SetBookmarkHere(int slot);
+  void RefreshBookshelfButtons();
+  void RefreshBookmarkButtons();
+  // A mouse press on a bookmark button (slot 0: "&Auto").
+  void BookmarkButtonMouseDown(int slot, Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
+  void GoToBookmark(int slot);
+  void PutBookshelfButtonClick();
+  void OpenBookshelfButtonClick();
+  void RemoveBookshelfButtonClick();
+  void BookshelfSelect(const QString &fileName, bool removing);
+  // Call-outs of the settings save and load filled in by the profile and
+  // converter units.
+  void CreateProfileList();
+  void SaveProfileAtExit();
+  void ApplyConvertMeasureUnits();
+  void CollectConvertMeasureUnits();
+
   // ---- State ----
   bool Constructed = false;
   bool Closing = false;
@@ -245,6 +307,7 @@ private:
   // Start steps.
   void HookReadingBox();
   void CreateStoredLists();
+  void LoadSettingsList();
   void LoadSettingsAndProfile();
   void InitBackImages();
 
@@ -271,6 +334,9 @@ private:
   // Editing, saving, printing, download menu and help.
   void BuildEditControls();
   void WireEditing();
+  // Settings and bookshelf controls.
+  void BuildSettingsOptions();
+  void BuildBookshelfControls();
 };
 
 extern QPointer<TPagelumeForm> PagelumeForm;

@@ -255,13 +255,8 @@ void TPagelumeForm::RunBookButtonClick() {
 // ---- Printing ----
 
 TPrintMargins TPagelumeForm::PrintMargins() const {
-  // The four lists of the "Print text" group; a missing list counts as its default.
-  auto text = [this](const char *name) {
-    auto *list = findChild<QComboBox *>(name);
-    return list ? list->currentText() : QString();
-  };
-  return PrintMarginsFromText(text("PrintLeftMarginComboBox"), text("PrintRightMarginComboBox"),
-                              text("PrintTopMarginComboBox"), text("PrintBottomMarginComboBox"));
+  return PrintMarginsFromText(PrintLeftMarginComboBox->currentText(), PrintRightMarginComboBox->currentText(),
+                              PrintTopMarginComboBox->currentText(), PrintBottomMarginComboBox->currentText());
 }
 
 void TPagelumeForm::PrintBookButtonClick() {

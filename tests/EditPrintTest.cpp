@@ -489,13 +489,25 @@ TEST_F(EditPrintTest, PrintsTheBookIntoAPdfInsideTheMarginsWhateverTheZoom) {
   EXPECT_LE(words.right(), 595.276 - 20 * 2.835 + 1);
   EXPECT_LE(words.bottom(), 841.89 - 20 * 2.835 + 1);
 
+  // The margins are those of the "Print text" lists.
+  Form->PrintLeftMarginComboBox->setCurrentIndex(Form->PrintLeftMarginComboBox->findText("0"));
+  Form->PrintTopMarginComboBox->setCurrentIndex(Form->PrintTopMarginComboBox->findText("50"));
+  PdfPath = Dir.filePath("margins.pdf");
+  Form->PrintBookButtonClick();
+  const QRectF moved = tools.WordsBox(PdfPath);
+  EXPECT_LT(moved.left(), 10 * 2.835);
+  EXPECT_GE(moved.top(), 50 * 2.835 - 1);
+  EXPECT_GT(Form->LastPrintedPages, tools.Pages(Dir.filePath("book.pdf")));
+  Form->PrintLeftMarginComboBox->setCurrentIndex(Form->PrintLeftMarginComboBox->findText("30"));
+  Form->PrintTopMarginComboBox->setCurrentIndex(Form->PrintTopMarginComboBox->findText("20"));
+
   // The screen zoom does not change the printed pages.
   auto *zoom = Form->findChild<QComboBox *>("FontZoomComboBox");
   ASSERT_NE(zoom, nullptr);
   zoom->setCurrentIndex(zoom->findText("200"));
   Form->FormatOptions->FontZoomComboBoxChange();
   ASSERT_EQ(Form->RichEdit->Zoom(), 2.0);
-  const int pages = Form->LastPrintedPages;
+  const int pages = tools.Pages(Dir.filePath("book.pdf"));
   PdfPath = Dir.filePath("zoomed.pdf");
   Form->PrintBookButtonClick();
   EXPECT_EQ(Form->LastPrintedPages, pages);
