@@ -144,6 +144,8 @@ public:
   std::function<QString(const QString &proposedPath)> ChooseSaveFile;
   // The printer to print on (tests replace it); null when there is none.
   std::function<std::unique_ptr<QPrinter>()> DefaultPrinter;
+  // Whether the last save failed (not refused or cancelled).
+  bool LastSaveFailed = false;
   // Pages printed by the last print command (-1: none).
   int LastPrintedPages = -1;
 

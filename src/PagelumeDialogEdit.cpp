@@ -180,8 +180,10 @@ void TPagelumeForm::UpdateModifiedLabel() {
 }
 
 void TPagelumeForm::AskSaveIfModified() {
-  if (BookModified() && Query("Text has been edited. Save it?"))
-    SaveFile();
+  // A save that failed is offered again, so that edits are lost only on the
+  // reader's own "No" (or a cancelled dialog), never by a failed write.
+  while (BookModified() && Query("Text has been edited. Save it?") && !SaveFile() && LastSaveFailed) {
+  }
 }
 
 bool TPagelumeForm::CanProcessText() {
@@ -233,6 +235,7 @@ bool TPagelumeForm::SaveFile() {
     save();
   }
   OP_CATCH;
+  LastSaveFailed = OP_FAILED();
   OP_SHOW("Failed to save.");
   return saved;
 }

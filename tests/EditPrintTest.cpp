@@ -359,6 +359,54 @@ TEST_F(EditPrintTest, CloseAsksToSaveAndAlwaysCloses) {
   EXPECT_EQ(Proposed.size(), 1);
 }
 
+// A failed save before the book is left is offered again; the edits go only
+// on the reader's "No".
+TEST_F(EditPrintTest, AFailedSaveBeforeLeavingTheBookIsOfferedAgain) {
+  Form->OpenBook(Write("edit.txt", "Words to keep.\n"));
+  ReplaceWord("keep", "save");
+  SaveAs = Dir.filePath("no/such/folder/x.rtf");
+  int asked = 0;
+  SetMessageBoxHandler([&](TMessageKind, const QString &text) {
+    Boxes << text;
+    if (text.startsWith("Text has been edited"))
+      return ++asked == 1;  // Yes, then No
+    return true;
+  });
+  EXPECT_TRUE(Form->FormCloseQuery());
+  EXPECT_EQ(asked, 2);
+  EXPECT_EQ(Errors, QStringList({"Failed to save."}));
+  // Saved the second time: no third question.
+  asked = 0;
+  Errors.clear();
+  SetMessageBoxHandler([&](TMessageKind, const QString &text) {
+    Boxes << text;
+    if (text.startsWith("Text has been edited")) {
+      if (++asked == 2)
+        SaveAs = Dir.filePath("saved.rtf");
+      return true;
+    }
+    return true;
+  });
+  SaveAs = Dir.filePath("no/such/folder/x.rtf");
+  Form->OpenBook(Write("next.txt", "Next.\n"));
+  EXPECT_EQ(asked, 2);
+  EXPECT_TRUE(ReadAll(Dir.filePath("saved.rtf")).contains("Words to save."));
+}
+
+TEST_F(EditPrintTest, RunHandsTheBookToTheDesktop) {
+  UrlCatcher catcher;
+  QDesktopServices::setUrlHandler("file", &catcher, "Open");
+  const QString book = Write("run.txt", "Text.\n");
+  Form->OpenBook(book);
+  Form->RunBookButton->click();
+  Form->Loader->State.Path = Dir.filePath("gone.txt").toStdString();
+  Form->RunBookButton->click();
+  QDesktopServices::unsetUrlHandler("file");
+  ASSERT_EQ(catcher.Urls.size(), 1);
+  EXPECT_EQ(catcher.Urls[0].toLocalFile(), book);
+  EXPECT_EQ(Errors, QStringList({"Failed to run book."}));
+}
+
 TEST_F(EditPrintTest, AltSClicksSave) {
   Form->OpenBook(Write("s.txt", "Text.\n"));
   SaveAs.clear();
