@@ -14,6 +14,7 @@
 #include "RTF.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
@@ -274,6 +275,11 @@ void TPagelumeForm::PrintBookButtonClick() {
         OP_RAISE("There is no default printer.");
         return;
       }
+      // A long book takes some seconds: the busy cursor says so.
+      QApplication::setOverrideCursor(Qt::WaitCursor);
+      struct TRestoreCursor {
+        ~TRestoreCursor() { QApplication::restoreOverrideCursor(); }
+      } restoreCursor;
       std::unique_ptr<QTextDocument> copy(RichEdit->PrintCopy());
       QString error;
       LastPrintedPages =
