@@ -10,6 +10,7 @@ packages=(
   xvfb xdotool imagemagick x11-utils
   unrtf locales sox python3 time
   desktop-file-utils
+  poppler-utils
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -207,6 +207,7 @@ void TPagelumeForm::BuildSidebar() {
   BuildBookControls();
   BuildGeneralOptions();
   BuildProfileGeneralOptions();
+  BuildEditControls();
   BuildSettingsOptions();
   BuildBookshelfControls();
   BuildConverterControls();
@@ -223,6 +224,7 @@ void TPagelumeForm::CreateOwnedObjects() {
   // and the saved volume come with the units that own them.
   CreateLoader();
   CreateBackSounds();
+  WireEditing();
 }
 
 void TPagelumeForm::HookApplicationEvents() {
@@ -327,7 +329,6 @@ void TPagelumeForm::LoadSettingsAndProfile() {
 
 // ---- Call-outs ----
 
-void TPagelumeForm::AskSaveIfModified() {}
 
 // ---- Activation, minimise, restore, close ----
 
@@ -399,11 +400,6 @@ void TPagelumeForm::CloseProgramButtonClick() { close(); }
 
 void TPagelumeForm::HideProgramButtonClick() {
   showMinimized();
-  RichEdit->setFocus();
-}
-
-void TPagelumeForm::HelpButtonClick() {
-  ShowHelp(0);
   RichEdit->setFocus();
 }
 

@@ -10,6 +10,7 @@
 #include "Input.h"
 #include "PagelumeLayout.h"
 #include "ProfileSettings.h"
+#include "PrintBook.h"
 
 #include <QImage>
 #include <QList>
@@ -20,6 +21,7 @@
 #include <functional>
 #include <memory>
 
+class QAction;
 class QCheckBox;
 class QColor;
 class QComboBox;
@@ -33,6 +35,7 @@ class QPlainTextEdit;
 class QPoint;
 class QPainter;
 class QRect;
+class QPrinter;
 class QPushButton;
 class QTabWidget;
 class QTimer;
@@ -45,6 +48,7 @@ class TColorPanel;
 struct TColorSlots;
 struct TDecodedPicture;
 struct TFormatColors;
+class THelpForm;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
 class TReadingController;
@@ -312,6 +316,46 @@ public:
   // The open dialog (tests replace it); returns the chosen file or empty.
   std::function<QString(const QString &startPath)> ChooseBookFile;
 
+  // ---- Editing, saving, printing, the download menu and the help ----
+  QCheckBox *AllowEditingCheckBox = nullptr;
+  QLabel *ModifiedLabel = nullptr;
+  QPushButton *SaveBookButton = nullptr;
+  QPushButton *RunBookButton = nullptr;
+  QPushButton *PrintBookButton = nullptr;
+  QPushButton *DownloadBooksButton = nullptr;
+  QMenu *DownloadBooksPopupMenu = nullptr;
+  QAction *DownloadBooks_GutenbergMenu = nullptr;
+  QAction *DownloadBooks_GutenbergSearchMenu = nullptr;
+  QAction *DownloadBooks_Break1Menu = nullptr;
+  QAction *DownloadBooks_AlexMenu = nullptr;
+  QAction *DownloadBooks_OnlineBooksMenu = nullptr;
+  THelpForm *HelpForm = nullptr;  // created on first use
+  // The save dialog (tests replace it); returns the chosen name or empty.
+  std::function<QString(const QString &proposedPath)> ChooseSaveFile;
+  // The printer to print on (tests replace it); null when there is none.
+  std::function<std::unique_ptr<QPrinter>()> DefaultPrinter;
+  // Whether the last save failed (not refused or cancelled).
+  bool LastSaveFailed = false;
+  // Pages printed by the last print command (-1: none).
+  int LastPrintedPages = -1;
+
+  void AllowEditingCheckBoxClick();
+  void SetEditing(bool on);
+  bool BookModified() const;
+  bool CanProcessText();
+  bool SaveFile();
+  void SaveBookButtonClick();
+  void RunBookButtonClick();
+  void PrintBookButtonClick();
+  TPrintMargins PrintMargins() const;
+  void DownloadBooksButtonClick();
+  void DownloadBooks_GutenbergMenuClick();
+  void DownloadBooks_GutenbergSearchMenuClick();
+  void DownloadBooks_AlexMenuClick();
+  void DownloadBooks_OnlineBooksMenuClick();
+  // Opens the help window at a context (0: the contents).
+  void ShowHelpAt(int context);
+
   // ---- Size options (percent; restored with the program settings) ----
   int RichBoxWidthPercent = 45;
   int RichBoxTopPercent = 10;
@@ -328,7 +372,7 @@ public:
   QGroupBox *DictionaryGroupBox = nullptr;
   QLineEdit *DictionaryTitleEdit = nullptr;  // read-only
   QCheckBox *ClipboardForDicCheckBox = nullptr;
-  // Program tab "Misc", group "Print text (UNDER CONSTRUCTION)".
+  // Program tab "Misc", group "Print text".
   QGroupBox *PrintTextGroupBox = nullptr;
   QComboBox *PrintLeftMarginComboBox = nullptr;
   QComboBox *PrintRightMarginComboBox = nullptr;
@@ -567,6 +611,9 @@ private:
   void BuildBackSoundControls();
   void CreateReadingController();
   void BuildChaptersMenu();
+  // Editing, saving, printing, download menu and help.
+  void BuildEditControls();
+  void WireEditing();
   // Settings and bookshelf controls.
   void BuildSettingsOptions();
   void BuildBookshelfControls();

@@ -148,4 +148,3 @@ void TPagelumeForm::UpdateLineLabel() {
   if (Reading)
     Reading->UpdateLineNumberLabel();
 }
-void TPagelumeForm::UpdateModifiedLabel() {}

@@ -290,6 +290,7 @@ void TPagelumeForm::CreateReadingController() {
   callouts.Minimise = [this] { showMinimized(); };
   callouts.ShowOpenTab = [this] { ShowOpenTab(); };
   callouts.ChaptersClick = [this] { ChaptersButtonClick(); };
+  callouts.SaveClick = [this] { SaveBookButton->click(); };
   callouts.ShowHelp = [](int context) { ShowHelp(context); };
   callouts.OpenClick = [this] { OpenBookButtonClick(); };
   callouts.OpenWelcomeBook = [this] { Loader->OpenWelcomeBook(); };

@@ -108,7 +108,7 @@ void TPagelumeForm::BuildSettingsOptions() {
   AddBeforeStretch(GeneralTabSheet, DictionaryGroupBox);
 
   // "Misc": the print margins above the system integration group.
-  PrintTextGroupBox = new QGroupBox("Print text (UNDER CONSTRUCTION)", MiscTabSheet);
+  PrintTextGroupBox = new QGroupBox("Print text", MiscTabSheet);
   PrintTextGroupBox->setObjectName("PrintTextGroupBox");
   PrintTextGroupBox->setStatusTip("Options for printing the currently opened book");
   auto *print = new QFormLayout(PrintTextGroupBox);

@@ -136,7 +136,7 @@ TEST_F(SettingsFormTest, ProgramTabControls) {
   EXPECT_EQ(Form->ClipboardForDicCheckBox->statusTip(), "Use the clipboard to query the dictionary");
   EXPECT_TRUE(Form->DictionaryTitleEdit->isReadOnly());
   EXPECT_EQ(Form->DictionaryTitleEdit->statusTip(), "File title of dictionary program");
-  EXPECT_EQ(Form->PrintTextGroupBox->title(), "Print text (UNDER CONSTRUCTION)");
+  EXPECT_EQ(Form->PrintTextGroupBox->title(), "Print text");
   EXPECT_EQ(Form->PrintTextGroupBox->parentWidget(), Form->MiscTabSheet);
   EXPECT_EQ(Form->PrintLeftMarginComboBox->count(), 11);
   EXPECT_EQ(Form->PrintLeftMarginComboBox->currentText(), "30");

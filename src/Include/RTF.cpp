@@ -851,13 +851,16 @@ void TRichEdit::ApplyZoomToDocument() {
 }
 
 void TRichEdit::Print(QPagedPaintDevice *device) const {
+  std::unique_ptr<QTextDocument> copy(PrintCopy());
+  copy->print(device);
+}
+
+QTextDocument *TRichEdit::PrintCopy() const {
   Flush();
-  if (ZoomFactor == 1.0) {
-    QTextEdit::document()->print(device);
-    return;
-  }
   // A copy at zoom 1: what is printed does not depend on the zoom.
-  QTextDocument *copy = QTextEdit::document()->clone(const_cast<TRichEdit *>(this));
+  QTextDocument *copy = QTextEdit::document()->clone();
+  if (ZoomFactor == 1.0)
+    return copy;
   double zoom = ZoomFactor;
   QTextCharFormat append = AppendFormat;
   BuildDoc = copy;
@@ -866,8 +869,7 @@ void TRichEdit::Print(QPagedPaintDevice *device) const {
   BuildDoc = nullptr;
   ZoomFactor = zoom;
   AppendFormat = append;
-  copy->print(device);
-  delete copy;
+  return copy;
 }
 
 // ---------------------------------------------------------------- links

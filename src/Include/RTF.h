@@ -116,6 +116,9 @@ public:
 
   // Prints the text with its true formats (whatever the zoom).
   void Print(QPagedPaintDevice *device) const;
+  // A copy of the document with its true formats at zoom 1, for printing; the
+  // caller owns it.
+  QTextDocument *PrintCopy() const;
 
   // Puts buffered appends into the document (done by every reading operation).
   void Flush() const;

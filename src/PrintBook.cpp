@@ -1,0 +1,82 @@
+#include "PrintBook.h"
+
+#include "Utilities.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QPainter>
+#include <QPrinter>
+#include <QTextDocument>
+#include <QTextBlock>
+#include <QTextFrame>
+#include <QTextLayout>
+#include <algorithm>
+#include <memory>
+
+TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, const QString &top,
+                                   const QString &bottom) {
+  const TPrintMargins defaults;
+  TPrintMargins m;
+  m.Left = GetIntFromText(left.toStdString(), 0, 50, defaults.Left);
+  m.Right = GetIntFromText(right.toStdString(), 0, 50, defaults.Right);
+  m.Top = GetIntFromText(top.toStdString(), 0, 50, defaults.Top);
+  m.Bottom = GetIntFromText(bottom.toStdString(), 0, 50, defaults.Bottom);
+  return m;
+}
+
+int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrintMargins &margins,
+                  const QString &title, QString *errorText) {
+  auto fail = [&](const QString &text) {
+    if (errorText)
+      *errorText = text;
+    return -1;
+  };
+  if (!printer.isValid())
+    return fail("The printer is not valid.");
+  printer.setDocName(title);
+  printer.setFullPage(false);
+  // Margins the printer cannot honour are widened to its unprintable border.
+  printer.setPageMargins(QMarginsF(margins.Left, margins.Top, margins.Right, margins.Bottom),
+                         QPageLayout::Millimeter);
+
+  std::unique_ptr<QTextDocument> copy(document.clone());
+  QAbstractTextDocumentLayout *layout = copy->documentLayout();
+  layout->setPaintDevice(&printer);  // glyphs measured and lengths scaled for the printer
+  QTextFrameFormat frame = copy->rootFrame()->frameFormat();
+  frame.setMargin(0);
+  frame.setPadding(0);
+  copy->rootFrame()->setFrameFormat(frame);
+
+  QPainter painter;
+  if (!painter.begin(&printer))
+    return fail("The printer could not start the job.");
+  const QSizeF page(printer.width(), printer.height());
+  if (page.width() <= 0 || page.height() <= 0)
+    return fail("The page has no room for text.");
+  copy->setPageSize(page);
+  const int pages = copy->pageCount();  // lays the copy out, page by page
+  // Line after line, each on its page: a paragraph that runs over a page end
+  // puts on each page only its own lines.
+  painter.setPen(Qt::black);
+  int current = 0;
+  for (QTextBlock block = copy->begin(); block.isValid(); block = block.next()) {
+    QTextLayout *lines = block.layout();
+    if (!lines)
+      continue;
+    const QPointF origin = lines->position();
+    for (int i = 0; i < lines->lineCount(); ++i) {
+      const QTextLine line = lines->lineAt(i);
+      const int onPage = std::clamp(int((origin.y() + line.y()) / page.height()), current, pages - 1);
+      for (; current < onPage; ++current)
+        if (!printer.newPage()) {
+          painter.end();
+          return fail("The printer could not start a new page.");
+        }
+      line.draw(&painter, origin - QPointF(0, current * page.height()));
+    }
+  }
+  for (; current < pages - 1; ++current)  // trailing empty pages of the layout
+    printer.newPage();
+  if (!painter.end())
+    return fail("The printer could not finish the job.");
+  return pages;
+}
