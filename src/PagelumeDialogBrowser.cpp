@@ -36,13 +36,13 @@ void TPagelumeForm::BuildBrowserControls() {
     if (group->itemAt(i)->spacerItem())
       delete group->takeAt(i);
 
-  UpBrowserButton = NewPushButton(BrowserGroupBox, "UpBrowserButton", "Up", "Load the parent directory. [Backspace]");
+  UpBrowserButton = NewButton(BrowserGroupBox, "UpBrowserButton", "Up", "Load the parent directory. [Backspace]");
   ReloadBrowserButton =
-      NewPushButton(BrowserGroupBox, "ReloadBrowserButton", "Reload",
+      NewButton(BrowserGroupBox, "ReloadBrowserButton", "Reload",
                     "Reload the current directory (changes in directory are not automatically detected)");
-  FromBookBrowserButton = NewPushButton(BrowserGroupBox, "FromBookBrowserButton", "From book",
+  FromBookBrowserButton = NewButton(BrowserGroupBox, "FromBookBrowserButton", "From book",
                                         "Load the parent directory of the currently opened book");
-  BrowserHistoryButton = NewPushButton(BrowserGroupBox, "BrowserHistoryButton", "History",
+  BrowserHistoryButton = NewButton(BrowserGroupBox, "BrowserHistoryButton", "History",
                                        "Load a directory, from the list, that you already visited");
   auto *buttons = new QGridLayout;
   buttons->setContentsMargins(0, 0, 0, 0);

@@ -2,6 +2,8 @@
 // download-books menu and the help window.
 #include "PagelumeDialog.h"
 
+#include "SidebarControls.h"
+
 #include "BookLoader.h"
 #include "BookSaving.h"
 #include "Dialogs.h"
@@ -45,13 +47,6 @@ const char *const NoPrefixQuestion =
 const char *const ManualCommandsQuestion =
     "This book contains manual formatting commands. If you save it\nthen the new book will not contain "
     "them.\n\nDo you want to save it without manual formatting commands?";
-
-QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setStatusTip(hint);
-  return button;
-}
 
 // Opens a web address or a local page with the desktop's default program;
 // failureText is the item's report.

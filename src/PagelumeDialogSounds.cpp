@@ -94,10 +94,10 @@ void TPagelumeForm::BuildBackSoundControls() {
   auto *group = new QVBoxLayout(BackSoundGroupBox);
 
   auto *checks = new QHBoxLayout;
-  UseBackSoundCheckBox = NewCheckBox(
+  UseBackSoundCheckBox = NewCheck(
       BackSoundGroupBox, "UseBackSoundCheckBox", "Use sound", false,
       "Use background sound. The sounds are replayed every time the status of this box is changed.");
-  RandomBackSoundCheckBox = NewCheckBox(
+  RandomBackSoundCheckBox = NewCheck(
       BackSoundGroupBox, "RandomBackSoundCheckBox", "Random", true,
       "Randomly play the sounds. If this is unchecked, sounds are played in order, the specified duration. If "
       "there is only one sound, it is played continuously (regardless of its duration).");
@@ -113,7 +113,7 @@ void TPagelumeForm::BuildBackSoundControls() {
   TitleBackSoundEdit->setStatusTip("File title of sound; the default sound is not distributed with the program. "
                                    "The sounds are replayed every time this box loses focus.");
   new TEventHook(TitleBackSoundEdit, QEvent::FocusOut, false, [this](QEvent *) { TitleBackSoundEditExit(); });
-  ChangeBackSoundButton = NewPushButton(
+  ChangeBackSoundButton = NewButton(
       BackSoundGroupBox, "ChangeBackSoundButton", "...",
       "Change the sound. Click [Ctrl + LMB] to open the default sounds directory. Click [Shift + LMB] to open "
       "the parent directory of the currently opened book.");
@@ -123,7 +123,7 @@ void TPagelumeForm::BuildBackSoundControls() {
     ChangeBackSoundButtonMouseDown(press->button(), press->modifiers());
   });
   RunBackSoundButton =
-      NewPushButton(BackSoundGroupBox, "RunBackSoundButton", "Run", "Open the sound with the associated program");
+      NewButton(BackSoundGroupBox, "RunBackSoundButton", "Run", "Open the sound with the associated program");
   RunBackSoundButton->setFixedWidth(40);
   title->addWidget(TitleBackSoundEdit, 1);
   title->addWidget(ChangeBackSoundButton);
@@ -132,15 +132,15 @@ void TPagelumeForm::BuildBackSoundControls() {
 
   auto *grid = new QGridLayout;
   VolumeBackSoundComboBox =
-      NewListBox(BackSoundGroupBox, "VolumeBackSoundComboBox", VolumeItems(), "50",
+      NewList(BackSoundGroupBox, "VolumeBackSoundComboBox", VolumeItems(), "50",
                  "Set the volume of the sound. The volume can be changed by another program but will be reset at "
                  "some point.");
-  DurationBackSoundComboBox = NewListBox(
+  DurationBackSoundComboBox = NewList(
       BackSoundGroupBox, "DurationBackSoundComboBox", DurationItems(), "5",
       "When \"Random\" is not checked, the sound is played this amount of time, then the next sound will be "
       "played (and so forth, circularly). If \"Random\" is checked, the sound is played at least this amount of "
       "time.");
-  ProbabilityBackSoundComboBox = NewListBox(
+  ProbabilityBackSoundComboBox = NewList(
       BackSoundGroupBox, "ProbabilityBackSoundComboBox", ProbabilityItems(), "100",
       "When \"Random\" is checked, this is the probability (= parts from sum of all probabilities) for the sound "
       "to occur after any sound finished playing");

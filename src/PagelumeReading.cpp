@@ -13,7 +13,7 @@
 #include "Program.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
-#include "WrapCheckBox.h"
+#include "SidebarControls.h"
 
 #include <QAction>
 #include <QApplication>
@@ -33,38 +33,6 @@
 #include <QVBoxLayout>
 
 namespace {
-
-QStringList NumberItems(int from, int to, int step) {
-  QStringList items;
-  for (int value = from; value <= to; value += step)
-    items << QString::number(value);
-  return items;
-}
-
-QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
-                   const QString &hint) {
-  auto *box = new QComboBox(parent);
-  box->setObjectName(name);
-  box->addItems(items);
-  box->setCurrentIndex(box->findText(selected));
-  box->setStatusTip(hint);
-  return box;
-}
-
-QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &caption, bool checked, const QString &hint) {
-  auto *box = new TWrapCheckBox(caption, parent);  // long captions wrap in the narrow sidebar
-  box->setObjectName(name);
-  box->setChecked(checked);
-  box->setStatusTip(hint);
-  return box;
-}
-
-QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {
-  auto *button = new QPushButton(caption, parent);
-  button->setObjectName(name);
-  button->setStatusTip(hint);
-  return button;
-}
 
 // A tab page whose content scrolls when the sidebar is too short for it.
 QVBoxLayout *ScrollingContent(QWidget *page) {

@@ -4,6 +4,8 @@
 #include <QComboBox>
 #include <QPushButton>
 
+#include "WrapCheckBox.h"
+
 QStringList NumberItems(int from, int to, int step) {
   QStringList items;
   for (int value = from; value <= to; value += step)
@@ -11,16 +13,16 @@ QStringList NumberItems(int from, int to, int step) {
   return items;
 }
 
-QCheckBox *NewCheckBox(QWidget *parent, const char *name, const QString &caption, bool checked,
+QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &caption, bool checked,
                        const QString &hint) {
-  auto *box = new QCheckBox(caption, parent);
+  auto *box = new TWrapCheckBox(caption, parent);  // long captions wrap in the narrow sidebar
   box->setObjectName(name);
   box->setChecked(checked);
   box->setStatusTip(hint);
   return box;
 }
 
-QComboBox *NewListBox(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
+QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
                       const QString &hint) {
   auto *box = new QComboBox(parent);
   box->setObjectName(name);
@@ -30,7 +32,7 @@ QComboBox *NewListBox(QWidget *parent, const char *name, const QStringList &item
   return box;
 }
 
-QPushButton *NewPushButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {
+QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {
   auto *button = new QPushButton(caption, parent);
   button->setObjectName(name);
   button->setStatusTip(hint);

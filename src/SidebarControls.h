@@ -12,9 +12,9 @@ class QWidget;
 
 // "from", "from + step", ... up to "to".
 QStringList NumberItems(int from, int to, int step);
-QCheckBox *NewCheckBox(QWidget *parent, const char *name, const QString &caption, bool checked,
+QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &caption, bool checked,
                        const QString &hint);
 // A drop-down list of the items with the selected one chosen.
-QComboBox *NewListBox(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
+QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
                       const QString &hint);
-QPushButton *NewPushButton(QWidget *parent, const char *name, const QString &caption, const QString &hint);
+QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint);

@@ -128,7 +128,7 @@ TEST(ProgramSettings, DamagedFilesNeverCostTheRest) {
     good.Shelf.SetBookmark("/books/b" + std::to_string(i) + ".txt", 0, 1 + i % 3, i * 100);
     good.Shelf.SetBookmark("/books/b" + std::to_string(i) + ".txt", 1 + i % 5, 2, i * 7);
   }
-  const std::string seed = good.Write();
+  const std::string sample = good.Write();
   const std::string pieces[] = {"[Pagelume_Main]",  "[Pagelume_Bookshelf_Main]", "[Pagelume_Bookshelf_CaretPos]",
                                 "Count=31",         "Count=2",                   "0=",
                                 "0_1=-7",           "PieceSize=-1",              "WheelScrollLines=99999999999",
@@ -145,7 +145,7 @@ TEST(ProgramSettings, DamagedFilesNeverCostTheRest) {
       for (size_t i = 0; i < length; ++i)
         text += static_cast<char>(pick(256));
     } else {
-      text = seed;
+      text = sample;
       const size_t edits = 1 + pick(20);
       for (size_t e = 0; e < edits && !text.empty(); ++e) {
         const size_t at = pick(text.size());
