@@ -293,6 +293,9 @@ void TPagelumeForm::SetListItemHeights() {
   for (QComboBox *list : Container_MainPanel->findChildren<QComboBox *>()) {
     list->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     list->setMinimumContentsLength(3);
+    // A list's own minimum follows its longest item (a font family name can
+    // be wider than the sidebar): a set minimum overrides it.
+    list->setMinimumWidth(40);
   }
 }
 

@@ -101,8 +101,10 @@ TEST_F(PagelumeInteractionTest, NoSidebarCaptionIsCut) {
   QStringList cut;
   int checked = 0;
   auto checkPage = [&] {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
-    QCoreApplication::processEvents();
+    for (int pass = 0; pass < 3; ++pass) {
+      QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+      QCoreApplication::processEvents();
+    }
     for (QWidget *w : panel->findChildren<QWidget *>()) {
       if (!w->isVisible() || w->width() <= 0)
         continue;
