@@ -19,6 +19,8 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <functional>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -168,22 +170,22 @@ TEST_F(PagelumeColorsTest, RecoloringKeepsTheTopLineEmphasisAndModifiedFlag) {
 
   // Each change keeps the top line and the flag; the colours are read after
   // (reading selects, which scrolls).
-  auto recolor = [&](void (TPagelumeForm::*handler)(Qt::MouseButton), uint32_t color) {
+  auto recolor = [&](const std::function<void(TPagelumeForm *, Qt::MouseButton)> &handler, uint32_t color) {
     Form->RichEdit->GotoLine(120);
     Form->ChooseSystemColor = [color](uint32_t &c) {
       c = color;
       return true;
     };
-    (Form->*handler)(Qt::RightButton);
+    handler(Form, Qt::RightButton);
     EXPECT_EQ(Form->RichEdit->TopLine(), top);
     EXPECT_FALSE(Form->RichEdit->Modified());
   };
-  recolor(&TPagelumeForm::RichBoxForeColorPanelMouseUp, 0x112233);
+  recolor(std::mem_fn(&TPagelumeForm::RichBoxForeColorPanelMouseUp), 0x112233);
   EXPECT_EQ(ColorAt(plain), 0x112233u);
   EXPECT_EQ(ColorAt(quoted), 0x820000u);  // emphasis kept over the new text colour
 
   // An emphasis change leaves the ordinary text alone.
-  recolor(&TPagelumeForm::EmphaColorPanelMouseUp, 0x00AA00);
+  recolor(std::mem_fn(&TPagelumeForm::EmphaColorPanelMouseUp), 0x00AA00);
   EXPECT_EQ(ColorAt(quoted), 0x00AA00u);
   EXPECT_EQ(ColorAt(plain), 0x112233u);
 
