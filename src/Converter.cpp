@@ -241,7 +241,6 @@ bool StandardOutputWritten() {
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
   TRichEdit box;
-  box.setLineWrapMode(QTextEdit::NoWrap);  // never shown: lines need no breaking
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
   engine.WarningHandler = [](const std::string &text) { PrintLine(text); };

@@ -197,7 +197,7 @@ void TFormatOptionsPanel::SetColorAll(TRichEdit *box, uint32_t color) {
 }
 
 void TFormatOptionsPanel::KeepingView(const std::function<void()> &change) {
-  const int32_t position = RichEdit->LineStart(RichEdit->TopLine());
+  const int32_t position = RichEdit->TopPosition();
   change();
   RichEdit->GoToCharPos(position);
 }
@@ -253,7 +253,7 @@ void TFormatOptionsPanel::SetBaseFormat() {
 }
 
 void TFormatOptionsPanel::SetAllParaFormatRichEdit() {
-  const int32_t position = RichEdit->LineStart(RichEdit->TopLine());
+  const int32_t position = RichEdit->TopPosition();
   // Painting is held back instead of hiding the box, which would move the keyboard focus.
   const bool updates = RichEdit->updatesEnabled();
   RichEdit->setUpdatesEnabled(false);

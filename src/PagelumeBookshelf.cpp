@@ -179,10 +179,11 @@ void TPagelumeForm::UpdateAutoBookmark(bool enabled) {
   if (!AutoBookmarkCheckBox->isChecked() || !enabled || !BookFileOpen(book) || RichEdit->isHidden() ||
       RichEdit->TextLength() < 3 || Bookshelf->IndexOf(book) < 0)
     return;
-  const int32_t line = RichEdit->TopLine();
+  // A top line the background count has not reached yet is far from the start.
+  const int32_t line = RichEdit->TopLineIfCounted();
   const int32_t piece = Loader->State.CurrentPiece;
-  if (line > 4 || piece > 1)
-    Bookshelf->SetBookmark(book, 0, piece, RichEdit->LineStart(line));
+  if (line < 0 || line > 4 || piece > 1)
+    Bookshelf->SetBookmark(book, 0, piece, RichEdit->TopPosition());
   else
     Bookshelf->TouchBook(book);
 }
@@ -200,7 +201,7 @@ void TPagelumeForm::SetBookmarkHere(int slot) {
     if (!Query(question))
       return;
   }
-  Bookshelf->SetBookmark(book, slot, std::max(Loader->State.CurrentPiece, 1), RichEdit->LineStart(RichEdit->TopLine()));
+  Bookshelf->SetBookmark(book, slot, std::max(Loader->State.CurrentPiece, 1), RichEdit->TopPosition());
   RefreshBookshelfButtons();
   RefreshBookmarkButtons();
 }

@@ -347,7 +347,7 @@ void TPagelumeForm::RecolorText(bool includeForeground) {
   // Painting is held back instead of hiding the box (hiding would move the focus).
   const bool updates = RichEdit->updatesEnabled();
   RichEdit->setUpdatesEnabled(false);
-  const int32_t position = RichEdit->LineStart(RichEdit->TopLine());
+  const int32_t position = RichEdit->TopPosition();
   OP_BEGIN("TPagelumeForm::RecolorText");
   OP_TRY {
     if (includeForeground)

@@ -384,7 +384,7 @@ void TPagelumeForm::LoadProfileButtonMouseDown(TShiftState shift) {
     ProfileList->FileName = Std(FullPath(file));
     ProfileLoadFailed = false;
     ProfileResolved = false;
-    const int32_t position = RichEdit->LineStart(RichEdit->TopLine());
+    const int32_t position = RichEdit->TopPosition();
     Loader->LoadFromFile(book, std::max(1, Loader->State.CurrentPiece), true, position);
     if (!ProfileResolved) {  // the book was not read again (an empty file): the profile was not read either
       ProfileList->FileName = previous;

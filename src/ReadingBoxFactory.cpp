@@ -6,7 +6,6 @@
 TRichEdit *CreateReadingBox(QWidget *parent) {
   auto *box = new TRichEdit(parent);
   box->SetReadOnly(true);
-  box->setTabChangesFocus(false);  // tab characters are accepted
   box->setFocusPolicy(Qt::ClickFocus);  // no tab stop
   box->setFrameShape(QFrame::NoFrame);  // the window draws the optional frame around it
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -246,13 +246,7 @@ bool TReadingController::RichEditKeyDown(QKeyEvent *event) {
 // caret moves one line without scrolling the view again, and is brought back to
 // the top line when it has left the view.
 void TReadingController::CaretStep(int lines) {
-  QScrollBar *bar = RichEdit->verticalScrollBar();
-  const int value = bar->value();
-  QTextCursor cursor = RichEdit->textCursor();
-  cursor.clearSelection();
-  cursor.movePosition(lines < 0 ? QTextCursor::Up : QTextCursor::Down);
-  RichEdit->setTextCursor(cursor);
-  bar->setValue(value);
+  RichEdit->MoveCaretLines(lines);
   RichEdit->EnsureCaretVisible(0);
   UpdateCaret();
 }
@@ -328,7 +322,11 @@ bool TReadingController::GotoLineEditKeyDown(QKeyEvent *event) {
 void TReadingController::GotoLineFromEdit() {
   RichEdit->setFocus(Qt::OtherFocusReason);
   const int32_t top = RichEdit->TopLine();
-  const int32_t n = GetIntFromText(GotoLineEdit->text().toStdString(), 1, RichEdit->LineCount(), top + 1);
+  const std::string text = GotoLineEdit->text().toStdString();
+  // Waits for the line count (with the wait cursor) only for a line not counted yet.
+  int32_t n = GetIntFromText(text, 1, RichEdit->CountedLines(), -1);
+  if (n < 0)
+    n = GetIntFromText(text, 1, RichEdit->LineCount(), top + 1);
   RichEdit->GotoLine(n - 1);
   UpdateCaret();
   Call(Callouts.MoveCursorToHintLabel);
@@ -357,9 +355,16 @@ QString TReadingController::LineNumberText(int32_t topLine, int32_t lineCount) {
                                 " total lines)");
 }
 
+QString TReadingController::CountingLinesText(int32_t topLine, int32_t linesSoFar) {
+  return QString::fromStdString("Top line " + (topLine >= 0 ? FormatInt(int64_t(topLine) + 1) : std::string("?")) +
+                                " (counting lines: " + FormatInt(linesSoFar) + " so far)");
+}
+
 void TReadingController::UpdateLineNumberLabel() {
   if (LineNumberLabel && RichEdit)
-    LineNumberLabel->setText(LineNumberText(RichEdit->TopLine(), RichEdit->LineCount()));
+    LineNumberLabel->setText(RichEdit->LinesCounted()
+                                 ? LineNumberText(RichEdit->TopLine(), RichEdit->LineCount())
+                                 : CountingLinesText(RichEdit->TopLineIfCounted(), RichEdit->CountedLines()));
 }
 
 void TReadingController::OpenLink(const QString &linkText) {

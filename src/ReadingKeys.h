@@ -79,6 +79,8 @@ public:
   // "Top line n (m total lines)", for the info timer.
   void UpdateLineNumberLabel();
   static QString LineNumberText(int32_t topLine, int32_t lineCount);
+  // The label while the lines are still being counted (topLine < 0: not reached yet).
+  static QString CountingLinesText(int32_t topLine, int32_t linesSoFar);
   // A left press on a link: the link's text goes through the shell's open action.
   void OpenLink(const QString &linkText);
   // Hides the caret while the box is read-only (shows it while editable).

@@ -157,29 +157,15 @@ bool MayHoldLink(const QString &text) {
 
 }  // namespace
 
-TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent) {
-  setAcceptRichText(false);
-  DefaultPoints = Doc()->defaultFont().pointSizeF();
-  if (DefaultPoints <= 0)
-    DefaultPoints = 12;
-  ConnectDocument();
-  ApplyMargins();
-}
-
 void TRichEdit::ConnectDocument() {
-  QTextDocument *doc = QTextEdit::document();
-  connect(doc, &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
-  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-          [this](const QSizeF &) { LineFirst.clear(); });
-  connect(doc->documentLayout(), &QAbstractTextDocumentLayout::update, this,
-          [this](const QRectF &) { LineFirst.clear(); });
+  connect(Document, &QTextDocument::contentsChange, this, &TRichEdit::OnContentsChange);
 }
 
 QTextDocument *TRichEdit::BeginNewDocument(bool keepFormats) const {
-  // A document without a layout takes text fast; it is laid out once, lazily,
-  // when InstallDocument shows it.
-  QTextDocument *old = QTextEdit::document();
+  // The new document takes text fast and is shown when complete.
+  QTextDocument *old = Document;
   auto *doc = new QTextDocument(const_cast<TRichEdit *>(this));
+  InstallReadingLayout(doc);
   doc->setUndoRedoEnabled(false);
   doc->setDefaultFont(old->defaultFont());
   doc->setDocumentMargin(old->documentMargin());
@@ -199,18 +185,24 @@ void TRichEdit::InstallDocument(bool modified) const {
   BuildDoc = nullptr;
   if (!doc)
     return;
-  QPointer<QTextDocument> old = QTextEdit::document();
+  QPointer<QTextDocument> old = Document;
   doc->setUndoRedoEnabled(true);
   doc->setModified(modified);
-  self->setDocument(doc);
+  self->Document = doc;
+  self->Layout.SetDocument(doc);
+  Cursor = QTextCursor(doc);
+  self->TopPos = 0;
+  if (self->Editor) {  // editing: the new text is shown by the editing view
+    DocZoom = 1.0;
+    self->LeaveEditing();
+    self->EnterEditing();
+  }
   if (old && old->parent() == this)
     delete old.data();
   self->ConnectDocument();
-  self->setCursorWidth(isReadOnly() ? 0 : 1);
-  LineFirst.clear();
+  self->InvalidateView(true);
 }
 
-TRichEdit::~TRichEdit() = default;
 
 // ---------------------------------------------------------------- units
 
@@ -219,9 +211,9 @@ double TRichEdit::Dpi() const {
   return dpi > 0 ? dpi : 96;
 }
 
-double TRichEdit::Pixels(int32_t twips) const { return twips * Dpi() / 1440.0 * ZoomFactor; }
+double TRichEdit::Pixels(int32_t twips) const { return twips * Dpi() / 1440.0 * DocZoom; }
 
-int32_t TRichEdit::Twips(double pixels) const { return int32_t(std::lround(pixels * 1440.0 / Dpi() / ZoomFactor)); }
+int32_t TRichEdit::Twips(double pixels) const { return int32_t(std::lround(pixels * 1440.0 / Dpi() / DocZoom)); }
 
 QTextCharFormat TRichEdit::ToQtCharFormat(const TCharFormat &f) const {
   QTextCharFormat q;
@@ -232,7 +224,7 @@ QTextCharFormat TRichEdit::ToQtCharFormat(const TCharFormat &f) const {
   }
   if ((f.Mask & CFM_SIZE) && f.HeightTwips > 0) {
     q.setProperty(PropSizeTwips, f.HeightTwips);
-    q.setFontPointSize(f.HeightTwips / 20.0 * ZoomFactor);
+    q.setFontPointSize(f.HeightTwips / 20.0 * DocZoom);
   }
   if (f.Mask & CFM_BOLD)
     q.setFontWeight((f.Effects & CFE_BOLD) ? QFont::Bold : QFont::Normal);
@@ -273,7 +265,7 @@ TCharFormat TRichEdit::FromQtCharFormat(const QTextCharFormat &q) const {
   if (q.hasProperty(PropSizeTwips))
     f.HeightTwips = q.intProperty(PropSizeTwips);
   else if (q.fontPointSize() > 0)
-    f.HeightTwips = int32_t(std::lround(q.fontPointSize() * 20 / ZoomFactor));
+    f.HeightTwips = int32_t(std::lround(q.fontPointSize() * 20 / DocZoom));
   else
     f.HeightTwips = int32_t(std::lround(DefaultPoints * 20));
   if (q.fontWeight() >= QFont::DemiBold)
@@ -429,20 +421,6 @@ TParaFormat TRichEdit::FromQtBlockFormat(const QTextBlockFormat &q) const {
 
 // ---------------------------------------------------------------- text and appends
 
-void TRichEdit::PinCaret(bool pin) const {
-  // The caret keeps its place while text is inserted at it, so that a large
-  // insertion does not drag it (and the layout it needs) to the end.
-  auto *self = const_cast<TRichEdit *>(this);
-  QTextCursor c = textCursor();
-  if (c.keepPositionOnInsert() == pin)
-    return;
-  int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
-  c.setKeepPositionOnInsert(pin);
-  self->setTextCursor(c);
-  verticalScrollBar()->setValue(v);
-  horizontalScrollBar()->setValue(h);
-}
-
 void TRichEdit::AppendParagraph(const std::u16string &text) {
   QString paragraph = ToQString(text);
   BlankDocumentBreaks(paragraph, true);
@@ -468,7 +446,7 @@ void TRichEdit::Flush() const {
     TLayoutPause pause(doc, !fresh && PendingText.size() > 65536 && PendingText.size() > doc->characterCount() / 8);
     TProgramEdit guard(doc, InProgramEdit);
     if (!fresh)
-      PinCaret(true);
+      Cursor.setKeepPositionOnInsert(true);  // the caret keeps its place while text goes in after it
     QTextCursor c(doc);
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
@@ -493,7 +471,7 @@ void TRichEdit::Flush() const {
   if (fresh)
     InstallDocument(modified);
   else
-    PinCaret(false);
+    Cursor.setKeepPositionOnInsert(false);
   if (PendingSelStart >= 0) {
     int32_t s = PendingSelStart, l = PendingSelLength;
     PendingSelStart = -1;
@@ -529,7 +507,8 @@ void TRichEdit::Clear() {
     guard.Modified = false;
   }
   ApplyMargins();
-  LineFirst.clear();
+  TopPos = 0;
+  InvalidateView(true);
 }
 
 void TRichEdit::SetModified(bool modified) { Doc()->setModified(modified); }
@@ -616,13 +595,6 @@ std::u16string TRichEdit::SelectedText() const {
   return TextRange(s, l);
 }
 
-void TRichEdit::SetReadOnly(bool readOnly) {
-  setReadOnly(readOnly);
-  if (readOnly)
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard | Qt::LinksAccessibleByMouse);
-  setCursorWidth(readOnly ? 0 : 1);
-}
-
 // ---------------------------------------------------------------- formats
 
 void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const {
@@ -695,7 +667,8 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
   }
   QTextCursor c = textCursor();
   if (!c.hasSelection()) {
-    mergeCurrentCharFormat(ToQtCharFormat(format));
+    c.mergeCharFormat(ToQtCharFormat(format));
+    setTextCursor(c);
     return;
   }
   TProgramEdit guard(Doc(), InProgramEdit);
@@ -779,7 +752,7 @@ void TRichEdit::ApplyMargins() {
   ff.setLeftMargin(MarginLeft);
   ff.setRightMargin(MarginRight);
   Doc()->rootFrame()->setFrameFormat(ff);
-  LineFirst.clear();
+  UpdateLayoutWidth();
 }
 
 void TRichEdit::SetMargins(int left, int right) {
@@ -794,9 +767,13 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
   if (factor == ZoomFactor)
     return;
   Flush();
-  int32_t top = LineStart(TopLine());
+  const int32_t top = TopPosition();
   ZoomFactor = factor;
-  ApplyZoomToDocument();
+  if (Editor) {  // the editing view shows the zoom through the document's formats
+    DocZoom = factor;
+    ApplyZoomToDocument();
+  }
+  UpdateLayoutWidth();
   GoToCharPos(top);
 }
 
@@ -805,7 +782,7 @@ void TRichEdit::ApplyZoomToDocument() {
   TLayoutPause pause(doc);
   TProgramEdit guard(doc, InProgramEdit);
   QFont font = doc->defaultFont();
-  font.setPointSizeF(DefaultPoints * ZoomFactor);
+  font.setPointSizeF(DefaultPoints * DocZoom);
   doc->setDefaultFont(font);
   QTextCursor c(doc);
   c.beginEditBlock();
@@ -834,7 +811,7 @@ void TRichEdit::ApplyZoomToDocument() {
         continue;
       QTextCharFormat z;
       if (f.hasProperty(PropSizeTwips))
-        z.setFontPointSize(f.intProperty(PropSizeTwips) / 20.0 * ZoomFactor);
+        z.setFontPointSize(f.intProperty(PropSizeTwips) / 20.0 * DocZoom);
       if (f.hasProperty(PropSpacingTwips))
         z.setFontLetterSpacing(Pixels(f.intProperty(PropSpacingTwips)));
       c.setPosition(fr.position());
@@ -844,10 +821,10 @@ void TRichEdit::ApplyZoomToDocument() {
   }
   c.endEditBlock();
   if (AppendFormat.hasProperty(PropSizeTwips))
-    AppendFormat.setFontPointSize(AppendFormat.intProperty(PropSizeTwips) / 20.0 * ZoomFactor);
+    AppendFormat.setFontPointSize(AppendFormat.intProperty(PropSizeTwips) / 20.0 * DocZoom);
   if (AppendFormat.hasProperty(PropSpacingTwips))
     AppendFormat.setFontLetterSpacing(Pixels(AppendFormat.intProperty(PropSpacingTwips)));
-  LineFirst.clear();
+  InvalidateView(false);
 }
 
 void TRichEdit::Print(QPagedPaintDevice *device) const {
@@ -858,16 +835,16 @@ void TRichEdit::Print(QPagedPaintDevice *device) const {
 QTextDocument *TRichEdit::PrintCopy() const {
   Flush();
   // A copy at zoom 1: what is printed does not depend on the zoom.
-  QTextDocument *copy = QTextEdit::document()->clone();
-  if (ZoomFactor == 1.0)
+  QTextDocument *copy = Document->clone();
+  if (DocZoom == 1.0)
     return copy;
-  double zoom = ZoomFactor;
+  const double zoom = DocZoom;
   QTextCharFormat append = AppendFormat;
   BuildDoc = copy;
-  ZoomFactor = 1.0;
+  DocZoom = 1.0;
   const_cast<TRichEdit *>(this)->ApplyZoomToDocument();
   BuildDoc = nullptr;
-  ZoomFactor = zoom;
+  DocZoom = zoom;
   AppendFormat = append;
   return copy;
 }
@@ -928,7 +905,8 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
 }
 
 void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
-  LineFirst.clear();
+  if (!BuildDoc)
+    InvalidateView(true);
   if (InProgramEdit)
     return;
   // An edit by the reader: the links of the touched paragraphs are marked again
@@ -953,293 +931,6 @@ void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
     RelinkFirst = std::min(RelinkFirst, first);
     RelinkLast = std::max(RelinkLast, last);
   }
-}
-
-void TRichEdit::mousePressEvent(QMouseEvent *event) {
-  if (event->button() == Qt::LeftButton) {
-    Flush();
-    QPoint pos = event->position().toPoint();
-    QString href = anchorAt(pos);
-    if (!href.isEmpty()) {
-      int p = cursorForPosition(pos).position();
-      QTextBlock b = Doc()->findBlock(p);
-      // The run of link fragments (a link may hold several formats) under the press.
-      int start = -1, end = -1;
-      bool hit = false;
-      for (auto it = b.begin(); !it.atEnd(); ++it) {
-        QTextFragment fr = it.fragment();
-        bool isLink = fr.charFormat().isAnchor() && fr.charFormat().anchorHref() == href;
-        int fs = fr.position(), fe = fr.position() + fr.length();
-        if (isLink && start >= 0 && fs == end) {
-          end = fe;
-        } else if (isLink) {
-          if (hit)
-            break;
-          start = fs;
-          end = fe;
-        } else {
-          if (hit)
-            break;
-          start = -1;
-        }
-        if (isLink && p >= fs && p <= fe)
-          hit = true;
-      }
-      if (!hit)
-        start = -1;
-      if (start >= 0) {
-        int32_t rs = QtToRich(start);
-        int32_t rl = QtToRich(end) - rs;
-        QTextCursor c(Doc());
-        c.setPosition(start);
-        c.setPosition(end, QTextCursor::KeepAnchor);
-        emit LinkPressed(rs, rl, c.selectedText());
-      }
-    }
-  }
-  QTextEdit::mousePressEvent(event);
-}
-
-// ---------------------------------------------------------------- lines
-
-void TRichEdit::resizeEvent(QResizeEvent *event) {
-  QTextEdit::resizeEvent(event);
-  LineFirst.clear();
-}
-
-void TRichEdit::paintEvent(QPaintEvent *event) {
-  // A failure while painting the background is swallowed: the text is still painted.
-  try {
-    if (BackgroundShown && PaintBackground && BackgroundShown()) {
-      QPainter painter(viewport());
-      PaintBackground(painter, event->rect());
-    }
-  } catch (...) {
-  }
-  QTextEdit::paintEvent(event);
-}
-
-void TRichEdit::scrollContentsBy(int dx, int dy) {
-  QTextEdit::scrollContentsBy(dx, dy);
-  // The text moves over a picture that stays put: no moved pixels can be reused.
-  if (BackgroundShown && BackgroundShown())
-    viewport()->update();
-}
-
-bool TRichEdit::BuildLines() {
-  Flush();
-  if (!LineFirst.empty())
-    return true;
-  QTextDocument *doc = Doc();
-  // Finish the layout, and tell the scroll bars now rather than from a timer.
-  QAbstractTextDocumentLayout *layout = doc->documentLayout();
-  emit layout->documentSizeChanged(layout->documentSize());
-  std::vector<int32_t> first;
-  first.reserve(size_t(doc->blockCount()) + 1);
-  int32_t total = 0;
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-    first.push_back(total);
-    QTextLayout *layout = b.layout();
-    total += layout ? layout->lineCount() : 0;
-  }
-  first.push_back(total);
-  LineFirst.swap(first);
-  return true;
-}
-
-int32_t TRichEdit::LineCount() {
-  BuildLines();
-  return LineFirst.back();
-}
-
-// The block holding a display line, and the line's index inside it.
-static void LocateLine(const std::vector<int32_t> &firsts, int32_t line, int &block, int &index) {
-  auto it = std::upper_bound(firsts.begin(), firsts.end() - 1, line);
-  block = int(it - firsts.begin()) - 1;
-  // Skip blocks without lines (hidden).
-  while (block + 1 < int(firsts.size()) - 1 && firsts[size_t(block) + 1] == firsts[size_t(block)] &&
-         firsts[size_t(block)] <= line)
-    ++block;
-  index = line - firsts[size_t(block)];
-}
-
-int32_t TRichEdit::LineStart(int32_t line) {
-  int32_t count = LineCount();
-  if (count <= 0)
-    return 0;
-  line = std::clamp(line, 0, count - 1);
-  int block, index;
-  LocateLine(LineFirst, line, block, index);
-  QTextBlock b = Doc()->findBlockByNumber(block);
-  QTextLayout *layout = b.layout();
-  int offset = (layout && index < layout->lineCount()) ? layout->lineAt(index).textStart() : 0;
-  return QtToRich(b.position() + offset);
-}
-
-int32_t TRichEdit::LineOfChar(int32_t position) {
-  BuildLines();
-  int32_t qt = RichToQt(std::max(position, 0));
-  QTextBlock b = Doc()->findBlock(qt);
-  QTextLayout *layout = b.layout();
-  int32_t base = LineFirst[size_t(b.blockNumber())];
-  if (!layout || layout->lineCount() == 0)
-    return base;
-  QTextLine l = layout->lineForTextPosition(qt - b.position());
-  return base + (l.isValid() ? l.lineNumber() : layout->lineCount() - 1);
-}
-
-double TRichEdit::LineTopY(int32_t line) {
-  int32_t count = LineCount();
-  if (count <= 0)
-    return 0;
-  line = std::clamp(line, 0, count - 1);
-  int block, index;
-  LocateLine(LineFirst, line, block, index);
-  QTextLayout *layout = Doc()->findBlockByNumber(block).layout();
-  if (!layout || index >= layout->lineCount())
-    return 0;
-  return layout->position().y() + layout->lineAt(index).y();
-}
-
-int32_t TRichEdit::TopLine() {
-  int32_t count = LineCount();
-  if (count <= 0)
-    return 0;
-  QTextDocument *doc = Doc();
-  double y0 = verticalScrollBar()->value();
-  int lo = 0, hi = doc->blockCount() - 1;
-  while (lo < hi) {  // the last block that starts at or above y0
-    int mid = lo + (hi - lo + 1) / 2;
-    QTextLayout *l = doc->findBlockByNumber(mid).layout();
-    if (l && l->position().y() <= y0)
-      lo = mid;
-    else
-      hi = mid - 1;
-  }
-  for (int n = lo; n < doc->blockCount(); ++n) {
-    QTextLayout *layout = doc->findBlockByNumber(n).layout();
-    if (!layout)
-      continue;
-    for (int k = 0; k < layout->lineCount(); ++k) {
-      QTextLine l = layout->lineAt(k);
-      if (layout->position().y() + l.y() + l.height() > y0 + 0.5)
-        return LineFirst[size_t(n)] + k;
-    }
-  }
-  return count - 1;
-}
-
-void TRichEdit::ScrollLines(int32_t lines) {
-  if (lines == 0)
-    return;
-  int32_t count = LineCount();
-  if (count <= 0)
-    return;
-  int32_t target = int32_t(std::clamp<int64_t>(int64_t(TopLine()) + lines, 0, count - 1));
-  verticalScrollBar()->setValue(int(std::ceil(LineTopY(target) - 0.01)));
-}
-
-void TRichEdit::SetCaretKeepingView(int32_t qtPosition) {
-  int v = verticalScrollBar()->value(), h = horizontalScrollBar()->value();
-  QTextCursor c(Doc());
-  c.setPosition(qtPosition);
-  setTextCursor(c);
-  verticalScrollBar()->setValue(v);
-  horizontalScrollBar()->setValue(h);
-}
-
-void TRichEdit::GotoLine(int32_t line) {
-  BuildLines();
-  verticalScrollBar()->setValue(0);
-  ScrollLines(std::max(line, 0));
-  SetCaretKeepingView(RichToQt(LineStart(line)));
-}
-
-void TRichEdit::ScrollToEnd() {
-  BuildLines();
-  verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-  EnsureCaretVisible(1);
-}
-
-void TRichEdit::EnsureCaretVisible(int32_t k) {
-  BuildLines();
-  QRect r = cursorRect();
-  QRect client = viewport()->rect();
-  if (r.x() >= 0 && r.x() < client.width() && r.y() >= 0 && r.y() < client.height())
-    return;
-  int32_t line = std::min(TopLine() + k, std::max(LineCount() - 1, 0));
-  SetCaretKeepingView(RichToQt(LineStart(line)));
-}
-
-void TRichEdit::GoToCharPos(int32_t position) {
-  if (position < 0)
-    return;
-  Flush();
-  // Lays out only what is needed: up to the line of the position and a page
-  // below it (or the few lines that tell it is near the end), not the whole
-  // book, which takes seconds for a large one.
-  QTextDocument *doc = Doc();
-  QAbstractTextDocumentLayout *layout = doc->documentLayout();
-  int32_t qt = RichToQt(position);
-  QTextBlock b = doc->findBlock(qt);
-  QTextLine line;
-  double y = 0;
-  int below = 0;
-  // A second pass when telling the scroll bars the new height showed one and
-  // so narrowed the text (which is then laid out anew).
-  for (int pass = 0; pass < 2; ++pass) {
-    int width = viewport()->width();
-    double bottom = layout->blockBoundingRect(b).bottom();
-    QTextLayout *text = b.layout();
-    if (!text || text->lineCount() == 0) {  // a hidden paragraph: count the lines
-      int32_t n = position == 0 ? 0 : LineOfChar(position);
-      if (n > LineCount() - 5)
-        ScrollToEnd();
-      else
-        GotoLine(n);
-      return;
-    }
-    line = text->lineForTextPosition(qt - b.position());
-    if (!line.isValid())
-      line = text->lineAt(text->lineCount() - 1);
-    y = text->position().y() + line.y();
-    below = text->lineCount() - 1 - line.lineNumber();
-    double needed = y + viewport()->height();
-    for (QTextBlock n = b.next(); n.isValid() && (below < 4 || bottom < needed); n = n.next()) {
-      bottom = layout->blockBoundingRect(n).bottom();
-      if (n.layout())
-        below += n.layout()->lineCount();
-    }
-    if (below < 4)
-      break;
-    // The scroll bars learn the height laid out so far now rather than from a timer.
-    emit layout->documentSizeChanged(QSizeF(doc->textWidth(), bottom));
-    if (viewport()->width() == width)
-      break;
-  }
-  if (below < 4) {  // among the last lines: the end is shown
-    ScrollToEnd();
-    return;
-  }
-  verticalScrollBar()->setValue(int(std::ceil(y - 0.01)));
-  SetCaretKeepingView(b.position() + line.textStart());
-}
-
-int32_t TRichEdit::CharFromPoint(const QPoint &viewportPoint) {
-  Flush();
-  return QtToRich(cursorForPosition(viewportPoint).position());
-}
-
-bool TRichEdit::FindText(const QString &text) {
-  Flush();
-  if (text.isEmpty())
-    return false;
-  QTextCursor found = Doc()->find(text, textCursor().selectionEnd());
-  if (found.isNull())
-    return false;
-  setTextCursor(found);
-  ensureCursorVisible();
-  return true;
 }
 
 // ---------------------------------------------------------------- streaming
@@ -1279,7 +970,7 @@ bool TRichEdit::LoadText(const QString &path) {
     }
     InstallDocument(false);
     SetCaretKeepingView(0);
-    verticalScrollBar()->setValue(0);
+    SetTop(0);
     result = true;
   }
   OP_CATCH;
@@ -1471,7 +1162,7 @@ bool TRichEdit::LoadRtf(const QString &path) {
       return result;
     }
     SetCaretKeepingView(0);
-    verticalScrollBar()->setValue(0);
+    SetTop(0);
     result = true;
   }
   OP_CATCH;

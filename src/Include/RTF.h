@@ -1,5 +1,23 @@
-// The reading box: a rich-text box over a QTextDocument with the operations the
-// book display needs, in the rich-edit units of TextFormat.h.
+// The reading box: a view over a QTextDocument with the operations the book
+// display needs, in the rich-edit units of TextFormat.h.
+//
+// The work of the box follows the screen, not the book: the document is never
+// laid out as a whole. The view (RichView.cpp) lays out only the paragraphs on
+// and near the screen, one QTextLayout per paragraph or part of a long
+// paragraph (RichLayout.h), at zoom 1, and scales the painter by the zoom; it
+// scrolls by display lines, keeping the position of the top line's start
+// rather than a height in pixels, so no height depends on the whole book and
+// no font, size, zoom or spacing reaches a toolkit limit. The vertical scroll
+// bar counts characters up to the last top position. Display-line numbers come
+// from a count that runs in slices in the background (RichLines.h). The chosen
+// way (a view of our own rather than QTextEdit) is what keeps a 20 MB book, or
+// a paragraph of several megabytes, as cheap to show as a short one.
+//
+// Editing ("Allow editing", SetReadOnly(false)) switches to an editing view: a
+// QTextEdit over the same document, with the toolkit's own layout of the whole
+// document and the zoom written into the document's shown formats; leaving it
+// switches back. That switch costs a pass over the document and the toolkit's
+// layout of the whole book while editing.
 //
 // Positions ("rich positions") count each paragraph end as two characters
 // (CR LF) and other characters as UTF-16 code units. The document always ends
@@ -7,20 +25,19 @@
 // give the text "A\r\nB\r\n".
 //
 // Formats: the true values (twips, points × 20, colours) are kept in the
-// document as user properties; what is shown is derived from them with the
-// zoom and the screen's logical DPI (pixels = twips × DPI ÷ 1440). Formats read
-// back, saved and printed are the true ones, whatever the zoom.
+// document as user properties; the shown values are derived from them with the
+// document's zoom (1 while reading, the box's zoom while editing) and the
+// screen's logical DPI (pixels = twips × DPI ÷ 1440). Formats read back, saved
+// and printed are the true ones, whatever the zoom.
 //
 // Appends are buffered: AppendParagraph and format calls on the appended text
 // are collected and put into the document in one edit when anything reads it.
-//
 // Appended text takes the character format last set on all text, and the
 // paragraph format of the (empty) last paragraph. A large append into the empty
-// box, and every load, build a new document that is laid out lazily when shown;
-// the line operations force the layout to finish.
+// box, and every load, build a new document that is shown when complete.
 //
-// Margins (SetMargins) are the root frame's left and right margins, in pixels,
-// not zoomed. Tab stops count from the paragraph's left edge.
+// Margins (SetMargins) are pixels between the box's edges and the text, not
+// zoomed. Tab stops count from the paragraph's left edge.
 //
 // Web and mail addresses are marked as links (underline and the palette's link
 // colour shown; the true format is kept and read back with CFE_LINK); a left
@@ -31,16 +48,24 @@
 #include <QPoint>
 #include <QString>
 #include <QTextCharFormat>
+#include <QAbstractScrollArea>
+#include <QTextCursor>
 #include <QTextEdit>
+#include <QTimer>
+#include <memory>
 #include <QTextOption>
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "RichLayout.h"
+#include "RichLines.h"
 #include "TextFormat.h"
 
-class TRichEdit : public QTextEdit, public IRichBox {
+class TEditView;
+
+class TRichEdit : public QAbstractScrollArea, public IRichBox {
   Q_OBJECT
 public:
   explicit TRichEdit(QWidget *parent = nullptr);
@@ -63,7 +88,8 @@ public:
   std::u16string SelectedText() const;
   // Read-only: no caret is shown. Editable: the caret is shown.
   void SetReadOnly(bool readOnly);
-  bool ReadOnly() const { return isReadOnly(); }
+  bool ReadOnly() const { return ReadOnlyMode; }
+  bool isReadOnly() const { return ReadOnlyMode; }
 
   // Position conversion (both ways in O(log blocks)).
   int32_t RichToQt(int32_t rich) const;
@@ -82,7 +108,29 @@ public:
   void SetZoom(int numerator, int denominator);
   double Zoom() const { return ZoomFactor; }
 
+  // ---- the document, the caret and the selection ----
+  QTextDocument *document() const { return Doc(); }
+  QTextCursor textCursor() const;
+  // Sets the caret and selection; the view does not move.
+  void setTextCursor(const QTextCursor &cursor);
+  QString toPlainText() const { return Doc()->toPlainText(); }
+  int cursorWidth() const { return CaretWidth; }
+  void setCursorWidth(int width);
+  void copy();        // the selection to the clipboard
+  void selectAll();
+
   // ---- display lines ----
+  // Rich position of the top line's start (no line count needed).
+  int32_t TopPosition();
+  // The background line count: complete, and the lines known so far.
+  bool LinesCounted();
+  int32_t CountedLines();
+  // Counts the rest of the lines now (with the wait cursor).
+  void WaitForLineCount();
+  // The top line's number when the count has reached it, else -1.
+  int32_t TopLineIfCounted();
+  // Moves the caret by display lines (extending the selection or not); the view does not move.
+  void MoveCaretLines(int32_t lines, bool extend = false);
   int32_t LineCount();
   int32_t TopLine();
   int32_t LineStart(int32_t line);
@@ -129,15 +177,26 @@ public:
   std::function<bool()> BackgroundShown;
   std::function<void(QPainter &painter, const QRect &area)> PaintBackground;
 
+  // Called between slices of the background line count with the lines known
+  // so far (the box's owner refreshes a label).
+  std::function<void()> LinesProgress;
+
 signals:
   // A left press on a link: its range in rich positions and its text.
   void LinkPressed(int32_t start, int32_t length, const QString &text);
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
+  void mouseMoveEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+  void wheelEvent(QWheelEvent *event) override;
   void resizeEvent(QResizeEvent *event) override;
   void paintEvent(QPaintEvent *event) override;
   void scrollContentsBy(int dx, int dy) override;
+  bool event(QEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
   struct TPendingFormat {
@@ -155,7 +214,9 @@ private:
   int MarginLeft = 0, MarginRight = 0;
   mutable double ZoomFactor = 1.0;
   double DefaultPoints = 12;                // the document's default font size, unzoomed
-  mutable std::vector<int32_t> LineFirst;   // first display line of each block; empty: stale
+  mutable double DocZoom = 1.0;             // the zoom of the document's shown formats
+  bool ReadOnlyMode = false;
+  int CaretWidth = 1;
   double Dpi() const;
   QList<QTextOption::Tab> ShownTabs(const TParaFormat &format) const;
   double Pixels(int32_t twips) const;       // zoomed
@@ -165,12 +226,56 @@ private:
   void MarkLinks(int firstBlock, int lastBlock) const;
   void ApplyZoomToDocument();
   void ApplyMargins();
-  bool BuildLines();
-  double LineTopY(int32_t line);
+  void InstallReadingLayout(QTextDocument *doc) const;
   void SetCaretKeepingView(int32_t qtPosition);
-  void PinCaret(bool pin) const;
   mutable QTextDocument *BuildDoc = nullptr;  // a document being built, not yet shown
-  QTextDocument *Doc() const { return BuildDoc ? BuildDoc : QTextEdit::document(); }
+  QTextDocument *Document = nullptr;          // the document shown
+  QTextDocument *Doc() const { return BuildDoc ? BuildDoc : Document; }
+
+  // ---- the view (RichView.cpp) ----
+  struct TAnchor {  // a display line: paragraph, part and line in the part
+    int Block = 0, Part = 0, Line = 0;
+  };
+  struct TShownLine {  // a line on the screen
+    TAnchor Where;
+    double Top = 0, Bottom = 0;  // viewport pixels
+    int Start = 0, End = 0;      // document positions
+  };
+  mutable TRichLayout Layout;
+  mutable TRichLines Lines{Layout};
+  mutable QTextCursor Cursor;               // caret and selection while reading
+  int TopPos = 0;                           // document position of the top line's start
+  int MaxTopCache = -1;                     // the last top position that still fills the screen
+  uint64_t MaxTopGen = 0;
+  std::vector<TShownLine> Shown;            // what the last paint showed
+  bool Selecting = false;
+  bool SettingBar = false;
+  QTimer CountTimer;
+  TEditView *Editor = nullptr;              // the editing view, while editing
+  int KeyReachedBox = 0;
+  double ViewScale() const { return ZoomFactor / DocZoom; }
+  double TopPadding() const;
+  void UpdateLayoutWidth();
+  void InvalidateView(bool text);
+  TAnchor AnchorOf(int position);
+  int PositionOf(const TAnchor &anchor);
+  bool NextLine(TAnchor &anchor);
+  bool PreviousLine(TAnchor &anchor);
+  double LineHeight(const TAnchor &anchor);  // viewport pixels
+  int MaxTop();
+  void SetTop(int position, bool clamp = true);
+  void UpdateScrollBar();
+  void ComputeShown();
+  void PageDown();
+  void PageUp();
+  int HitTest(const QPointF &point, bool *onText = nullptr);
+  bool CaretShown(int position);
+  void StartLineCount();
+  void CountSlice();
+  void EnterEditing();
+  void LeaveEditing();
+  void ForwardKey(QKeyEvent *event);
+  friend class TEditView;
   QTextDocument *BeginNewDocument(bool keepFormats) const;
   void InstallDocument(bool modified) const;
   void ConnectDocument();

@@ -1,0 +1,200 @@
+// Paragraph layout on demand (see RichLayout.h).
+#include "RichLayout.h"
+
+#include <QTextBlockFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+#include <algorithm>
+
+namespace {
+
+// The tallest line slot, in unzoomed pixels: a part's height stays inside the
+// toolkit's fixed-point range even with absurd line spacing.
+constexpr double MaxSlot = 1500;
+constexpr int CacheLimit = 192;
+
+}  // namespace
+
+TRichLayout::TRichLayout(QTextDocument *document) : Doc(document) {}
+
+void TRichLayout::SetDocument(QTextDocument *document) {
+  Doc = document;
+  Splits.clear();
+  Invalidate();
+}
+
+void TRichLayout::SetWidth(double width) {
+  width = std::max(width, 8.0);
+  if (width == TextWidth)
+    return;
+  TextWidth = width;
+  Invalidate();
+}
+
+void TRichLayout::Invalidate() {
+  Cache.clear();
+  ++Gen;
+}
+
+void TRichLayout::TextChanged() {
+  Splits.clear();
+  Invalidate();
+}
+
+const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
+  const int length = block.length() - 1;
+  if (length <= SplitChars)
+    return Whole;
+  auto found = Splits.find(block.blockNumber());
+  if (found != Splits.end())
+    return found->second;
+  std::vector<int> starts{0};
+  const int base = block.position();
+  while (length - starts.back() > SplitChars) {
+    int cut = starts.back() + PartChars;
+    const int limit = std::min(cut + 4096, length - 1);
+    int at = cut;
+    while (at < limit && !Doc->characterAt(base + at).isSpace())
+      ++at;
+    if (at < limit)
+      cut = at + 1;  // the space ends the part
+    else if (Doc->characterAt(base + cut).isLowSurrogate())
+      ++cut;
+    starts.push_back(cut);
+  }
+  return Splits.emplace(block.blockNumber(), std::move(starts)).first->second;
+}
+
+int TRichLayout::PartOf(const QTextBlock &block, int offset) {
+  const std::vector<int> &starts = PartStarts(block);
+  return int(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
+}
+
+void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const {
+  QString text;
+  if (start == 0 && length == block.length() - 1) {
+    text = block.text();
+  } else {
+    QTextCursor c(Doc);
+    c.setPosition(block.position() + start);
+    c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
+    text = c.selectedText();
+  }
+  layout.setText(text);
+  layout.setFont(Doc->defaultFont());
+  QList<QTextLayout::FormatRange> ranges;
+  const int end = start + length;
+  for (auto it = block.begin(); !it.atEnd(); ++it) {
+    const QTextFragment f = it.fragment();
+    const int fs = f.position() - block.position(), fe = fs + f.length();
+    if (fe <= start || fs >= end)
+      continue;
+    QTextLayout::FormatRange r;
+    r.start = std::max(fs, start) - start;
+    r.length = std::min(fe, end) - std::max(fs, start);
+    r.format = f.charFormat();
+    ranges.append(r);
+  }
+  layout.setFormats(ranges);
+  const QTextBlockFormat bf = block.blockFormat();
+  QTextOption option = Doc->defaultTextOption();
+  option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+  option.setAlignment(bf.alignment());
+  option.setTextDirection(bf.hasProperty(QTextFormat::LayoutDirection) ? bf.layoutDirection() : Qt::LeftToRight);
+  if (!bf.tabPositions().isEmpty())
+    option.setTabs(bf.tabPositions());
+  layout.setTextOption(option);
+}
+
+void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,
+                         std::vector<double> &tops) const {
+  Prepare(block, start, length, layout);
+  const QTextBlockFormat bf = block.blockFormat();
+  const double left = std::max(0.0, bf.leftMargin());
+  const double available = std::max(TextWidth - left - std::max(0.0, bf.rightMargin()), 8.0);
+  const double indent = first ? bf.textIndent() : 0;
+  const int type = bf.lineHeightType();
+  const double value = bf.lineHeight();
+  double y = first ? std::clamp(bf.topMargin(), 0.0, MaxSlot) : 0;
+  tops.assign(1, 0.0);
+  layout.beginLayout();
+  for (bool firstLine = true;; firstLine = false) {
+    QTextLine line = layout.createLine();
+    if (!line.isValid())
+      break;
+    const double shift = firstLine ? indent : 0;
+    line.setLineWidth(std::max(available - shift, 8.0));
+    const double height = line.height();
+    double slot = height, adjust = 0;
+    switch (type) {
+    case QTextBlockFormat::ProportionalHeight: slot = height * value / 100.0; break;
+    case QTextBlockFormat::FixedHeight:
+      slot = value;
+      adjust = line.ascent() + std::max(line.leading(), 0.0) - std::min(slot, MaxSlot) * 4 / 5;
+      break;
+    case QTextBlockFormat::MinimumHeight:
+      slot = std::max(height, value);
+      adjust = height - slot;
+      break;
+    case QTextBlockFormat::LineDistanceHeight: slot = height + value; break;
+    default: break;
+    }
+    slot = std::clamp(slot, 1.0, MaxSlot);
+    adjust = std::clamp(adjust, -MaxSlot, MaxSlot);
+    line.setPosition(QPointF(std::max(0.0, left + shift), y - adjust));
+    y += slot;
+    tops.push_back(y);
+  }
+  layout.endLayout();
+  if (last)
+    tops.back() += std::clamp(bf.bottomMargin(), 0.0, MaxSlot);
+}
+
+const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
+  const auto key = std::make_pair(block.blockNumber(), part);
+  auto found = Cache.find(key);
+  if (found != Cache.end()) {
+    found->second.Used = ++UseClock;
+    return *found->second.Part;
+  }
+  Trim();
+  const std::vector<int> &starts = PartStarts(block);
+  part = std::clamp(part, 0, int(starts.size()) - 1);
+  auto laid = std::make_unique<TPart>();
+  laid->Start = starts[size_t(part)];
+  laid->Length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - laid->Start;
+  laid->Layout.setCacheEnabled(true);
+  LayOut(block, laid->Start, laid->Length, part == 0, part + 1 == int(starts.size()), laid->Layout, laid->Tops);
+  TCached &slot = Cache[key];
+  slot.Part = std::move(laid);
+  slot.Used = ++UseClock;
+  return *slot.Part;
+}
+
+int TRichLayout::CountLines(const QTextBlock &block, int part) {
+  auto found = Cache.find(std::make_pair(block.blockNumber(), part));
+  if (found != Cache.end())
+    return found->second.Part->Lines();
+  const std::vector<int> &starts = PartStarts(block);
+  const int start = starts[size_t(part)];
+  const int length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - start;
+  QTextLayout layout;
+  std::vector<double> tops;
+  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+  return int(tops.size()) - 1;
+}
+
+void TRichLayout::Trim() {
+  if (Cache.size() < CacheLimit)
+    return;
+  // Drop the least recently used half.
+  std::vector<uint64_t> uses;
+  uses.reserve(Cache.size());
+  for (const auto &entry : Cache)
+    uses.push_back(entry.second.Used);
+  std::nth_element(uses.begin(), uses.begin() + long(uses.size() / 2), uses.end());
+  const uint64_t cut = uses[uses.size() / 2];
+  for (auto it = Cache.begin(); it != Cache.end();)
+    it = it->second.Used < cut ? Cache.erase(it) : std::next(it);
+}

@@ -1,0 +1,91 @@
+// Lays out the paragraphs of a document one at a time, for the part of a book
+// that is on the screen.
+//
+// The reading box never asks the toolkit to lay out its whole document: a book
+// of 20 MB takes seconds that way, and its height in pixels overflows the
+// toolkit's fixed-point coordinates at large fonts. Instead each paragraph
+// (QTextBlock) is laid out on demand with a QTextLayout of its own, at zoom 1,
+// with positions relative to the paragraph's own top; the view scales the
+// painter by the zoom. A very long paragraph is cut into parts of about
+// PartChars characters, each laid out on its own (a part ends at a space, so a
+// part's last line may be a little short): no layout ever holds more than a
+// part, whatever the size of the paragraph.
+//
+// A laid-out part is a slab of lines. Line i owns the vertical slot
+// [Tops[i], Tops[i + 1]): the paragraph's space before belongs to its first
+// line, its space after to its last, so that slots tile the book and the view
+// can scroll by (paragraph, part, line) without any height of the whole book.
+//
+// Laid-out parts are kept in a small cache (the screen and its neighbours);
+// the cache is dropped when the width, a format or the text changes.
+#pragma once
+
+#include <QTextBlock>
+#include <QTextLayout>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+class QTextDocument;
+
+class TRichLayout {
+public:
+  // A paragraph longer than SplitChars is laid out in parts of about PartChars.
+  static constexpr int PartChars = 16384;
+  static constexpr int SplitChars = 24576;
+
+  struct TPart {
+    QTextLayout Layout;
+    std::vector<double> Tops;  // line count + 1 entries; Tops[0] is 0
+    int Start = 0;             // offset of the part in its paragraph
+    int Length = 0;
+    double Height() const { return Tops.back(); }
+    int Lines() const { return int(Tops.size()) - 1; }
+  };
+
+  explicit TRichLayout(QTextDocument *document = nullptr);
+
+  void SetDocument(QTextDocument *document);
+  QTextDocument *Document() const { return Doc; }
+  // Width available to the text, in unzoomed pixels.
+  void SetWidth(double width);
+  double Width() const { return TextWidth; }
+  // Forgets every laid-out part (a format or the width changed).
+  void Invalidate();
+  // The text changed: the parts of long paragraphs are cut anew too.
+  void TextChanged();
+  // Bumped by every Invalidate: a caller's remembered results are stale when it changed.
+  uint64_t Generation() const { return Gen; }
+
+  // Offsets in the paragraph at which its parts start (one part: {0}).
+  const std::vector<int> &PartStarts(const QTextBlock &block);
+  int PartCount(const QTextBlock &block) { return int(PartStarts(block).size()); }
+  // The part holding an offset of the paragraph.
+  int PartOf(const QTextBlock &block, int offset);
+  // The laid-out part (cached). The reference stays valid until the next
+  // call that lays out another part, which may drop parts not used lately.
+  const TPart &Part(const QTextBlock &block, int part);
+  // The number of lines of a part, without keeping its layout.
+  int CountLines(const QTextBlock &block, int part);
+
+  // Lays out the text of a part into a layout; fills the line slots.
+  void LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,
+              std::vector<double> &tops) const;
+
+private:
+  QTextDocument *Doc = nullptr;
+  double TextWidth = 200;
+  uint64_t Gen = 1;
+  uint64_t UseClock = 0;
+  struct TCached {
+    std::unique_ptr<TPart> Part;
+    uint64_t Used = 0;
+  };
+  std::map<std::pair<int, int>, TCached> Cache;  // (paragraph, part)
+  std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs
+  std::vector<int> Whole{0};
+  void Trim();
+  void Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const;
+};

@@ -1,0 +1,108 @@
+// Background line count (see RichLines.h).
+#include "RichLines.h"
+
+#include <QElapsedTimer>
+#include <QTextDocument>
+#include <algorithm>
+
+void TRichLines::Restart() {
+  First.assign(1, 0);
+  PartFirst.clear();
+  Gen = Layout.Generation();
+}
+
+void TRichLines::Sync() {
+  if (Gen != Layout.Generation())
+    Restart();
+}
+
+bool TRichLines::Complete() { return CountedBlocks() >= (Layout.Document() ? Layout.Document()->blockCount() : 0); }
+
+int TRichLines::CountedBlocks() {
+  Sync();
+  return int(First.size()) - 1;
+}
+
+int32_t TRichLines::Known() {
+  Sync();
+  return First.back();
+}
+
+int32_t TRichLines::CountBlock(const QTextBlock &block) {
+  const int parts = Layout.PartCount(block);
+  if (parts == 1)
+    return Layout.CountLines(block, 0);
+  std::vector<int32_t> firsts(size_t(parts) + 1, 0);
+  for (int k = 0; k < parts; ++k)
+    firsts[size_t(k) + 1] = firsts[size_t(k)] + Layout.CountLines(block, k);
+  const int32_t total = firsts.back();
+  PartFirst[block.blockNumber()] = std::move(firsts);
+  return total;
+}
+
+bool TRichLines::Step(double budgetMs) {
+  Sync();
+  QTextDocument *doc = Layout.Document();
+  if (!doc)
+    return true;
+  const int count = doc->blockCount();
+  int n = int(First.size()) - 1;
+  if (n >= count)
+    return true;
+  QElapsedTimer clock;
+  clock.start();
+  QTextBlock b = doc->findBlockByNumber(n);
+  for (; b.isValid() && n < count; b = b.next(), ++n) {
+    First.push_back(First.back() + CountBlock(b));
+    if ((n & 7) == 7 && clock.nsecsElapsed() > qint64(budgetMs * 1e6))
+      return int(First.size()) - 1 >= count;
+  }
+  return true;
+}
+
+void TRichLines::CountThrough(int block) {
+  Sync();
+  QTextDocument *doc = Layout.Document();
+  if (!doc)
+    return;
+  const int last = std::min(block, doc->blockCount() - 1);
+  int n = int(First.size()) - 1;
+  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n <= last; b = b.next(), ++n)
+    First.push_back(First.back() + CountBlock(b));
+}
+
+void TRichLines::CountToLine(int32_t line) {
+  Sync();
+  QTextDocument *doc = Layout.Document();
+  if (!doc)
+    return;
+  const int count = doc->blockCount();
+  int n = int(First.size()) - 1;
+  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n < count && First.back() <= line; b = b.next(), ++n)
+    First.push_back(First.back() + CountBlock(b));
+}
+
+int TRichLines::BlockOfLine(int32_t line) {
+  Sync();
+  // The last counted paragraph whose first line is at or before the line, skipping empty ones.
+  auto it = std::upper_bound(First.begin(), First.end() - 1, line);
+  int block = std::max(int(it - First.begin()) - 1, 0);
+  while (block + 1 < int(First.size()) - 1 && First[size_t(block) + 1] == First[size_t(block)] &&
+         First[size_t(block)] <= line)
+    ++block;
+  return block;
+}
+
+int32_t TRichLines::PartFirstLine(const QTextBlock &block, int part) {
+  if (part <= 0)
+    return 0;
+  Sync();
+  auto found = PartFirst.find(block.blockNumber());
+  if (found == PartFirst.end()) {
+    CountBlock(block);
+    found = PartFirst.find(block.blockNumber());
+    if (found == PartFirst.end())
+      return 0;
+  }
+  return found->second[size_t(std::min<int>(part, int(found->second.size()) - 1))];
+}
