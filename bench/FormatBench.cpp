@@ -63,7 +63,7 @@ int main(int argc, char **argv) {
 
   TRichEdit box;
   box.resize(900, 700);
-  box.setReadOnly(true);
+  box.SetReadOnly(true);
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
   TFormatOptionsPanel panel(&box, &engine);

@@ -38,8 +38,9 @@ protected:
     QStringList lines;
     for (int i = 0; i < 200; ++i)
       lines << QString("Line %1").arg(i) + (i == 3 || i == 150 ? " needle" : "");
-    Box->setPlainText(lines.join('\n'));
-    Box->setReadOnly(true);
+    for (const QString &line : lines)
+      Box->AppendParagraph(line.toStdU16String());
+    Box->SetReadOnly(true);
 
     TReadingCallouts callouts;
     callouts.ShowOpenTab = [this] { ++OpenTabCalls; };
@@ -100,7 +101,7 @@ TEST_F(ReadingKeysTest, SpacePagesDownReadOnlyAndTypesABlankWhenEditable) {
   EXPECT_GT(Box->TopLine(), 5);
   EXPECT_EQ(Box->toPlainText(), text);
 
-  Box->setReadOnly(false);
+  Box->SetReadOnly(false);
   Box->GotoLine(0);
   QTest::keyClick(Box, Qt::Key_Space);
   EXPECT_TRUE(Box->toPlainText().startsWith(" Line 0"));
@@ -116,7 +117,7 @@ TEST_F(ReadingKeysTest, ArrowsScrollOneLineEach) {
 }
 
 TEST_F(ReadingKeysTest, CtrlShortcutsChangeNothingButCopyWorks) {
-  Box->setReadOnly(false);
+  Box->SetReadOnly(false);
   QTextCursor cursor = Box->textCursor();
   cursor.setPosition(0);
   cursor.setPosition(4, QTextCursor::KeepAnchor);

@@ -218,14 +218,31 @@ TEST(RichEdit, ZoomKeepsTrueFormats) {
   EXPECT_EQ(got.HeightTwips, 320);
   EXPECT_EQ(got.SpacingTwips, 60);
   EXPECT_EQ(box.GetParaFormat().StartIndent, 720);
-  // What is shown is twice as large.
+  // What is shown is twice as large: the view scales it while reading...
+  box.resize(400, 200);
+  box.show();
   QTextCursor c(box.document());
+  c.setPosition(2);
+  EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 16.0);
+  const int zoomedHeight = box.cursorRect(c).height();
+  box.SetZoom(0, 0);
+  EXPECT_NEAR(box.cursorRect(c).height() * 2.0, zoomedHeight, 2);
+  // ... and the editing view shows it through the document's formats.
+  box.SetZoom(200, 100);
+  box.SetReadOnly(false);
   c.setPosition(2);
   EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 32.0);
   EXPECT_NEAR(box.document()->firstBlock().blockFormat().leftMargin(), 2 * 720 * box.logicalDpiY() / 1440.0, 0.01);
+  box.SetSelection(0, 6);
+  EXPECT_EQ(box.GetCharFormat().HeightTwips, 320);
   box.SetZoom(0, 0);
   c.setPosition(2);
   EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 16.0);
+  box.SetZoom(200, 100);
+  box.SetReadOnly(true);
+  c.setPosition(2);
+  EXPECT_DOUBLE_EQ(c.charFormat().fontPointSize(), 16.0);
+  EXPECT_EQ(box.GetParaFormat().StartIndent, 720);
 }
 
 TEST(RichEdit, LinksAreDetected) {

@@ -116,6 +116,8 @@ public:
   QString toPlainText() const { return Doc()->toPlainText(); }
   int cursorWidth() const { return CaretWidth; }
   void setCursorWidth(int width);
+  // The caret's rectangle in the viewport (empty when it is off the screen).
+  QRect cursorRect(const QTextCursor &cursor);
   void copy();        // the selection to the clipboard
   void selectAll();
 
@@ -255,6 +257,9 @@ private:
   int KeyReachedBox = 0;
   double ViewScale() const { return ZoomFactor / DocZoom; }
   double TopPadding() const;
+  QSize ViewSize() const;
+  double WantedWidth() const;
+  void SyncWidth();
   void UpdateLayoutWidth();
   void InvalidateView(bool text);
   TAnchor AnchorOf(int position);

@@ -115,10 +115,25 @@ void TRichEdit::InstallReadingLayout(QTextDocument *doc) const {
 
 double TRichEdit::TopPadding() const { return Document->documentMargin(); }
 
-void TRichEdit::UpdateLayoutWidth() {
+QSize TRichEdit::ViewSize() const {
+  // A hidden box gets its resize events only when shown: its own size counts.
+  if (!isVisible() || testAttribute(Qt::WA_PendingResizeEvent))
+    return maximumViewportSize();
+  return viewport()->size();
+}
+
+double TRichEdit::WantedWidth() const {
   const double margin = Document->documentMargin();
-  const double width = (viewport()->width() - MarginLeft - MarginRight - 2 * margin) / ViewScale();
-  Layout.SetWidth(width);
+  return std::max((ViewSize().width() - MarginLeft - MarginRight - 2 * margin) / ViewScale(), 8.0);
+}
+
+void TRichEdit::SyncWidth() {
+  if (std::abs(WantedWidth() - Layout.Width()) > 0.01)
+    UpdateLayoutWidth();
+}
+
+void TRichEdit::UpdateLayoutWidth() {
+  Layout.SetWidth(WantedWidth());
   InvalidateView(false);
 }
 
@@ -140,6 +155,7 @@ void TRichEdit::InvalidateView(bool text) {
 // ---------------------------------------------------------------- lines on the screen
 
 TRichEdit::TAnchor TRichEdit::AnchorOf(int position) {
+  SyncWidth();
   QTextBlock b = Document->findBlock(std::max(position, 0));
   if (!b.isValid())
     b = Document->lastBlock();
@@ -208,7 +224,8 @@ double TRichEdit::LineHeight(const TAnchor &a) {
 }
 
 int TRichEdit::MaxTop() {
-  const int height = viewport()->height();
+  SyncWidth();
+  const int height = ViewSize().height();
   if (MaxTopCache >= 0 && MaxTopGen == Layout.Generation() + uint64_t(height) * 1000003u)
     return MaxTopCache;
   const double room = height - TopPadding();
@@ -270,7 +287,7 @@ void TRichEdit::scrollContentsBy(int, int) {
 void TRichEdit::ComputeShown() {
   Shown.clear();
   const double scale = ViewScale();
-  const double height = viewport()->height();
+  const double height = ViewSize().height();
   double y = TopPadding();
   TAnchor a = AnchorOf(TopPos);
   for (;;) {
@@ -364,7 +381,7 @@ int TRichEdit::HitTest(const QPointF &point, bool *onText) {
 
 bool TRichEdit::CaretShown(int position) {
   ComputeShown();
-  const double height = viewport()->height();
+  const double height = ViewSize().height();
   for (const TShownLine &s : Shown)
     if (position >= s.Start && position <= s.End && s.Bottom <= height + 0.5)
       return true;
@@ -390,6 +407,24 @@ void TRichEdit::setCursorWidth(int width) {
   CaretWidth = width;
   if (Editor)
     Editor->setCursorWidth(width);
+}
+
+QRect TRichEdit::cursorRect(const QTextCursor &cursor) {
+  Flush();
+  if (Editor)
+    return Editor->cursorRect(cursor);
+  ComputeShown();
+  const int position = cursor.position();
+  for (const TShownLine &s : Shown) {
+    if (position < s.Start || position > s.End)
+      continue;
+    const QTextBlock b = Document->findBlockByNumber(s.Where.Block);
+    const TRichLayout::TPart &part = Layout.Part(b, s.Where.Part);
+    const double x = part.Layout.lineAt(s.Where.Line).cursorToX(position - b.position() - part.Start);
+    const int left = int(std::lround(MarginLeft + Document->documentMargin() + x * ViewScale()));
+    return QRect(left, int(std::lround(s.Top)), 1, std::max(1, int(std::lround(s.Bottom - s.Top))));
+  }
+  return QRect();
 }
 
 void TRichEdit::copy() {
@@ -462,6 +497,7 @@ void TRichEdit::CountSlice() {
     CountTimer.stop();
     return;
   }
+  SyncWidth();
   if (Lines.Step(CountSliceMs))
     CountTimer.stop();
   if (LinesProgress)
@@ -470,16 +506,19 @@ void TRichEdit::CountSlice() {
 
 bool TRichEdit::LinesCounted() {
   Flush();
+  SyncWidth();
   return Lines.Complete();
 }
 
 int32_t TRichEdit::CountedLines() {
   Flush();
+  SyncWidth();
   return Lines.Known();
 }
 
 void TRichEdit::WaitForLineCount() {
   Flush();
+  SyncWidth();
   if (Lines.Complete())
     return;
   const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
@@ -506,6 +545,7 @@ int32_t TRichEdit::LineCount() {
 
 int32_t TRichEdit::LineStart(int32_t line) {
   Flush();
+  SyncWidth();
   line = std::max(line, 0);
   if (line >= Lines.Known() && !Lines.Complete()) {
     const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
@@ -569,7 +609,7 @@ void TRichEdit::ScrollLines(int32_t lines) {
 
 void TRichEdit::PageDown() {
   ComputeShown();
-  const double height = viewport()->height();
+  const double height = ViewSize().height();
   TAnchor a = AnchorOf(TopPos);
   for (const TShownLine &s : Shown)
     if (s.Bottom <= height + 0.5)
@@ -580,7 +620,7 @@ void TRichEdit::PageDown() {
 }
 
 void TRichEdit::PageUp() {
-  const double room = viewport()->height() - TopPadding();
+  const double room = ViewSize().height() - TopPadding();
   TAnchor a = AnchorOf(TopPos);
   double used = 0;
   for (TAnchor p = a; PreviousLine(p);) {
@@ -679,7 +719,7 @@ bool TRichEdit::FindText(const QString &text) {
     // The match goes a third of the way down the screen.
     TAnchor a = AnchorOf(found.selectionStart());
     double used = 0;
-    const double room = viewport()->height() / 3.0;
+    const double room = ViewSize().height() / 3.0;
     for (TAnchor p = a; PreviousLine(p);) {
       used += LineHeight(p);
       if (used > room)
@@ -698,10 +738,7 @@ void TRichEdit::resizeEvent(QResizeEvent *event) {
   QAbstractScrollArea::resizeEvent(event);
   if (Editor)
     Editor->setGeometry(rect());
-  const double before = Layout.Width();
-  const double margin = Document->documentMargin();
-  const double width = (viewport()->width() - MarginLeft - MarginRight - 2 * margin) / ViewScale();
-  if (std::abs(std::max(width, 8.0) - before) > 0.01)
+  if (std::abs(WantedWidth() - Layout.Width()) > 0.01)
     UpdateLayoutWidth();
   else
     MaxTopCache = -1;
