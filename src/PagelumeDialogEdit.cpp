@@ -135,6 +135,11 @@ void TPagelumeForm::BuildEditControls() {
 
 void TPagelumeForm::WireEditing() {
   Loader->Host.ClearAllowEditing = [this] { AllowEditingCheckBox->setChecked(false); };
+  // A text too tall for the editing view at this size goes back to reading; nothing is lost.
+  connect(RichEdit, &TRichEdit::EditingStopped, this, [this] {
+    AllowEditingCheckBox->setChecked(false);
+    Warning("The text is too long to edit at this size. Make the text smaller, or open the book in pieces.");
+  });
   // "Allow editing" is offered only while the book is shown whole.
   auto piecesEnabled = Loader->Host.SetPiecesEnabled;
   Loader->Host.SetPiecesEnabled = [this, piecesEnabled](bool list, bool next, bool previous, bool allowEditing) {

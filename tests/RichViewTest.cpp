@@ -182,3 +182,32 @@ TEST(RichView, EditingViewKeepsThePlaceAndTheText) {
   EXPECT_TRUE(box.document()->documentLayout()->documentSize().isEmpty());
   EXPECT_EQ(box.TextRange(top, 16), u"new Line number ");
 }
+
+TEST(RichView, TextTooTallForTheEditingViewStaysReadable) {
+  TRichEdit box;
+  ShowBox(box);
+  for (int i = 0; i < 40000; ++i)
+    box.AppendParagraph(u"Paragraph of a long book");
+  int stopped = 0;
+  QObject::connect(&box, &TRichEdit::EditingStopped, [&] { ++stopped; });
+  box.SetReadOnly(false);  // fits at zoom 1
+  EXPECT_FALSE(box.ReadOnly());
+  box.GotoLine(30000);
+  box.SetModified(false);
+  box.setFocus();
+  QTest::keyClicks(&box, "x");
+  EXPECT_TRUE(box.Modified());
+  // A zoom that would take the toolkit's layout past its range closes the
+  // editing view instead; the edit and the place are kept.
+  const int32_t top = box.TopPosition();
+  box.SetZoom(64, 1);
+  EXPECT_EQ(stopped, 1);
+  EXPECT_TRUE(box.ReadOnly());
+  EXPECT_EQ(box.cursorWidth(), 0);
+  EXPECT_TRUE(box.Modified());
+  EXPECT_NEAR(box.TopPosition(), top, 30);
+  // Asked for again at that size, editing is refused.
+  box.SetReadOnly(false);
+  EXPECT_EQ(stopped, 2);
+  EXPECT_TRUE(box.ReadOnly());
+}

@@ -639,6 +639,10 @@ void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaForma
 void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
   if ((format.Mask & ~CFM_LINK) == 0)
     return;
+  if (all && Editor && !BuildDoc && Doc()->characterCount() > 65536) {
+    WithoutEditingView([&] { SetCharFormat(format, true); });
+    return;
+  }
   if (all) {
     Flush();
     TLayoutPause pause(Doc(), Doc()->characterCount() > 65536);
@@ -693,6 +697,10 @@ void TRichEdit::SetParaFormat(const TParaFormat &format) {
     return;
   }
   QTextCursor c = textCursor();
+  if (Editor && !BuildDoc && c.selectionEnd() - c.selectionStart() > 65536) {
+    WithoutEditingView([&] { SetParaFormat(format); });
+    return;
+  }
   TLayoutPause pause(Doc(), c.selectionEnd() - c.selectionStart() > 65536);
   TProgramEdit guard(Doc(), InProgramEdit);
   guard.Modified = guard.Modified || Doc()->characterCount() > 1;
@@ -768,12 +776,10 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
     return;
   Flush();
   const int32_t top = TopPosition();
-  ZoomFactor = factor;
-  if (Editor) {  // the editing view shows the zoom through the document's formats
-    DocZoom = factor;
-    ApplyZoomToDocument();
-  }
-  UpdateLayoutWidth();
+  WithoutEditingView([&] {
+    ZoomFactor = factor;
+    UpdateLayoutWidth();
+  });
   GoToCharPos(top);
 }
 

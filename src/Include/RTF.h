@@ -131,6 +131,12 @@ public:
   void WaitForLineCount();
   // The top line's number when the count has reached it, else -1.
   int32_t TopLineIfCounted();
+  // The height of the whole text on the screen, estimated from a sample of
+  // paragraphs (pixels, at the box's zoom).
+  double EstimatedHeight();
+  // Whether the editing view can show the text: the toolkit's layout of the
+  // whole text must stay well inside its coordinate range.
+  bool EditingPossible();
   // Moves the caret by display lines (extending the selection or not); the view does not move.
   void MoveCaretLines(int32_t lines, bool extend = false);
   int32_t LineCount();
@@ -184,6 +190,9 @@ public:
   std::function<void()> LinesProgress;
 
 signals:
+  // The box went back to reading because the text grew too tall for the
+  // editing view (a zoom or format change, or editing asked for on such a text).
+  void EditingStopped();
   // A left press on a link: its range in rich positions and its text.
   void LinkPressed(int32_t start, int32_t length, const QString &text);
 
@@ -279,6 +288,9 @@ private:
   void CountSlice();
   void EnterEditing();
   void LeaveEditing();
+  // Runs a program-wide change with the editing view closed, and opens it
+  // again only when the text still fits it.
+  void WithoutEditingView(const std::function<void()> &change);
   void ForwardKey(QKeyEvent *event);
   friend class TEditView;
   QTextDocument *BeginNewDocument(bool keepFormats) const;

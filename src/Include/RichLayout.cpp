@@ -185,6 +185,19 @@ int TRichLayout::CountLines(const QTextBlock &block, int part) {
   return int(tops.size()) - 1;
 }
 
+double TRichLayout::PartHeight(const QTextBlock &block, int part) {
+  auto found = Cache.find(std::make_pair(block.blockNumber(), part));
+  if (found != Cache.end())
+    return found->second.Part->Height();
+  const std::vector<int> &starts = PartStarts(block);
+  const int start = starts[size_t(part)];
+  const int length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - start;
+  QTextLayout layout;
+  std::vector<double> tops;
+  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+  return tops.back();
+}
+
 void TRichLayout::Trim() {
   if (Cache.size() < CacheLimit)
     return;

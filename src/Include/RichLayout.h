@@ -69,6 +69,8 @@ public:
   const TPart &Part(const QTextBlock &block, int part);
   // The number of lines of a part, without keeping its layout.
   int CountLines(const QTextBlock &block, int part);
+  // The height of a part (unzoomed pixels), without keeping its layout.
+  double PartHeight(const QTextBlock &block, int part);
 
   // Lays out the text of a part into a layout; fills the line slots.
   void LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,

@@ -930,8 +930,48 @@ void TRichEdit::keyPressEvent(QKeyEvent *event) {
 
 // ---------------------------------------------------------------- editing view
 
+double TRichEdit::EstimatedHeight() {
+  Flush();
+  SyncWidth();
+  const int count = Document->blockCount();
+  const int samples = std::min(count, 64);
+  double sum = 0;
+  for (int k = 0; k < samples; ++k) {
+    const QTextBlock b = Document->findBlockByNumber(int(int64_t(k) * count / samples));
+    const int parts = Layout.PartCount(b);
+    sum += Layout.PartHeight(b, 0) * parts;
+  }
+  return samples > 0 ? sum / samples * count * ViewScale() * DocZoom : 0;
+}
+
+bool TRichEdit::EditingPossible() {
+  // The toolkit's layout keeps heights in 26.6 fixed point: 2^25 pixels at most.
+  constexpr double Limit = 20e6;
+  return EstimatedHeight() < Limit;
+}
+
+void TRichEdit::WithoutEditingView(const std::function<void()> &change) {
+  if (!Editor) {
+    change();
+    return;
+  }
+  LeaveEditing();
+  change();
+  if (EditingPossible()) {
+    EnterEditing();
+    return;
+  }
+  ReadOnlyMode = true;
+  setCursorWidth(0);
+  emit EditingStopped();
+}
+
 void TRichEdit::SetReadOnly(bool readOnly) {
   Flush();
+  if (!readOnly && !Editor && !EditingPossible()) {
+    emit EditingStopped();
+    return;
+  }
   ReadOnlyMode = readOnly;
   if (readOnly)
     LeaveEditing();
@@ -943,11 +983,16 @@ void TRichEdit::SetReadOnly(bool readOnly) {
 void TRichEdit::EnterEditing() {
   if (Editor)
     return;
+  const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
+                    Document->characterCount() > 1000000;
+  if (wait)
+    QApplication::setOverrideCursor(Qt::WaitCursor);
   const int top = TopPos;
   {
     const bool was = InProgramEdit;
     InProgramEdit = true;
-    Document->setDocumentLayout(nullptr);  // the toolkit's own layout, made when the editor asks for it
+    Document->setDocumentLayout(nullptr);
+    Document->documentLayout();  // the toolkit's own layout, made now: announcing it is not an edit
     InProgramEdit = was;
   }
   if (ZoomFactor != 1.0) {
@@ -971,6 +1016,8 @@ void TRichEdit::EnterEditing() {
   t.setPosition(std::clamp(top, 0, std::max(Document->characterCount() - 1, 0)));
   const QRect r = Editor->cursorRect(t);
   Editor->verticalScrollBar()->setValue(Editor->verticalScrollBar()->value() + r.top());
+  if (wait)
+    QApplication::restoreOverrideCursor();
 }
 
 void TRichEdit::LeaveEditing() {
