@@ -223,7 +223,7 @@ bool OpenWhole(TChild &c, const QString &book, bool report) {
   Say("# phase the line count, after the page was shown at %s\n", qPrintable(Fig(page)));
   const double counted = c.Probe->WaitForLineCount(1.1, start);
   const double stall = std::max(c.Probe->StopStalls(), c.Probe->LongestCall);
-  if (c.Form->RichEdit->TextLength() < 1000) {
+  if (c.Form->RichEdit->TextLength() == 0) {
     Say("open whole %s: the book did not open\n", qPrintable(c.Label));
     return false;
   }
@@ -275,19 +275,19 @@ void TimeChange(TChild &c, const TChange &change, bool checkTop) {
     oldText = box->TextRange(oldTop, 40);
   }
   Say("# change starts\n");
-  Say("# phase the change\n");
+  Say("# phase %s: the change\n", change.Name);
   c.Probe->LongestCall = 0;
   c.Probe->StartStalls();
   const qint64 start = c.Probe->Now();
   const double page = c.Probe->TimeToPage([&] { change.Run(*c.Form); });
   const double call = c.Probe->CallTime;
-  Say("# phase the line count, after the page was shown at %s\n", qPrintable(Fig(page)));
+  Say("# phase %s: the line count, after the page was shown at %s\n", change.Name, qPrintable(Fig(page)));
   const double counted = c.Probe->WaitForLineCount(1.1, start);
   const double stall = std::max(c.Probe->StopStalls(), c.Probe->LongestCall);
   QString kept = "not checked";
   if (checkTop) {
-    Say("# phase the top-line check, after the page was shown at %s, lines counted at %.3f s\n", qPrintable(Fig(page)),
-        counted);
+    Say("# phase %s: the top-line check, after the page was shown at %s, lines counted at %.3f s\n", change.Name,
+        qPrintable(Fig(page)), counted);
     const int32_t newTop = TopPositionOf(box);
     if (box->LineOfChar(oldTop) == box->TopLine())
       kept = "yes";
@@ -362,6 +362,10 @@ int RunCase(int argc, char **argv) {
     form.RichEdit->GoToCharPos(form.RichEdit->TextLength() / 2);
     QApplication::processEvents();
     TimeChange(c, ChangeByName(arg), true);
+  } else if (name == "end") {
+    if (!OpenWhole(c, book, false))
+      return 1;
+    CtrlEnd(c);
   } else if (name == "largest-open") {
     // The book in a folder whose profile has the largest formats, opened whole.
     const QString dir = home.path() + "/largest";
@@ -539,6 +543,7 @@ int main(int argc, char **argv) {
                                     {"size", "font size 16 -> 20"}, {"margins", "margins 15 -> 30"}})
       cases.push_back({"change", book, label, target, arg, what});
   }
+  cases.push_back({"end", big, "20MB", "0.6", "", "Ctrl+End at the usual formats"});
   cases.push_back({"largest-open", big, "20MB", "0.6", "", "open whole at zoom 500 %, spacing 500 %, size 50"});
   cases.push_back({"largest-change", big, "20MB", "0.6", "", "size 50, spacing 500 %, zoom 500 % one after another"});
   for (const TCase &k : cases)

@@ -26,28 +26,41 @@ trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 export TMPDIR=$work  # the converter's own temporary folder: no lock shared with a running reader
 
+target_mb() { [ "$1" = - ] || echo " (target $1 MB)"; }
+
 # convert NAME INPUT OUTPUT-EXTENSION TARGET-SECONDS TARGET-MB [converter options]
 convert() {
   local name=$1 input=$2 ext=$3 tsec=$4 tmb=$5
   shift 5
-  rm -f "$work/out.$ext"
-  /usr/bin/time -f '%e %M' -o "$work/t" timeout -s KILL "$limit" "$bin" --convert "$input" "$work/out.$ext" "$@" \
-    >/dev/null 2>"$work/err"
-  local rc=$?
-  local secs kb
+  rm -f "$work/out.$ext" "$work/t"
+  /usr/bin/time -f '%e %M' -o "$work/t" "$bin" --convert "$input" "$work/out.$ext" "$@" >/dev/null 2>"$work/err" &
+  local timer=$! reader="" start=$SECONDS peak=0
+  # The limit is kept here, so that the peak memory of a killed case is known.
+  while kill -0 "$timer" 2>/dev/null; do
+    [ -z "$reader" ] && reader=$(pgrep -P "$timer" | head -n 1)
+    if [ -n "$reader" ] && [ -r "/proc/$reader/status" ]; then
+      local hwm
+      hwm=$(awk '/^VmHWM:/ {print $2}' "/proc/$reader/status" 2>/dev/null)
+      [ -n "$hwm" ] && [ "$hwm" -gt "$peak" ] && peak=$hwm
+    fi
+    if [ $((SECONDS - start)) -ge "$limit" ]; then
+      [ -n "$reader" ] && kill -KILL "$reader" 2>/dev/null
+      wait "$timer" 2>/dev/null
+      printf '%-46s -> .%-3s > %s s (killed; target %s s), peak > %d MB%s\n' "$name" "$ext" "$limit" "$tsec" \
+        $((peak / 1024)) "$(target_mb "$tmb")"
+      return
+    fi
+    sleep 0.1
+  done
+  wait "$timer"
+  local rc=$? secs kb status=""
   read -r secs kb < <(tail -n 1 "$work/t")
-  if [ "$rc" -eq 137 ] || grep -q "Command terminated by signal 9" "$work/t"; then
-    printf '%-46s -> .%-3s > %s s (killed), peak %d MB so far (targets %s s, %s MB)\n' "$name" "$ext" "$limit" \
-      $((kb / 1024)) "$tsec" "$tmb"
-  else
-    local status=""
-    [ "$rc" -ne 0 ] && status="  [exit $rc: $(head -c 200 "$work/err" | tr '\n' ' ')]"
-    printf '%-46s -> .%-3s %6.2f s (target %s s), peak %5d MB (target %s MB)%s\n' "$name" "$ext" "$secs" "$tsec" \
-      $((kb / 1024)) "$tmb" "$status"
-  fi
+  [ "$rc" -ne 0 ] && status="  [exit $rc: $(head -c 200 "$work/err" | tr '\n' ' ')]"
+  printf '%-46s -> .%-3s %6.2f s (target %s s), peak %5d MB%s%s\n' "$name" "$ext" "$secs" "$tsec" \
+    $((kb / 1024)) "$(target_mb "$tmb")" "$status"
 }
 
-mb() { echo "$(($(stat -c %s "$1") / 1000000)) MB"; }
+mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN {printf "%.1f MB", b / 1e6}'; }
 
 # The inputs.
 big=$work/big20.txt  # the UTF-8 sample books repeated, cut at a line end below 20,000,000 bytes
