@@ -102,7 +102,7 @@ if [ "$open" = 1 ]; then
   echo "opened whole in the main window (ReadingBoxBench):"
   args=()
   for f in "$faults"/rtf-huge-line-spacing/*.rtf; do args+=(--open "$f=1"); done
-  args+=(--open "$work/letters.txt=3" --open "$work/pars.rtf=3" --open "$work/oneparagraph.txt=1"
+  args+=(--open "$work/letters.txt=3,600" --open "$work/pars.rtf=3,600" --open "$work/oneparagraph.txt=1"
     --open "$work/hyphens.txt=2")
   "$here/build/bin/ReadingBoxBench" --timeout "$limit" "${args[@]}" 2>/dev/null
 fi
