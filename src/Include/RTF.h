@@ -185,10 +185,6 @@ public:
   std::function<bool()> BackgroundShown;
   std::function<void(QPainter &painter, const QRect &area)> PaintBackground;
 
-  // Called between slices of the background line count with the lines known
-  // so far (the box's owner refreshes a label).
-  std::function<void()> LinesProgress;
-
 signals:
   // The box went back to reading because the text grew too tall for the
   // editing view (a zoom or format change, or editing asked for on such a text).

@@ -51,17 +51,28 @@ const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
     return found->second;
   std::vector<int> starts{0};
   const int base = block.position();
+  QTextCursor c(Doc);
   while (length - starts.back() > SplitChars) {
-    int cut = starts.back() + PartChars;
-    const int limit = std::min(cut + 4096, length - 1);
-    int at = cut;
-    while (at < limit && !Doc->characterAt(base + at).isSpace())
-      ++at;
-    if (at < limit)
-      cut = at + 1;  // the space ends the part
-    else if (Doc->characterAt(base + cut).isLowSurrogate())
+    // A part ends after the first space past PartChars, else after the last
+    // space before it; text without spaces goes in short parts, which the
+    // toolkit breaks into lines much faster.
+    const int start = starts.back();
+    const int windowEnd = std::min(start + PartChars + 4096, length);
+    c.setPosition(base + start);
+    c.setPosition(base + windowEnd, QTextCursor::KeepAnchor);
+    const QString window = c.selectedText();
+    int cut = -1;
+    for (int k = PartChars; k < int(window.size()) && cut < 0; ++k)
+      if (window[k].isSpace())
+        cut = k + 1;
+    for (int k = PartChars - 1; k > UnbrokenChars && cut < 0; --k)
+      if (window[k].isSpace())
+        cut = k + 1;
+    if (cut < 0)
+      cut = UnbrokenChars;
+    if (cut < int(window.size()) && window[cut].isLowSurrogate())
       ++cut;
-    starts.push_back(cut);
+    starts.push_back(start + cut);
   }
   return Splits.emplace(block.blockNumber(), std::move(starts)).first->second;
 }

@@ -8,8 +8,9 @@
 // with positions relative to the paragraph's own top; the view scales the
 // painter by the zoom. A very long paragraph is cut into parts of about
 // PartChars characters, each laid out on its own (a part ends at a space, so a
-// part's last line may be a little short): no layout ever holds more than a
-// part, whatever the size of the paragraph.
+// part's last line may be a little short; text without spaces is cut into
+// parts of UnbrokenChars): no layout ever holds more than a part, whatever the
+// size of the paragraph.
 //
 // A laid-out part is a slab of lines. Line i owns the vertical slot
 // [Tops[i], Tops[i + 1]): the paragraph's space before belongs to its first
@@ -35,6 +36,8 @@ public:
   // A paragraph longer than SplitChars is laid out in parts of about PartChars.
   static constexpr int PartChars = 16384;
   static constexpr int SplitChars = 24576;
+  // The part size of text with no space to end a part at.
+  static constexpr int UnbrokenChars = 2048;
 
   struct TPart {
     QTextLayout Layout;

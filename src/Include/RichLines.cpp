@@ -8,6 +8,8 @@
 void TRichLines::Restart() {
   First.assign(1, 0);
   PartFirst.clear();
+  PartialBlock = -1;
+  Partial.clear();
   Gen = Layout.Generation();
 }
 
@@ -28,16 +30,26 @@ int32_t TRichLines::Known() {
   return First.back();
 }
 
-int32_t TRichLines::CountBlock(const QTextBlock &block) {
+bool TRichLines::CountBlock(const QTextBlock &block, int32_t &lines, const QElapsedTimer *clock, qint64 deadlineNs) {
   const int parts = Layout.PartCount(block);
-  if (parts == 1)
-    return Layout.CountLines(block, 0);
-  std::vector<int32_t> firsts(size_t(parts) + 1, 0);
-  for (int k = 0; k < parts; ++k)
-    firsts[size_t(k) + 1] = firsts[size_t(k)] + Layout.CountLines(block, k);
-  const int32_t total = firsts.back();
-  PartFirst[block.blockNumber()] = std::move(firsts);
-  return total;
+  if (parts == 1) {
+    lines = Layout.CountLines(block, 0);
+    return true;
+  }
+  if (PartialBlock != block.blockNumber()) {
+    PartialBlock = block.blockNumber();
+    Partial.assign(1, 0);
+  }
+  while (int(Partial.size()) - 1 < parts) {
+    Partial.push_back(Partial.back() + Layout.CountLines(block, int(Partial.size()) - 1));
+    if (clock && int(Partial.size()) - 1 < parts && clock->nsecsElapsed() > deadlineNs)
+      return false;
+  }
+  lines = Partial.back();
+  PartFirst[block.blockNumber()] = std::move(Partial);
+  Partial.clear();
+  PartialBlock = -1;
+  return true;
 }
 
 bool TRichLines::Step(double budgetMs) {
@@ -51,10 +63,14 @@ bool TRichLines::Step(double budgetMs) {
     return true;
   QElapsedTimer clock;
   clock.start();
+  const qint64 deadline = qint64(budgetMs * 1e6);
   QTextBlock b = doc->findBlockByNumber(n);
   for (; b.isValid() && n < count; b = b.next(), ++n) {
-    First.push_back(First.back() + CountBlock(b));
-    if ((n & 7) == 7 && clock.nsecsElapsed() > qint64(budgetMs * 1e6))
+    int32_t lines = 0;
+    if (!CountBlock(b, lines, &clock, deadline))
+      return false;
+    First.push_back(First.back() + lines);
+    if ((n & 7) == 7 && clock.nsecsElapsed() > deadline)
       return int(First.size()) - 1 >= count;
   }
   return true;
@@ -67,8 +83,11 @@ void TRichLines::CountThrough(int block) {
     return;
   const int last = std::min(block, doc->blockCount() - 1);
   int n = int(First.size()) - 1;
-  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n <= last; b = b.next(), ++n)
-    First.push_back(First.back() + CountBlock(b));
+  int32_t lines = 0;
+  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n <= last; b = b.next(), ++n) {
+    CountBlock(b, lines);
+    First.push_back(First.back() + lines);
+  }
 }
 
 void TRichLines::CountToLine(int32_t line) {
@@ -78,8 +97,11 @@ void TRichLines::CountToLine(int32_t line) {
     return;
   const int count = doc->blockCount();
   int n = int(First.size()) - 1;
-  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n < count && First.back() <= line; b = b.next(), ++n)
-    First.push_back(First.back() + CountBlock(b));
+  int32_t lines = 0;
+  for (QTextBlock b = doc->findBlockByNumber(n); b.isValid() && n < count && First.back() <= line; b = b.next(), ++n) {
+    CountBlock(b, lines);
+    First.push_back(First.back() + lines);
+  }
 }
 
 int TRichLines::BlockOfLine(int32_t line) {
@@ -99,7 +121,8 @@ int32_t TRichLines::PartFirstLine(const QTextBlock &block, int part) {
   Sync();
   auto found = PartFirst.find(block.blockNumber());
   if (found == PartFirst.end()) {
-    CountBlock(block);
+    int32_t lines = 0;
+    CountBlock(block, lines);
     found = PartFirst.find(block.blockNumber());
     if (found == PartFirst.end())
       return 0;

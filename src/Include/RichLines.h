@@ -8,11 +8,15 @@
 // format or the text starts the count again.
 #pragma once
 
+#include <QtGlobal>
+#include <QtGlobal>
 #include <cstdint>
 #include <unordered_map>
 #include <vector>
 
 #include "RichLayout.h"
+
+class QElapsedTimer;
 
 class TRichLines {
 public:
@@ -42,6 +46,11 @@ private:
   uint64_t Gen = 0;
   std::vector<int32_t> First{0};  // First[k]: first line of paragraph k; the last entry ends the counted ones
   std::unordered_map<int, std::vector<int32_t>> PartFirst;
+  // A long paragraph counted part by part across slices: the first lines of its parts so far.
+  int PartialBlock = -1;
+  std::vector<int32_t> Partial;
   void Sync();
-  int32_t CountBlock(const QTextBlock &block);
+  // Counts a paragraph (or more of its parts, until the deadline passes: false then).
+  bool CountBlock(const QTextBlock &block, int32_t &lines, const class QElapsedTimer *clock = nullptr,
+                  qint64 deadlineNs = 0);
 };

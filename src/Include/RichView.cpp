@@ -46,7 +46,7 @@ QString PlainSelection(const QTextCursor &cursor) {
   return text;
 }
 
-// The number of lines after which the background count yields.
+// How long one slice of the background line count may run.
 constexpr double CountSliceMs = 20;
 
 }  // namespace
@@ -500,8 +500,6 @@ void TRichEdit::CountSlice() {
   SyncWidth();
   if (Lines.Step(CountSliceMs))
     CountTimer.stop();
-  if (LinesProgress)
-    LinesProgress();
 }
 
 bool TRichEdit::LinesCounted() {
