@@ -99,8 +99,9 @@ TRichEdit::TRichEdit(QWidget *parent) : QAbstractScrollArea(parent) {
 
 TRichEdit::~TRichEdit() {
   CountTimer.stop();
-  delete Editor;
-  Editor = nullptr;
+  TEditView *editor = Editor;
+  Editor = nullptr;  // the editor's last events must not reach it through the box
+  delete editor;
 }
 
 void TRichEdit::InstallReadingLayout(QTextDocument *doc) const {
