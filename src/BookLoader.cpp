@@ -42,6 +42,8 @@ void TBookLoader::FocusBox() {
 }
 
 bool TBookLoader::OpenBook(const QString &path, bool leaveAutoBookmark) {
+  if (Busy)
+    return false;  // a load runs: refused
   Call(Host.UpdateAutoBookmark, leaveAutoBookmark);
   bool result = LoadFromFile(path, -1, false, 0);
   Call(Host.UpdateAutoBookmark, true);
@@ -74,7 +76,7 @@ void TBookLoader::UpdateCurrentFileInfo(const QString &extra, bool setTitle) {
 }
 
 bool TBookLoader::ReportProgress(int32_t position) {
-  if (State.SecondsSinceProgress() < 1.0)
+  if (State.SecondsSinceProgress() * 1000 < ProgressMilliseconds)
     return State.Closing;
   State.ProgressTimerStart = TBookClock::now();
   QString text = Q(FormatInt(position) + " characters; " +
@@ -101,6 +103,24 @@ void TBookLoader::ShowPlainText(const std::vector<std::u16string> &lines) {
 }
 
 bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProfile, int32_t position) {
+  if (Busy)
+    return false;  // a load runs: refused
+  // Set for the whole load; the reading box reports its own long steps.
+  struct TBusy {
+    TBookLoader &Loader;
+    explicit TBusy(TBookLoader &loader) : Loader(loader) {
+      Loader.Busy = true;
+      if (Loader.RichBox)
+        Loader.RichBox->KeepAlive = [&loader](int32_t position) { return !loader.ReportProgress(position); };
+    }
+    ~TBusy() {
+      Loader.Busy = false;
+      if (Loader.RichBox)
+        Loader.RichBox->KeepAlive = nullptr;
+    }
+    TBusy(const TBusy &) = delete;
+    TBusy &operator=(const TBusy &) = delete;
+  } busy(*this);
   OP_BEGIN("TPagelumeForm::LoadFromFile");
   const bool named = !path.isEmpty();
   const int32_t positionArgument = position;
@@ -207,11 +227,24 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           return true;
       } else
         ShowPlainText(lines);
+      lines = {};
+      // The text goes into the document now, in slices with the window kept
+      // alive, while the box is hidden and the options are disabled.
+      RichBox->Flush();
+      if (RichBox->LoadAbandoned()) {  // a close request: the box stays empty
+        RichBox->Clear();
+        return true;
+      }
       Call(Host.ApplyZoom);
     } else {
       RichBox->LoadRtf(DataDir() + ErrorFixFileName);  // resets the formats; may be missing
       FunStatContext.Reset();
-      if (!RichBox->LoadRtf(Q(file))) {
+      if (RichBox->LoadAbandoned())
+        return true;
+      const bool loaded = RichBox->LoadRtf(Q(file));
+      if (RichBox->LoadAbandoned())
+        return true;
+      if (!loaded) {
         if (!OP_ADOPT())
           OP_RAISE(FailedToLoadText, file);
         return true;
@@ -320,6 +353,8 @@ void TBookLoader::LoadOnStart() {
 }
 
 void TBookLoader::OpenBookButtonClick() {
+  if (Busy)
+    return;
   OP_BEGIN("TPagelumeForm::OpenBookButtonClick");
   OP_TRY {
     QString start = State.Path.empty() ? QString() : Q(State.Path);

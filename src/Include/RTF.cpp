@@ -18,6 +18,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ostream>
 #include <streambuf>
@@ -474,11 +475,16 @@ void TRichEdit::Flush() const {
     int firstBlock = c.blockNumber();
     c.beginEditBlock();
     if (!PendingText.isEmpty()) {
-      c.insertText(PendingText, AppendFormat);
+      if (fresh)
+        InsertSliced(c, PendingText, AppendFormat);
+      else
+        c.insertText(PendingText, AppendFormat);
       PendingText.clear();
       PendingText.squeeze();
     }
     for (const TPendingFormat &p : PendingFormats) {
+      if (fresh && !Breathe(p.Start))
+        break;
       int32_t qs = RichToQt(p.Start);
       int32_t qe = RichToQt(p.Length < 0 ? INT32_MAX : int32_t(std::min<int64_t>(int64_t(p.Start) + p.Length, INT32_MAX)));
       if (p.Para)
@@ -487,10 +493,14 @@ void TRichEdit::Flush() const {
         ApplyCharFormat(qs, qe, p.Char);
     }
     PendingFormats.clear();
+    PendingFormats.shrink_to_fit();
     c.endEditBlock();
-    MarkLinks(firstBlock, doc->blockCount() - 1);
+    if (!Abandoned)
+      MarkLinks(firstBlock, doc->blockCount() - 1);
   }
-  if (fresh)
+  if (fresh && Abandoned)
+    AbandonBuild();
+  else if (fresh)
     InstallDocument(modified);
   else
     PinCaret(false);
@@ -519,6 +529,8 @@ std::u16string TRichEdit::Text() const {
 }
 
 void TRichEdit::Clear() {
+  Abandoned = false;
+  KeptAliveAt = 0;  // a new load has its first turn at once
   PendingText.clear();
   PendingFormats.clear();
   PendingSelStart = -1;
@@ -885,6 +897,8 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
   linkFormat.setProperty(PropLink, true);
   QTextBlock b = doc->findBlockByNumber(std::max(firstBlock, 0));
   for (int n = std::max(firstBlock, 0); b.isValid() && n <= lastBlock; ++n, b = b.next()) {
+    if ((n & 1023) == 0 && !Breathe(b.position()))
+      return;
     // Remove old marks (the text may have changed), then mark what is there now.
     for (auto it = b.begin(); !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
@@ -1274,8 +1288,12 @@ bool TRichEdit::LoadText(const QString &path) {
     {
       QTextDocument *doc = BeginNewDocument(false);
       QTextCursor c(doc);
-      c.insertText(text, AppendFormat);
-      MarkLinks(0, doc->blockCount() - 1);
+      if (InsertSliced(c, text, AppendFormat))
+        MarkLinks(0, doc->blockCount() - 1);
+    }
+    if (Abandoned) {
+      AbandonBuild();
+      return result;
     }
     InstallDocument(false);
     SetCaretKeepingView(0);
@@ -1366,12 +1384,17 @@ private:
 // run, each insertion had the whole paragraph analysed again.
 class TDocumentSink : public IRtfSink {
 public:
-  TDocumentSink(const TRichEdit &box, QTextDocument *doc) : Box(box), Cursor(doc) {
+  // goOn (given the position reached) is asked at every paragraph end; once
+  // it answers false, nothing more goes into the document.
+  TDocumentSink(const TRichEdit &box, QTextDocument *doc, std::function<bool(int32_t)> goOn = {})
+      : Box(box), Cursor(doc), GoOn(std::move(goOn)) {
     Cursor.movePosition(QTextCursor::End);
     Cursor.beginEditBlock();
   }
   ~TDocumentSink() override { Cursor.endEditBlock(); }
   void RtfText(const std::u16string &text, const TCharFormat &format) override {
+    if (Stopped)
+      return;
     if (!HasChar || !(format == LastChar)) {
       LastChar = format;
       LastQtChar = Box.ToQtCharFormat(format);
@@ -1395,11 +1418,17 @@ public:
     Runs.back().Length += int(Text.size() - start);
   }
   void RtfParagraphEnd(const TParaFormat &format) override {
+    if (Stopped)
+      return;
     PutParagraph();
     SetBlock(format);
     Cursor.insertBlock();
+    if (GoOn && !GoOn(Cursor.position() + Cursor.blockNumber()))
+      Stopped = true;
   }
   void RtfDocumentEnd(const TParaFormat &format) override {
+    if (Stopped)
+      return;
     PutParagraph();
     SetBlock(format);
   }
@@ -1436,6 +1465,8 @@ private:
   }
   const TRichEdit &Box;
   QTextCursor Cursor;
+  std::function<bool(int32_t)> GoOn;
+  bool Stopped = false;
   QString Text;              // the paragraph being gathered
   std::vector<TRun> Runs;    // its runs, in order
   TCharFormat LastChar;
@@ -1457,12 +1488,16 @@ bool TRichEdit::LoadRtf(const QString &path) {
     bool ok;
     {
       QTextDocument *doc = BeginNewDocument(false);
-      TDocumentSink sink(*this, doc);
+      TDocumentSink sink(*this, doc, [this](int32_t position) { return Breathe(position); });
       TRtfReader reader(sink);
       ok = reader.ReadFile(path.toStdString());
       error = reader.Error();
-      if (ok)
+      if (ok && !Abandoned)
         MarkLinks(0, doc->blockCount() - 1);
+    }
+    if (Abandoned) {
+      AbandonBuild();
+      return result;
     }
     InstallDocument(false);
     if (!ok) {
@@ -1526,4 +1561,60 @@ bool TRichEdit::SaveRtf(const QString &path) {
   }
   OP_CATCH;
   return result;
+}
+
+// ---------------------------------------------------------------- long loads kept alive
+
+namespace {
+
+// How often a long load gives the event loop a turn, and how much text goes
+// into the document between two looks at the clock.
+constexpr int64_t SliceMilliseconds = 30;
+constexpr qsizetype SliceCharacters = 256 * 1024;
+
+int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool TRichEdit::Breathe(int32_t position) const {
+  if (Abandoned)
+    return false;
+  if (!KeepAlive)
+    return true;
+  const int64_t now = SteadyMilliseconds();
+  if (now - KeptAliveAt < SliceMilliseconds)
+    return true;
+  KeptAliveAt = now;
+  if (!KeepAlive(position))
+    Abandoned = true;
+  KeptAliveAt = SteadyMilliseconds();  // the turn itself is not counted
+  return !Abandoned;
+}
+
+void TRichEdit::AbandonBuild() const {
+  // The half-built document is never shown; the box stays empty.
+  delete BuildDoc;
+  BuildDoc = nullptr;
+  PendingText.clear();
+  PendingText.squeeze();
+  PendingFormats.clear();
+  PendingSelStart = -1;
+  Abandoned = true;
+}
+
+bool TRichEdit::InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const {
+  qsizetype from = 0;
+  while (from < text.size()) {
+    if (!Breathe(cursor.position() + cursor.blockNumber()))
+      return false;
+    qsizetype to = std::min(from + SliceCharacters, text.size());
+    if (to < text.size() && text.at(to - 1).isHighSurrogate())
+      ++to;  // a pair stays in one slice
+    cursor.insertText(from == 0 && to == text.size() ? text : text.mid(from, to - from), format);
+    from = to;
+  }
+  return true;
 }

@@ -31,6 +31,7 @@
 #include <QPoint>
 #include <QString>
 #include <QTextCharFormat>
+#include <QTextCursor>
 #include <QTextEdit>
 #include <QTextOption>
 #include <cstdint>
@@ -175,4 +176,22 @@ private:
   void InstallDocument(bool modified) const;
   void ConnectDocument();
   void OnContentsChange(int position, int removed, int added);
+
+  // ---- long loads kept alive ----
+public:
+  // Called between slices of a long load into the box (the text put into the
+  // document, links marked, rich text read) with the rich position reached;
+  // false abandons the load: the box is left empty and LoadAbandoned answers
+  // true until the next load. Set by the loader for the time of a load only.
+  std::function<bool(int32_t position)> KeepAlive;
+  bool LoadAbandoned() const { return Abandoned; }
+
+private:
+  mutable bool Abandoned = false;
+  mutable int64_t KeptAliveAt = 0;  // steady clock, ms: when KeepAlive last ran
+  // KeepAlive, at most every SliceMilliseconds; false once the load is abandoned.
+  bool Breathe(int32_t position) const;
+  void AbandonBuild() const;
+  // Inserts text at the cursor in slices, breathing between them; false when abandoned.
+  bool InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const;
 };
