@@ -96,10 +96,13 @@ void TBookLoader::SetBaseFormat() {
   Enhancer->ApplyParaFormat(true, 0);
 }
 
-void TBookLoader::ShowPlainText(const std::vector<std::u16string> &lines) {
+void TBookLoader::ShowPlainText(const TTextLines &lines) {
   // Appended in the format the box was just given.
-  for (const auto &line : lines)
+  std::u16string line;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    line.assign(lines[i]);
     RichBox->AppendParagraph(line);
+  }
 }
 
 bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProfile, int32_t position) {
@@ -126,7 +129,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
   const int32_t positionArgument = position;
   bool result = false;
   bool enhancementFailed = false;  // the book is shown as far as the enhancement got
-  std::vector<std::u16string> lines;
+  TTextLines lines;  // one buffer: a book of millions of short lines stays small
 
   // Steps 1 to 16; false when the book is refused and nothing more happens.
   auto load = [&]() -> bool {
@@ -211,9 +214,16 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           OP_RAISE(FailedToLoadText, file, std::string(), errorCode);
           return true;
         }
-        lines = BookBytesToLines(bytes, false);
-      } else
-        LoadPieceFromFile(file, lines, piece);
+        if (ReportProgress(0))
+          return true;
+        lines = BookBytesToTextLines(bytes, false);
+        if (ReportProgress(0))
+          return true;
+      } else {
+        std::vector<std::u16string> piecesLines;
+        LoadPieceFromFile(file, piecesLines, piece);
+        lines = TTextLines::From(piecesLines);
+      }
       AddEndMarker(lines, piece, State.PieceCount());
       SetBaseFormat();
       if (Ask(Host.EnhanceText, true)) {

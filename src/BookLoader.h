@@ -128,6 +128,6 @@ private:
 
   void FocusBox();
   void SetPieces(int32_t count, int32_t selected);
-  void ShowPlainText(const std::vector<std::u16string> &lines);
+  void ShowPlainText(const TTextLines &lines);
   void SetBaseFormat();
 };

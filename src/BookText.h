@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "TextLines.h"
+
 // ---- Limits (a book's size is its file size in bytes, "characters" in messages) ----
 constexpr int64_t MaxBookSize = 20000000;         // largest book that can be opened
 constexpr int64_t ConfirmWholeBookSize = 500000;  // a larger plain text opened whole asks first
@@ -127,3 +129,6 @@ std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece,
 // Drops trailing blank lines and old book end markers (never the first line),
 // then appends an empty line and the marker of the piece.
 void AddEndMarker(std::vector<std::u16string> &lines, int32_t piece, int32_t count);
+void AddEndMarker(TTextLines &lines, int32_t piece, int32_t count);
+// BookBytesToLines into one buffer (see TextLines.h).
+TTextLines BookBytesToTextLines(std::string_view bytes, bool piece);

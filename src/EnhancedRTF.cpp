@@ -331,6 +331,17 @@ std::u16string TEnhancedRichEdit::ResolvePrefix(const std::string &prefixOption)
 
 void TEnhancedRichEdit::EnhanceText(const std::vector<std::u16string> &lines, const std::string &prefixOption,
                                     bool ignoreEmptyLines, bool poorlyWritten) {
+  Enhance(lines, prefixOption, ignoreEmptyLines, poorlyWritten);
+}
+
+void TEnhancedRichEdit::EnhanceText(const TTextLines &lines, const std::string &prefixOption, bool ignoreEmptyLines,
+                                    bool poorlyWritten) {
+  Enhance(lines, prefixOption, ignoreEmptyLines, poorlyWritten);
+}
+
+template <class TLines>
+void TEnhancedRichEdit::Enhance(const TLines &lines, const std::string &prefixOption, bool ignoreEmptyLines,
+                                bool poorlyWritten) {
   OP_BEGIN("TEnhancedRichEdit::EnhanceText");
   StopRequested = false;
   HasManualCommands = false;

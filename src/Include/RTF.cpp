@@ -60,12 +60,39 @@ QString ToQString(const std::u16string &s) { return QString::fromUtf16(s.data(),
 // U+2029 and the frame marks U+FDD0 and U+FDD1 would start blocks of their
 // own inside the document, so every later position of the book would move;
 // book text shows them (and U+2028 with lineBreaks) as a blank.
-void BlankDocumentBreaks(QString &s, bool lineBreaks) {
-  for (QChar &ch : s) {
-    const char16_t u = ch.unicode();
-    if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || (lineBreaks && u == 0x2028))
-      ch = QLatin1Char(' ');
+void BlankDocumentBreaks(QString &s, bool lineBreaks, qsizetype from = 0) {
+  const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+  for (qsizetype i = from; i < s.size(); ++i) {
+    const char16_t u = p[i];
+    if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || (lineBreaks && u == 0x2028)) {
+      s[i] = QLatin1Char(' ');
+      p = reinterpret_cast<const char16_t *>(s.constData());
+    }
   }
+}
+
+// Paragraph ends as a document makes them of inserted text: CR LF, CR and LF
+// become U+2029.
+void NormaliseBreaks(QString &s) {
+  qsizetype i = 0;
+  const qsizetype n = s.size();
+  while (i < n && s.at(i) != QLatin1Char('\r') && s.at(i) != QLatin1Char('\n'))
+    ++i;
+  if (i == n)
+    return;
+  QString out;
+  out.reserve(n);
+  out.append(QStringView(s).left(i));
+  for (; i < n; ++i) {
+    const QChar ch = s.at(i);
+    if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
+      if (ch == QLatin1Char('\r') && i + 1 < n && s.at(i + 1) == QLatin1Char('\n'))
+        ++i;
+      out.append(QChar::ParagraphSeparator);
+    } else
+      out.append(ch);
+  }
+  s.swap(out);
 }
 
 // Keeps the document's modified flag and undo stack out of the program's own rewrites.
@@ -445,10 +472,12 @@ void TRichEdit::PinCaret(bool pin) const {
 }
 
 void TRichEdit::AppendParagraph(const std::u16string &text) {
-  QString paragraph = ToQString(text);
-  BlankDocumentBreaks(paragraph, true);
-  PendingText.append(paragraph);
+  const qsizetype start = PendingText.size();
+  PendingText.append(QStringView(text.data(), qsizetype(text.size())));
+  BlankDocumentBreaks(PendingText, true, start);
   PendingText.append(QChar::ParagraphSeparator);
+  if (PlainOnly)
+    PendingFormats.clear();  // formats of a text-only box go nowhere
   if (!Doc()->isModified())
     Doc()->setModified(true);
 }
@@ -456,6 +485,18 @@ void TRichEdit::AppendParagraph(const std::u16string &text) {
 void TRichEdit::Flush() const {
   if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
     return;
+  if (PlainOnly) {
+    NormaliseBreaks(PendingText);
+    if (PlainText.isEmpty())
+      PlainText.swap(PendingText);
+    else
+      PlainText += PendingText;
+    PendingText.clear();
+    PendingText.squeeze();
+    PendingFormats.clear();
+    PendingSelStart = -1;
+    return;
+  }
   if (BuildDoc)
     return;  // inside a build: the caller puts everything in
   auto *self = const_cast<TRichEdit *>(this);
@@ -513,7 +554,7 @@ void TRichEdit::Flush() const {
 
 std::u16string TRichEdit::Text() const {
   Flush();
-  QString raw = Doc()->toRawText();
+  const QString raw = PlainOnly ? PlainText : Doc()->toRawText();
   std::u16string out;
   out.reserve(size_t(raw.size()) + size_t(Doc()->blockCount()));
   const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
@@ -529,6 +570,8 @@ std::u16string TRichEdit::Text() const {
 }
 
 void TRichEdit::Clear() {
+  PlainText.clear();
+  PlainText.squeeze();
   Abandoned = false;
   KeptAliveAt = 0;  // a new load has its first turn at once
   PendingText.clear();
@@ -550,6 +593,8 @@ bool TRichEdit::Modified() const { return Doc()->isModified(); }
 
 int32_t TRichEdit::TextLength() const {
   Flush();
+  if (PlainOnly)
+    return int32_t(PlainText.size() + PlainText.count(QChar::ParagraphSeparator));
   return Doc()->characterCount() - 1 + Doc()->blockCount() - 1;
 }
 
@@ -1285,6 +1330,11 @@ bool TRichEdit::LoadText(const QString &path) {
     data = QByteArray();
     BlankDocumentBreaks(text, false);
     Clear();
+    if (PlainOnly) {
+      NormaliseBreaks(text);
+      PlainText.swap(text);
+      return true;
+    }
     {
       QTextDocument *doc = BeginNewDocument(false);
       QTextCursor c(doc);
@@ -1316,6 +1366,23 @@ bool TRichEdit::SaveText(const QString &path) {
         path,
         [&](QIODevice &file) {
           QByteArray chunk;
+          if (PlainOnly) {  // paragraph ends and line breaks become "\n"
+            QString piece;
+            for (qsizetype from = 0; from < PlainText.size();) {
+              qsizetype to = std::min<qsizetype>(from + (1 << 16), PlainText.size());
+              if (to < PlainText.size() && PlainText.at(to - 1).isHighSurrogate())
+                ++to;
+              piece = PlainText.mid(from, to - from);
+              for (QChar &ch : piece)
+                if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
+                  ch = QLatin1Char('\n');
+              chunk = piece.toUtf8();
+              if (!WriteAll(file, chunk.constData(), chunk.size()))
+                return WriteFailed(file, writeError);
+              from = to;
+            }
+            return Flushed(file, writeError);
+          }
           for (QTextBlock b = Doc()->begin(); b.isValid(); b = b.next()) {
             QString t = b.text();
             t.replace(QChar::LineSeparator, QLatin1Char('\n'));
@@ -1477,6 +1544,29 @@ private:
   bool HasPara = false;
 };
 
+// What the reader reads as the text alone, the way TDocumentSink would put it
+// into a document.
+class TTextSink : public IRtfSink {
+public:
+  explicit TTextSink(QString &out) : Out(out) {}
+  void RtfText(const std::u16string &text, const TCharFormat &) override {
+    const qsizetype start = Out.size();
+    Out.append(QStringView(text.data(), qsizetype(text.size())));
+    for (qsizetype i = start; i < Out.size(); ++i) {
+      const char16_t u = Out.at(i).unicode();
+      if (u == u'\n' || u == u'\r' || u == 0x2029)
+        Out[i] = QChar::LineSeparator;
+      else if (u == 0xFDD0 || u == 0xFDD1)
+        Out[i] = QLatin1Char(' ');
+    }
+  }
+  void RtfParagraphEnd(const TParaFormat &) override { Out.append(QChar::ParagraphSeparator); }
+  void RtfDocumentEnd(const TParaFormat &) override {}
+
+private:
+  QString &Out;
+};
+
 }  // namespace
 
 bool TRichEdit::LoadRtf(const QString &path) {
@@ -1486,6 +1576,18 @@ bool TRichEdit::LoadRtf(const QString &path) {
     Clear();
     std::string error;
     bool ok;
+    if (PlainOnly) {
+      TTextSink sink(PlainText);
+      TRtfReader reader(sink);
+      ok = reader.ReadFile(path.toStdString());
+      error = reader.Error();
+      if (!ok) {
+        Clear();
+        OP_RAISE("Failed to load RTF.", path.toStdString(), error);
+        return result;
+      }
+      return true;
+    }
     {
       QTextDocument *doc = BeginNewDocument(false);
       TDocumentSink sink(*this, doc, [this](int32_t position) { return Breathe(position); });
@@ -1617,4 +1719,13 @@ bool TRichEdit::InsertSliced(QTextCursor &cursor, const QString &text, const QTe
     from = to;
   }
   return true;
+}
+
+// ---------------------------------------------------------------- a box whose text alone is read
+
+void TRichEdit::SetTextOnly(bool on) {
+  if (on == PlainOnly)
+    return;
+  Clear();
+  PlainOnly = on;
 }

@@ -194,4 +194,19 @@ private:
   void AbandonBuild() const;
   // Inserts text at the cursor in slices, breathing between them; false when abandoned.
   bool InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const;
+
+  // ---- a box whose text alone is read ----
+public:
+  // For a box never shown whose text alone is wanted (the converter writing
+  // plain text): no document is built and formats are dropped. Only the text
+  // operations work then: appends, Flush, Clear, Text, TextLength, SaveText,
+  // LoadText and LoadRtf (LoadAbandoned and KeepAlive as usual).
+  void SetTextOnly(bool on);
+  bool TextOnly() const { return PlainOnly; }
+
+private:
+  bool PlainOnly = false;
+  // The text of a text-only box as a document would hold it: each paragraph
+  // but the last ended by U+2029.
+  mutable QString PlainText;
 };
