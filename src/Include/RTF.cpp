@@ -940,12 +940,17 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
   linkFormat.setFontUnderline(true);
   linkFormat.setForeground(palette().color(QPalette::Link));
   linkFormat.setProperty(PropLink, true);
+  // Old marks to remove only when the document has a link format at all (a
+  // new book has none).
+  bool marked = false;
+  for (const QTextFormat &f : doc->allFormats())
+    marked = marked || f.hasProperty(PropLink);
   QTextBlock b = doc->findBlockByNumber(std::max(firstBlock, 0));
   for (int n = std::max(firstBlock, 0); b.isValid() && n <= lastBlock; ++n, b = b.next()) {
     if ((n & 1023) == 0 && !Breathe(b.position()))
       return;
     // Remove old marks (the text may have changed), then mark what is there now.
-    for (auto it = b.begin(); !it.atEnd(); ++it) {
+    for (auto it = b.begin(); marked && !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
       QTextCharFormat f = fr.charFormat();
       if (!f.hasProperty(PropLink))
@@ -1622,9 +1627,13 @@ bool TRichEdit::SaveRtf(const QString &path) {
     Flush();
     QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
+    std::unordered_map<int, TParaFormat> paraCache;  // a book has few paragraph formats, used again and again
     auto walk = [&](TRtfWriter &w) {
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        w.BeginParagraph(FromQtBlockFormat(b.blockFormat()));
+        auto para = paraCache.find(b.blockFormatIndex());
+        if (para == paraCache.end())
+          para = paraCache.emplace(b.blockFormatIndex(), FromQtBlockFormat(b.blockFormat())).first;
+        w.BeginParagraph(para->second);
         for (auto it = b.begin(); !it.atEnd(); ++it) {
           QTextFragment fr = it.fragment();
           auto found = charCache.find(fr.charFormatIndex());
@@ -1715,7 +1724,8 @@ bool TRichEdit::InsertSliced(QTextCursor &cursor, const QString &text, const QTe
     qsizetype to = std::min(from + SliceCharacters, text.size());
     if (to < text.size() && text.at(to - 1).isHighSurrogate())
       ++to;  // a pair stays in one slice
-    cursor.insertText(from == 0 && to == text.size() ? text : text.mid(from, to - from), format);
+    // The slice is read in place: the document copies it into its own buffer.
+    cursor.insertText(QString::fromRawData(text.constData() + from, to - from), format);
     from = to;
   }
   return true;
