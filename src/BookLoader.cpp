@@ -216,8 +216,8 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
         }
         if (ReportProgress(0))
           return true;
-        lines = BookBytesToTextLines(bytes, false);
-        if (ReportProgress(0))
+        lines = BookBytesToTextLines(bytes, [this] { return !ReportProgress(0); });
+        if (State.Closing)
           return true;
       } else {
         std::vector<std::u16string> piecesLines;

@@ -420,8 +420,31 @@ std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece,
 
 // ---- End markers ----
 
-TTextLines BookBytesToTextLines(std::string_view bytes, bool piece) {
-  return TTextLines::Split(DecodeBookBytes(bytes, piece));
+TTextLines BookBytesToTextLines(std::string_view bytes, const std::function<bool()> &keepAlive) {
+  if (!keepAlive || Utf16MarkOf(bytes) != TUtf16Mark::None)
+    return TTextLines::Split(DecodeBookBytes(bytes, false));
+  // The encoding is decided on the whole book; then the bytes are decoded a
+  // slice at a time, each ending after a line feed (never inside a sequence).
+  bytes = UpToNul(bytes);
+  const bool utf8 = DetectEncoding(bytes, false) == TTextEncoding::Utf8;
+  if (bytes.substr(0, 3) == Utf8Bom)
+    bytes.remove_prefix(3);
+  std::u16string text;
+  text.reserve(bytes.size());
+  constexpr size_t slice = 1 << 20;
+  for (size_t from = 0; from < bytes.size();) {
+    size_t to = from + slice >= bytes.size() ? bytes.size() : bytes.find('\n', from + slice);
+    to = to == std::string_view::npos ? bytes.size() : std::min(to + 1, bytes.size());
+    const std::string_view part = bytes.substr(from, to - from);
+    if (utf8)
+      AppendUtf8(text, reinterpret_cast<const unsigned char *>(part.data()), part.size());
+    else
+      text += DecodeWindows1252(part);
+    from = to;
+    if (!keepAlive())
+      return {};
+  }
+  return TTextLines::Split(std::move(text));
 }
 
 void AddEndMarker(TTextLines &lines, int32_t piece, int32_t count) {

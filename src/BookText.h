@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -130,5 +131,7 @@ std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece,
 // then appends an empty line and the marker of the piece.
 void AddEndMarker(std::vector<std::u16string> &lines, int32_t piece, int32_t count);
 void AddEndMarker(TTextLines &lines, int32_t piece, int32_t count);
-// BookBytesToLines into one buffer (see TextLines.h).
-TTextLines BookBytesToTextLines(std::string_view bytes, bool piece);
+// BookBytesToLines of a whole book into one buffer (see TextLines.h).
+// keepAlive, when given, is called between slices of the decoding; when it
+// answers false the decoding stops and the result is empty.
+TTextLines BookBytesToTextLines(std::string_view bytes, const std::function<bool()> &keepAlive = {});

@@ -43,6 +43,25 @@ TEST(TextLines, SplitAndEndMarkersAsTheStringList) {
   EXPECT_TRUE(TTextLines().empty());
 }
 
+TEST(TextLines, DecodedInSlicesAsWhole) {
+  // Over a megabyte, so that the decoding goes in slices: UTF-8 with
+  // multibyte letters, the same with a mark, code page 1252, text after a NUL.
+  std::string utf8;
+  for (int i = 0; i < 80000; ++i)
+    utf8 += "Ligne num\xC3\xA9ro " + std::to_string(i) + " \xE2\x80\x94 caf\xC3\xA9\r\n";
+  std::string cp1252 = utf8;
+  cp1252[5] = '\xE9';  // no longer UTF-8
+  const std::string books[] = {utf8, "\xEF\xBB\xBF" + utf8, cp1252, utf8 + std::string(1, '\0') + "dropped"};
+  for (const std::string &bytes : books) {
+    int turns = 0;
+    TTextLines lines = BookBytesToTextLines(bytes, [&] { return ++turns > 0; });
+    EXPECT_GE(turns, 2);
+    EXPECT_EQ(Lines(lines), BookBytesToLines(bytes, false));
+  }
+  EXPECT_TRUE(BookBytesToTextLines(utf8, [] { return false; }).empty());
+  EXPECT_EQ(Lines(BookBytesToTextLines(utf8)), BookBytesToLines(utf8, false));
+}
+
 QByteArray ReadAll(const QString &path) {
   QFile f(path);
   return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();

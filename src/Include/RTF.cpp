@@ -76,7 +76,8 @@ void BlankDocumentBreaks(QString &s, bool lineBreaks, qsizetype from = 0) {
 void NormaliseBreaks(QString &s) {
   qsizetype i = 0;
   const qsizetype n = s.size();
-  while (i < n && s.at(i) != QLatin1Char('\r') && s.at(i) != QLatin1Char('\n'))
+  const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+  while (i < n && (p[i] > u'\r' || (p[i] != u'\r' && p[i] != u'\n')))
     ++i;
   if (i == n)
     return;
@@ -1681,7 +1682,7 @@ namespace {
 // How often a long load gives the event loop a turn, and how much text goes
 // into the document between two looks at the clock.
 constexpr int64_t SliceMilliseconds = 30;
-constexpr qsizetype SliceCharacters = 256 * 1024;
+constexpr qsizetype SliceCharacters = 64 * 1024;
 
 int64_t SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
