@@ -42,12 +42,24 @@ TEST(RichEditKeepAlive, SlicesAndAbandon) {
     return true;
   };
   for (int i = 0; i < paragraphs; ++i)
-    box.AppendParagraph(paragraph);
+    box.AppendParagraph(i == paragraphs / 2 ? u"See WWW.example.org: and ftp://host/file." : paragraph);
   box.Flush();
   EXPECT_FALSE(box.LoadAbandoned());
+  // The links of a large text put in at once are marked, and only they.
+  const int32_t linkParagraph = paragraphs / 2 * int32_t(paragraph.size() + 2);
+  auto isLink = [&](int32_t offset) {
+    box.SetSelection(linkParagraph + offset, 1);
+    return bool(box.GetCharFormat().Effects & CFE_LINK);
+  };
+  EXPECT_FALSE(isLink(0));
+  EXPECT_TRUE(isLink(4));
+  EXPECT_FALSE(isLink(19));  // the colon after the address is not part of it
+  EXPECT_TRUE(isLink(26));
+  box.SetSelection(0, 1);
+  EXPECT_FALSE(box.GetCharFormat().Effects & CFE_LINK);
   EXPECT_GE(turns.size(), 1u);
   EXPECT_TRUE(std::is_sorted(turns.begin(), turns.end()));
-  EXPECT_EQ(box.TextLength(), paragraphs * int32_t(paragraph.size() + 2));
+  EXPECT_EQ(box.TextLength(), (paragraphs - 1) * int32_t(paragraph.size() + 2) + 41 + 2);
 
   // Refused at the first turn: nothing of the text is shown, until the next load.
   box.Clear();

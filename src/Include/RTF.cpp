@@ -184,6 +184,32 @@ bool MayHoldLink(const QString &text) {
   return text.contains(QLatin1Char(':')) || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
 }
 
+// The numbers of the paragraphs of text (each ended by U+2029, the first
+// numbered first) for which MayHoldLink would answer true: one pass over the
+// text instead of a copy of every paragraph.
+std::vector<int> MayHoldLinks(const QString &text, int first) {
+  std::vector<int> blocks;
+  const char16_t *p = reinterpret_cast<const char16_t *>(text.constData());
+  const qsizetype n = text.size();
+  int block = first;
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = p[i];
+    if (c == 0x2029 || c == u'\r' || c == u'\n') {  // paragraph ends as the document makes them
+      if (c == u'\r' && i + 1 < n && p[i + 1] == u'\n')
+        ++i;
+      ++block;
+      continue;
+    }
+    bool candidate = c == u':';
+    if (!candidate && (c == u'w' || c == u'W') && i + 3 < n) {
+      candidate = (p[i + 1] == u'w' || p[i + 1] == u'W') && (p[i + 2] == u'w' || p[i + 2] == u'W') && p[i + 3] == u'.';
+    }
+    if (candidate && (blocks.empty() || blocks.back() != block))
+      blocks.push_back(block);
+  }
+  return blocks;
+}
+
 }  // namespace
 
 TRichEdit::TRichEdit(QWidget *parent) : QTextEdit(parent) {
@@ -516,10 +542,12 @@ void TRichEdit::Flush() const {
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
     c.beginEditBlock();
+    std::vector<int> linkBlocks;  // of a new document: the paragraphs that may hold a link
     if (!PendingText.isEmpty()) {
-      if (fresh)
+      if (fresh) {
+        linkBlocks = MayHoldLinks(PendingText, firstBlock);
         InsertSliced(c, PendingText, AppendFormat);
-      else
+      } else
         c.insertText(PendingText, AppendFormat);
       PendingText.clear();
       PendingText.squeeze();
@@ -537,7 +565,11 @@ void TRichEdit::Flush() const {
     PendingFormats.clear();
     PendingFormats.shrink_to_fit();
     c.endEditBlock();
-    if (!Abandoned)
+    if (fresh) {  // only the paragraphs found beforehand
+      for (int block : linkBlocks)
+        if (!Abandoned)
+          MarkLinks(block, block);
+    } else if (!Abandoned)
       MarkLinks(firstBlock, doc->blockCount() - 1);
   }
   if (fresh && Abandoned)
@@ -941,17 +973,18 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
   linkFormat.setFontUnderline(true);
   linkFormat.setForeground(palette().color(QPalette::Link));
   linkFormat.setProperty(PropLink, true);
-  // Old marks to remove only when the document has a link format at all (a
-  // new book has none).
+  // Old marks to remove only in a shown document that has a link format at
+  // all (a document being built has only marks of its current text).
   bool marked = false;
-  for (const QTextFormat &f : doc->allFormats())
-    marked = marked || f.hasProperty(PropLink);
+  if (doc != BuildDoc)
+    for (const QTextFormat &f : doc->allFormats())
+      marked = marked || f.hasProperty(PropLink);
   QTextBlock b = doc->findBlockByNumber(std::max(firstBlock, 0));
   for (int n = std::max(firstBlock, 0); b.isValid() && n <= lastBlock; ++n, b = b.next()) {
     if ((n & 1023) == 0 && !Breathe(b.position()))
       return;
     // Remove old marks (the text may have changed), then mark what is there now.
-    for (auto it = b.begin(); marked && !it.atEnd(); ++it) {
+    for (auto it = marked ? b.begin() : QTextBlock::iterator(); marked && !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
       QTextCharFormat f = fr.charFormat();
       if (!f.hasProperty(PropLink))
