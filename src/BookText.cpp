@@ -430,7 +430,7 @@ TTextLines BookBytesToTextLines(std::string_view bytes, const std::function<bool
   if (bytes.substr(0, 3) == Utf8Bom)
     bytes.remove_prefix(3);
   std::u16string text;
-  text.reserve(bytes.size());
+  text.reserve(bytes.size() + 64);  // and room for the end marker
   constexpr size_t slice = 1 << 20;
   for (size_t from = 0; from < bytes.size();) {
     size_t to = from + slice >= bytes.size() ? bytes.size() : bytes.find('\n', from + slice);

@@ -2,6 +2,8 @@
 // Manual commands and quote colouring are in EnhancedRTFCommands.cpp.
 #include "EnhancedRTF.h"
 
+#include <type_traits>
+
 #include "Error.h"
 
 namespace {
@@ -356,6 +358,8 @@ void TEnhancedRichEdit::Enhance(const TLines &lines, const std::string &prefixOp
   Terminator = 0;
   CommandName.clear();
   CommandArgument.clear();
+  if constexpr (std::is_same_v<TLines, TTextLines>)
+    Paragraph.reserve(lines.TextSize());  // a book of one paragraph grows it without a copy
   OP_TRY {
     const size_t count = lines.size();
     size_t i = 0;

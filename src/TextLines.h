@@ -17,6 +17,7 @@ public:
     return std::u16string_view(Text).substr(Starts[i], Starts[i + 1] - 1 - Starts[i]);
   }
   std::u16string_view back() const { return (*this)[size() - 1]; }
+  size_t TextSize() const { return Text.size(); }  // all lines with their separators
   void pop_back() {
     Starts.pop_back();
     Text.resize(Starts.back());
@@ -40,6 +41,7 @@ inline TTextLines TTextLines::Split(std::u16string text) {
   TTextLines lines;
   lines.Text = std::move(text);
   std::u16string &t = lines.Text;
+  t.reserve(t.size() + 64);  // room for an end marker without copying the book
   const size_t n = t.size();
   size_t lineCount = 0;
   for (char16_t c : t)
