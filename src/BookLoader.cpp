@@ -99,9 +99,13 @@ void TBookLoader::SetBaseFormat() {
 void TBookLoader::ShowPlainText(const TTextLines &lines) {
   // Appended in the format the box was just given.
   std::u16string line;
+  int32_t position = 0;
   for (size_t i = 0; i < lines.size(); ++i) {
     line.assign(lines[i]);
     RichBox->AppendParagraph(line);
+    position += int32_t(line.size()) + 2;
+    if ((i & 1023) == 1023 && ReportProgress(position))
+      return;  // a close request: the box is emptied by the caller
   }
 }
 
@@ -235,8 +239,13 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
         enhancementFailed = OP_ADOPT();
         if (Enhancer->StopRequested)  // a close request empties the box
           return true;
-      } else
+      } else {
         ShowPlainText(lines);
+        if (State.Closing) {
+          RichBox->Clear();
+          return true;
+        }
+      }
       lines = {};
       // The text goes into the document now, in slices with the window kept
       // alive, while the box is hidden and the options are disabled.
