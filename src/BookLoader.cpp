@@ -42,6 +42,8 @@ void TBookLoader::FocusBox() {
 }
 
 bool TBookLoader::OpenBook(const QString &path, bool leaveAutoBookmark) {
+  if (Busy)
+    return false;  // a load runs: refused
   Call(Host.UpdateAutoBookmark, leaveAutoBookmark);
   bool result = LoadFromFile(path, -1, false, 0);
   Call(Host.UpdateAutoBookmark, true);
@@ -74,7 +76,7 @@ void TBookLoader::UpdateCurrentFileInfo(const QString &extra, bool setTitle) {
 }
 
 bool TBookLoader::ReportProgress(int32_t position) {
-  if (State.SecondsSinceProgress() < 1.0)
+  if (State.SecondsSinceProgress() * 1000 < ProgressMilliseconds)
     return State.Closing;
   State.ProgressTimerStart = TBookClock::now();
   QString text = Q(FormatInt(position) + " characters; " +
@@ -94,19 +96,44 @@ void TBookLoader::SetBaseFormat() {
   Enhancer->ApplyParaFormat(true, 0);
 }
 
-void TBookLoader::ShowPlainText(const std::vector<std::u16string> &lines) {
+void TBookLoader::ShowPlainText(const TTextLines &lines) {
   // Appended in the format the box was just given.
-  for (const auto &line : lines)
+  std::u16string line;
+  int32_t position = 0;
+  for (size_t i = 0; i < lines.size(); ++i) {
+    line.assign(lines[i]);
     RichBox->AppendParagraph(line);
+    position += int32_t(line.size()) + 2;
+    if ((i & 1023) == 1023 && ReportProgress(position))
+      return;  // a close request: the box is emptied by the caller
+  }
 }
 
 bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProfile, int32_t position) {
+  if (Busy)
+    return false;  // a load runs: refused
+  // Set for the whole load; the reading box reports its own long steps.
+  struct TBusy {
+    TBookLoader &Loader;
+    explicit TBusy(TBookLoader &loader) : Loader(loader) {
+      Loader.Busy = true;
+      if (Loader.RichBox)
+        Loader.RichBox->KeepAlive = [&loader](int32_t position) { return !loader.ReportProgress(position); };
+    }
+    ~TBusy() {
+      Loader.Busy = false;
+      if (Loader.RichBox)
+        Loader.RichBox->KeepAlive = nullptr;
+    }
+    TBusy(const TBusy &) = delete;
+    TBusy &operator=(const TBusy &) = delete;
+  } busy(*this);
   OP_BEGIN("TPagelumeForm::LoadFromFile");
   const bool named = !path.isEmpty();
   const int32_t positionArgument = position;
   bool result = false;
   bool enhancementFailed = false;  // the book is shown as far as the enhancement got
-  std::vector<std::u16string> lines;
+  TTextLines lines;  // one buffer: a book of millions of short lines stays small
 
   // Steps 1 to 16; false when the book is refused and nothing more happens.
   auto load = [&]() -> bool {
@@ -191,9 +218,16 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           OP_RAISE(FailedToLoadText, file, std::string(), errorCode);
           return true;
         }
-        lines = BookBytesToLines(bytes, false);
-      } else
-        LoadPieceFromFile(file, lines, piece);
+        if (ReportProgress(0))
+          return true;
+        lines = BookBytesToTextLines(bytes, [this] { return !ReportProgress(0); });
+        if (State.Closing)
+          return true;
+      } else {
+        std::vector<std::u16string> piecesLines;
+        LoadPieceFromFile(file, piecesLines, piece);
+        lines = TTextLines::From(piecesLines);
+      }
       AddEndMarker(lines, piece, State.PieceCount());
       SetBaseFormat();
       if (Ask(Host.EnhanceText, true)) {
@@ -205,13 +239,31 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
         enhancementFailed = OP_ADOPT();
         if (Enhancer->StopRequested)  // a close request empties the box
           return true;
-      } else
+      } else {
         ShowPlainText(lines);
+        if (State.Closing) {
+          RichBox->Clear();
+          return true;
+        }
+      }
+      lines = {};
+      // The text goes into the document now, in slices with the window kept
+      // alive, while the box is hidden and the options are disabled.
+      RichBox->Flush();
+      if (RichBox->LoadAbandoned()) {  // a close request: the box stays empty
+        RichBox->Clear();
+        return true;
+      }
       Call(Host.ApplyZoom);
     } else {
       RichBox->LoadRtf(DataDir() + ErrorFixFileName);  // resets the formats; may be missing
       FunStatContext.Reset();
-      if (!RichBox->LoadRtf(Q(file))) {
+      if (RichBox->LoadAbandoned())
+        return true;
+      const bool loaded = RichBox->LoadRtf(Q(file));
+      if (RichBox->LoadAbandoned())
+        return true;
+      if (!loaded) {
         if (!OP_ADOPT())
           OP_RAISE(FailedToLoadText, file);
         return true;
@@ -320,6 +372,8 @@ void TBookLoader::LoadOnStart() {
 }
 
 void TBookLoader::OpenBookButtonClick() {
+  if (Busy)
+    return;
   OP_BEGIN("TPagelumeForm::OpenBookButtonClick");
   OP_TRY {
     QString start = State.Path.empty() ? QString() : Q(State.Path);

@@ -100,9 +100,14 @@ public:
   bool LoadPieceFromFile(const std::string &path, std::vector<std::u16string> &lines, int32_t piece);
   void UpdatePiecesControls();
   void UpdateCurrentFileInfo(const QString &extra, bool setTitle);
-  // The engine's progress callback: acts at most once a second, keeps the
-  // window responsive and returns Closing.
+  // The progress callback of the engine and of the reading box during a load:
+  // acts at most every ProgressMilliseconds (shows the progress, lets the
+  // window handle its events) and returns Closing.
   bool ReportProgress(int32_t position);
+  int ProgressMilliseconds = 50;
+  // True while a load runs: nothing may start another one or change the
+  // format under it (every entry point asks this first).
+  bool Loading() const { return Busy; }
   void LoadOnStart();
 
   // Event handlers.
@@ -119,9 +124,10 @@ public:
 private:
   TRichEdit *RichBox;
   TEnhancedRichEdit *Enhancer;
+  bool Busy = false;
 
   void FocusBox();
   void SetPieces(int32_t count, int32_t selected);
-  void ShowPlainText(const std::vector<std::u16string> &lines);
+  void ShowPlainText(const TTextLines &lines);
   void SetBaseFormat();
 };

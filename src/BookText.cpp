@@ -254,18 +254,22 @@ TUtf8Span ScanUtf8(std::string_view bytes, bool piece) {
 }
 
 void AppendUtf8(std::u16string &out, const unsigned char *p, size_t n) {
-  size_t i = 0;
+  // Never more UTF-16 units than bytes: written in place, cut to size at the end.
+  const size_t base = out.size();
+  out.resize(base + n);
+  char16_t *o = out.data() + base;
+  size_t i = 0, w = 0;
   while (i < n) {
     unsigned char c = p[i];
     if (c < 0x80) {
-      out.push_back(c);
+      o[w++] = c;
       ++i;
       continue;
     }
     bool incomplete;
     size_t length = SequenceLength(p + i, n - i, incomplete);
     if (length == 0) {
-      out.push_back(u'\uFFFD');
+      o[w++] = u'\uFFFD';
       ++i;
       continue;
     }
@@ -274,12 +278,13 @@ void AppendUtf8(std::u16string &out, const unsigned char *p, size_t n) {
       cp = (cp << 6) | (p[i + k] & 0x3F);
     if (cp >= 0x10000) {
       cp -= 0x10000;
-      out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
-      out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
+      o[w++] = static_cast<char16_t>(0xD800 + (cp >> 10));
+      o[w++] = static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
     } else
-      out.push_back(static_cast<char16_t>(cp));
+      o[w++] = static_cast<char16_t>(cp);
     i += length;
   }
+  out.resize(base + w);
 }
 
 std::u16string DecodeUtf8Or1252(std::string_view bytes, bool piece);
@@ -414,6 +419,49 @@ std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece,
 }
 
 // ---- End markers ----
+
+TTextLines BookBytesToTextLines(std::string_view bytes, const std::function<bool()> &keepAlive) {
+  if (!keepAlive || Utf16MarkOf(bytes) != TUtf16Mark::None)
+    return TTextLines::Split(DecodeBookBytes(bytes, false));
+  // The encoding is decided on the whole book; then the bytes are decoded a
+  // slice at a time, each ending after a line feed (never inside a sequence).
+  bytes = UpToNul(bytes);
+  const bool utf8 = DetectEncoding(bytes, false) == TTextEncoding::Utf8;
+  if (bytes.substr(0, 3) == Utf8Bom)
+    bytes.remove_prefix(3);
+  std::u16string text;
+  text.reserve(bytes.size() + 64);  // and room for the end marker
+  constexpr size_t slice = 1 << 20;
+  for (size_t from = 0; from < bytes.size();) {
+    size_t to = from + slice >= bytes.size() ? bytes.size() : bytes.find('\n', from + slice);
+    to = to == std::string_view::npos ? bytes.size() : std::min(to + 1, bytes.size());
+    const std::string_view part = bytes.substr(from, to - from);
+    if (utf8)
+      AppendUtf8(text, reinterpret_cast<const unsigned char *>(part.data()), part.size());
+    else
+      text += DecodeWindows1252(part);
+    from = to;
+    if (!keepAlive())
+      return {};
+  }
+  return TTextLines::Split(std::move(text));
+}
+
+void AddEndMarker(TTextLines &lines, int32_t piece, int32_t count) {
+  static const std::u16string endOfBook = u"***** End of Book *****";
+  while (lines.size() > 1) {
+    std::u16string_view last = TrimBlanks(lines.back());
+    if (!last.empty() && last != endOfBook)
+      break;
+    lines.pop_back();
+  }
+  lines.push_back(std::u16string_view());
+  if (piece < count) {
+    std::string marker = EndOfPieceMarker(piece, count);
+    lines.push_back(std::u16string(marker.begin(), marker.end()));
+  } else
+    lines.push_back(endOfBook);
+}
 
 void AddEndMarker(std::vector<std::u16string> &lines, int32_t piece, int32_t count) {
   static const std::u16string endOfBook = u"***** End of Book *****";

@@ -6,9 +6,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "TextLines.h"
 
 // ---- Limits (a book's size is its file size in bytes, "characters" in messages) ----
 constexpr int64_t MaxBookSize = 20000000;         // largest book that can be opened
@@ -127,3 +130,8 @@ std::vector<std::u16string> BookBytesToLines(std::string_view bytes, bool piece,
 // Drops trailing blank lines and old book end markers (never the first line),
 // then appends an empty line and the marker of the piece.
 void AddEndMarker(std::vector<std::u16string> &lines, int32_t piece, int32_t count);
+void AddEndMarker(TTextLines &lines, int32_t piece, int32_t count);
+// BookBytesToLines of a whole book into one buffer (see TextLines.h).
+// keepAlive, when given, is called between slices of the decoding; when it
+// answers false the decoding stops and the result is empty.
+TTextLines BookBytesToTextLines(std::string_view bytes, const std::function<bool()> &keepAlive = {});

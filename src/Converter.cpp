@@ -23,6 +23,7 @@
 #include "RTF.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -241,6 +242,8 @@ bool StandardOutputWritten() {
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
   TRichEdit box;
+  // Plain text wants the text alone: no document, no formats.
+  box.SetTextOnly(!EndsWithNoCase(options.Output, ".rtf"));
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
   engine.WarningHandler = [](const std::string &text) { PrintLine(text); };
@@ -294,6 +297,9 @@ int RunConverter(int argc, char **argv) {
     PrintLine("The output is the book itself: " + options.Output);
     return 1;
   }
+  // The book's large buffers go straight to the system and back when freed:
+  // they grow without copies and the peak memory stays near one copy of it.
+  mallopt(M_MMAP_THRESHOLD, 256 * 1024);
   TQuietToolkit quiet;
   std::unique_ptr<QApplication> app;
   static int qtArgc = 1;

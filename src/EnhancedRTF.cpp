@@ -2,6 +2,8 @@
 // Manual commands and quote colouring are in EnhancedRTFCommands.cpp.
 #include "EnhancedRTF.h"
 
+#include <type_traits>
+
 #include "Error.h"
 
 namespace {
@@ -331,6 +333,17 @@ std::u16string TEnhancedRichEdit::ResolvePrefix(const std::string &prefixOption)
 
 void TEnhancedRichEdit::EnhanceText(const std::vector<std::u16string> &lines, const std::string &prefixOption,
                                     bool ignoreEmptyLines, bool poorlyWritten) {
+  Enhance(lines, prefixOption, ignoreEmptyLines, poorlyWritten);
+}
+
+void TEnhancedRichEdit::EnhanceText(const TTextLines &lines, const std::string &prefixOption, bool ignoreEmptyLines,
+                                    bool poorlyWritten) {
+  Enhance(lines, prefixOption, ignoreEmptyLines, poorlyWritten);
+}
+
+template <class TLines>
+void TEnhancedRichEdit::Enhance(const TLines &lines, const std::string &prefixOption, bool ignoreEmptyLines,
+                                bool poorlyWritten) {
   OP_BEGIN("TEnhancedRichEdit::EnhanceText");
   StopRequested = false;
   HasManualCommands = false;
@@ -345,6 +358,8 @@ void TEnhancedRichEdit::EnhanceText(const std::vector<std::u16string> &lines, co
   Terminator = 0;
   CommandName.clear();
   CommandArgument.clear();
+  if constexpr (std::is_same_v<TLines, TTextLines>)
+    Paragraph.reserve(lines.TextSize());  // a book of one paragraph grows it without a copy
   OP_TRY {
     const size_t count = lines.size();
     size_t i = 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "TextFormat.h"
+#include "TextLines.h"
 
 // The sixteen formatted attributes, each with its own stack of levels.
 enum TFormatAttribute : int {
@@ -92,6 +93,8 @@ public:
   static std::u16string ResolvePrefix(const std::string &prefixOption);
   void EnhanceText(const std::vector<std::u16string> &lines, const std::string &prefixOption, bool ignoreEmptyLines,
                    bool poorlyWritten);
+  void EnhanceText(const TTextLines &lines, const std::string &prefixOption, bool ignoreEmptyLines,
+                   bool poorlyWritten);
   // Adds one paragraph (or executes a command paragraph) and empties text.
   void EmitParagraph(std::u16string &text);
 
@@ -136,6 +139,8 @@ private:
   // Reused buffers (no allocation per paragraph).
   std::u16string Line, Paragraph, Prefixed;
 
+  template <class TLines>
+  void Enhance(const TLines &lines, const std::string &prefixOption, bool ignoreEmptyLines, bool poorlyWritten);
   void Push(TFormatAttribute attribute, int64_t value, char16_t end);
   void PushFont(const std::string &name, char16_t end);
   void PushBase(TFormatAttribute attribute);

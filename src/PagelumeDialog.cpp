@@ -427,7 +427,7 @@ void TPagelumeForm::ShowOpenTab() {
 // ---- Dropped files ----
 
 void TPagelumeForm::dragEnterEvent(QDragEnterEvent *event) {
-  if (event->mimeData()->hasUrls())
+  if (event->mimeData()->hasUrls() && !Loader->Loading())  // no drop while a book loads
     event->acceptProposedAction();
 }
 

@@ -2,6 +2,7 @@
 // the hint label and the one-second information timer.
 #include "PagelumeDialog.h"
 
+#include "BookLoader.h"
 #include "ErrorDialog.h"
 #include "Myrandom.h"
 #include "RTF.h"
@@ -130,6 +131,8 @@ bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
 // ---- Information timer ----
 
 void TPagelumeForm::InfoTimerTimer() {
+  if (Loader && Loader->Loading())
+    return;  // the text is not complete yet (a restore during a load starts the timer)
   try {
     UpdateLineLabel();
     UpdateModifiedLabel();

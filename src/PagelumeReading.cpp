@@ -267,6 +267,7 @@ void TPagelumeForm::CreateReadingController() {
   callouts.ShowSidebar = [this](bool hide) { ShowSidebar(hide); };
   callouts.SidebarHidden = [this] { return Container_MainPanel->isHidden(); };
   callouts.RunFile = [](const QString &target) { return RunFile(target, QString(), QString(), false, false); };
+  callouts.Busy = [this] { return Loader && Loader->Loading(); };
   callouts.MoveCursorToHintLabel = [this] {
     QCursor::setPos(HintLabel->mapToGlobal(HintLabel->rect().center()));
   };

@@ -135,6 +135,10 @@ bool TReadingController::FormKeyDown(QKeyEvent *event) {
   const Qt::KeyboardModifiers held = Held(event->modifiers());
   const bool alt = (held & Qt::AltModifier) != 0;
   const int key = event->key();
+  // While a book loads, no key may start another load, change the format or
+  // work on the half-built text: every key but Esc is refused.
+  if (key != Qt::Key_Escape && Callouts.Busy && Callouts.Busy())
+    return true;
   auto showOpenTabAndFocus = [this](QLineEdit *edit) {
     Call(Callouts.ShowOpenTab);
     if (edit)

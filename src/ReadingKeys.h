@@ -42,6 +42,7 @@ struct TReadingCallouts {
   std::function<void()> DictionaryLookUp;           // the selected word of the reading box
   std::function<bool(const QString &target)> RunFile;  // the shell's open action; false on failure
   std::function<void()> MoveCursorToHintLabel;      // after a line jump (the sidebar hides)
+  std::function<bool()> Busy;                       // a book load runs: only Esc is taken
 };
 
 class TReadingController : public QObject {

@@ -18,6 +18,7 @@
 #include <QTextLayout>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <ostream>
 #include <streambuf>
@@ -32,6 +33,31 @@
 using namespace RichDocument;
 
 namespace {
+
+// Paragraph ends as a document makes them of inserted text: CR LF, CR and LF
+// become U+2029.
+void NormaliseBreaks(QString &s) {
+  qsizetype i = 0;
+  const qsizetype n = s.size();
+  const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+  while (i < n && (p[i] > u'\r' || (p[i] != u'\r' && p[i] != u'\n')))
+    ++i;
+  if (i == n)
+    return;
+  QString out;
+  out.reserve(n);
+  out.append(QStringView(s).left(i));
+  for (; i < n; ++i) {
+    const QChar ch = s.at(i);
+    if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
+      if (ch == QLatin1Char('\r') && i + 1 < n && s.at(i + 1) == QLatin1Char('\n'))
+        ++i;
+      out.append(QChar::ParagraphSeparator);
+    } else
+      out.append(ch);
+  }
+  s.swap(out);
+}
 
 const QRegularExpression &LinkPattern() {
   static const QRegularExpression re(QStringLiteral(R"((?:\b(?:https?|ftp|file|news|mailto):|\bwww\.)[^\s<>"]+)"),
@@ -66,6 +92,32 @@ bool Flushed(QIODevice &device, QString &reason) {
 
 bool MayHoldLink(const QString &text) {
   return text.contains(QLatin1Char(':')) || text.contains(QLatin1String("www."), Qt::CaseInsensitive);
+}
+
+// The numbers of the paragraphs of text (each ended by U+2029, the first
+// numbered first) for which MayHoldLink would answer true: one pass over the
+// text instead of a copy of every paragraph.
+std::vector<int> MayHoldLinks(const QString &text, int first) {
+  std::vector<int> blocks;
+  const char16_t *p = reinterpret_cast<const char16_t *>(text.constData());
+  const qsizetype n = text.size();
+  int block = first;
+  for (qsizetype i = 0; i < n; ++i) {
+    const char16_t c = p[i];
+    if (c == 0x2029 || c == u'\r' || c == u'\n') {  // paragraph ends as the document makes them
+      if (c == u'\r' && i + 1 < n && p[i + 1] == u'\n')
+        ++i;
+      ++block;
+      continue;
+    }
+    bool candidate = c == u':';
+    if (!candidate && (c == u'w' || c == u'W') && i + 3 < n) {
+      candidate = (p[i + 1] == u'w' || p[i + 1] == u'W') && (p[i + 2] == u'w' || p[i + 2] == u'W') && p[i + 3] == u'.';
+    }
+    if (candidate && (blocks.empty() || blocks.back() != block))
+      blocks.push_back(block);
+  }
+  return blocks;
 }
 
 }  // namespace
@@ -120,10 +172,12 @@ void TRichEdit::InstallDocument(bool modified) const {
 // ---------------------------------------------------------------- text and appends
 
 void TRichEdit::AppendParagraph(const std::u16string &text) {
-  QString paragraph = ToQString(text);
-  BlankDocumentBreaks(paragraph, true);
-  PendingText.append(paragraph);
+  const qsizetype start = PendingText.size();
+  PendingText.append(QStringView(text.data(), qsizetype(text.size())));
+  BlankDocumentBreaks(PendingText, true, start);
   PendingText.append(QChar::ParagraphSeparator);
+  if (PlainOnly)
+    PendingFormats.clear();  // formats of a text-only box go nowhere
   if (!Doc()->isModified())
     Doc()->setModified(true);
 }
@@ -131,6 +185,18 @@ void TRichEdit::AppendParagraph(const std::u16string &text) {
 void TRichEdit::Flush() const {
   if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
     return;
+  if (PlainOnly) {
+    NormaliseBreaks(PendingText);
+    if (PlainText.isEmpty())
+      PlainText.swap(PendingText);
+    else
+      PlainText += PendingText;
+    PendingText.clear();
+    PendingText.squeeze();
+    PendingFormats.clear();
+    PendingSelStart = -1;
+    return;
+  }
   if (BuildDoc)
     return;  // inside a build: the caller puts everything in
   auto *self = const_cast<TRichEdit *>(this);
@@ -149,12 +215,19 @@ void TRichEdit::Flush() const {
     c.movePosition(QTextCursor::End);
     int firstBlock = c.blockNumber();
     c.beginEditBlock();
+    std::vector<int> linkBlocks;  // of a new document: the paragraphs that may hold a link
     if (!PendingText.isEmpty()) {
-      c.insertText(PendingText, AppendFormat);
+      if (fresh) {
+        linkBlocks = MayHoldLinks(PendingText, firstBlock);
+        InsertSliced(c, PendingText, AppendFormat);
+      } else
+        c.insertText(PendingText, AppendFormat);
       PendingText.clear();
       PendingText.squeeze();
     }
     for (const TPendingFormat &p : PendingFormats) {
+      if (fresh && !Breathe(p.Start))
+        break;
       int32_t qs = RichToQt(p.Start);
       int32_t qe = RichToQt(p.Length < 0 ? INT32_MAX : int32_t(std::min<int64_t>(int64_t(p.Start) + p.Length, INT32_MAX)));
       if (p.Para)
@@ -163,10 +236,18 @@ void TRichEdit::Flush() const {
         ApplyCharFormat(qs, qe, p.Char);
     }
     PendingFormats.clear();
+    PendingFormats.shrink_to_fit();
     c.endEditBlock();
-    MarkLinks(firstBlock, doc->blockCount() - 1);
+    if (fresh) {  // only the paragraphs found beforehand
+      for (int block : linkBlocks)
+        if (!Abandoned)
+          MarkLinks(block, block);
+    } else if (!Abandoned)
+      MarkLinks(firstBlock, doc->blockCount() - 1);
   }
-  if (fresh)
+  if (fresh && Abandoned)
+    AbandonBuild();
+  else if (fresh)
     InstallDocument(modified);
   else
     Cursor.setKeepPositionOnInsert(false);
@@ -179,7 +260,7 @@ void TRichEdit::Flush() const {
 
 std::u16string TRichEdit::Text() const {
   Flush();
-  QString raw = Doc()->toRawText();
+  const QString raw = PlainOnly ? PlainText : Doc()->toRawText();
   std::u16string out;
   out.reserve(size_t(raw.size()) + size_t(Doc()->blockCount()));
   const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
@@ -195,6 +276,10 @@ std::u16string TRichEdit::Text() const {
 }
 
 void TRichEdit::Clear() {
+  PlainText.clear();
+  PlainText.squeeze();
+  Abandoned = false;
+  KeptAliveAt = 0;  // a new load has its first turn at once
   PendingText.clear();
   PendingFormats.clear();
   PendingSelStart = -1;
@@ -215,6 +300,8 @@ bool TRichEdit::Modified() const { return Doc()->isModified(); }
 
 int32_t TRichEdit::TextLength() const {
   Flush();
+  if (PlainOnly)
+    return int32_t(PlainText.size() + PlainText.count(QChar::ParagraphSeparator));
   return Doc()->characterCount() - 1 + Doc()->blockCount() - 1;
 }
 
@@ -304,10 +391,18 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
   linkFormat.setFontUnderline(true);
   linkFormat.setForeground(palette().color(QPalette::Link));
   linkFormat.setProperty(PropLink, true);
+  // Old marks to remove only in a shown document that has a link format at
+  // all (a document being built has only marks of its current text).
+  bool marked = false;
+  if (doc != BuildDoc)
+    for (const QTextFormat &f : doc->allFormats())
+      marked = marked || f.hasProperty(PropLink);
   QTextBlock b = doc->findBlockByNumber(std::max(firstBlock, 0));
   for (int n = std::max(firstBlock, 0); b.isValid() && n <= lastBlock; ++n, b = b.next()) {
+    if ((n & 1023) == 0 && !Breathe(b.position()))
+      return;
     // Remove old marks (the text may have changed), then mark what is there now.
-    for (auto it = b.begin(); !it.atEnd(); ++it) {
+    for (auto it = marked ? b.begin() : QTextBlock::iterator(); marked && !it.atEnd(); ++it) {
       QTextFragment fr = it.fragment();
       QTextCharFormat f = fr.charFormat();
       if (!f.hasProperty(PropLink))
@@ -406,11 +501,20 @@ bool TRichEdit::LoadText(const QString &path) {
     data = QByteArray();
     BlankDocumentBreaks(text, false);
     Clear();
+    if (PlainOnly) {
+      NormaliseBreaks(text);
+      PlainText.swap(text);
+      return true;
+    }
     {
       QTextDocument *doc = BeginNewDocument(false);
       QTextCursor c(doc);
-      c.insertText(text, AppendFormat);
-      MarkLinks(0, doc->blockCount() - 1);
+      if (InsertSliced(c, text, AppendFormat))
+        MarkLinks(0, doc->blockCount() - 1);
+    }
+    if (Abandoned) {
+      AbandonBuild();
+      return result;
     }
     InstallDocument(false);
     SetCaretKeepingView(0);
@@ -433,6 +537,23 @@ bool TRichEdit::SaveText(const QString &path) {
         path,
         [&](QIODevice &file) {
           QByteArray chunk;
+          if (PlainOnly) {  // paragraph ends and line breaks become "\n"
+            QString piece;
+            for (qsizetype from = 0; from < PlainText.size();) {
+              qsizetype to = std::min<qsizetype>(from + (1 << 16), PlainText.size());
+              if (to < PlainText.size() && PlainText.at(to - 1).isHighSurrogate())
+                ++to;
+              piece = PlainText.mid(from, to - from);
+              for (QChar &ch : piece)
+                if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
+                  ch = QLatin1Char('\n');
+              chunk = piece.toUtf8();
+              if (!WriteAll(file, chunk.constData(), chunk.size()))
+                return WriteFailed(file, writeError);
+              from = to;
+            }
+            return Flushed(file, writeError);
+          }
           for (QTextBlock b = Doc()->begin(); b.isValid(); b = b.next()) {
             QString t = b.text();
             t.replace(QChar::LineSeparator, QLatin1Char('\n'));
@@ -501,12 +622,17 @@ private:
 // run, each insertion had the whole paragraph analysed again.
 class TDocumentSink : public IRtfSink {
 public:
-  TDocumentSink(const TRichEdit &box, QTextDocument *doc) : Box(box), Cursor(doc) {
+  // goOn (given the position reached) is asked at every paragraph end; once
+  // it answers false, nothing more goes into the document.
+  TDocumentSink(const TRichEdit &box, QTextDocument *doc, std::function<bool(int32_t)> goOn = {})
+      : Box(box), Cursor(doc), GoOn(std::move(goOn)) {
     Cursor.movePosition(QTextCursor::End);
     Cursor.beginEditBlock();
   }
   ~TDocumentSink() override { Cursor.endEditBlock(); }
   void RtfText(const std::u16string &text, const TCharFormat &format) override {
+    if (Stopped)
+      return;
     if (!HasChar || !(format == LastChar)) {
       LastChar = format;
       LastQtChar = Box.ToQtCharFormat(format);
@@ -530,11 +656,17 @@ public:
     Runs.back().Length += int(Text.size() - start);
   }
   void RtfParagraphEnd(const TParaFormat &format) override {
+    if (Stopped)
+      return;
     PutParagraph();
     SetBlock(format);
     Cursor.insertBlock();
+    if (GoOn && !GoOn(Cursor.position() + Cursor.blockNumber()))
+      Stopped = true;
   }
   void RtfDocumentEnd(const TParaFormat &format) override {
+    if (Stopped)
+      return;
     PutParagraph();
     SetBlock(format);
   }
@@ -571,6 +703,8 @@ private:
   }
   const TRichEdit &Box;
   QTextCursor Cursor;
+  std::function<bool(int32_t)> GoOn;
+  bool Stopped = false;
   QString Text;              // the paragraph being gathered
   std::vector<TRun> Runs;    // its runs, in order
   TCharFormat LastChar;
@@ -579,6 +713,29 @@ private:
   TParaFormat LastPara;
   QTextBlockFormat LastQtPara;
   bool HasPara = false;
+};
+
+// What the reader reads as the text alone, the way TDocumentSink would put it
+// into a document.
+class TTextSink : public IRtfSink {
+public:
+  explicit TTextSink(QString &out) : Out(out) {}
+  void RtfText(const std::u16string &text, const TCharFormat &) override {
+    const qsizetype start = Out.size();
+    Out.append(QStringView(text.data(), qsizetype(text.size())));
+    for (qsizetype i = start; i < Out.size(); ++i) {
+      const char16_t u = Out.at(i).unicode();
+      if (u == u'\n' || u == u'\r' || u == 0x2029)
+        Out[i] = QChar::LineSeparator;
+      else if (u == 0xFDD0 || u == 0xFDD1)
+        Out[i] = QLatin1Char(' ');
+    }
+  }
+  void RtfParagraphEnd(const TParaFormat &) override { Out.append(QChar::ParagraphSeparator); }
+  void RtfDocumentEnd(const TParaFormat &) override {}
+
+private:
+  QString &Out;
 };
 
 }  // namespace
@@ -590,14 +747,30 @@ bool TRichEdit::LoadRtf(const QString &path) {
     Clear();
     std::string error;
     bool ok;
-    {
-      QTextDocument *doc = BeginNewDocument(false);
-      TDocumentSink sink(*this, doc);
+    if (PlainOnly) {
+      TTextSink sink(PlainText);
       TRtfReader reader(sink);
       ok = reader.ReadFile(path.toStdString());
       error = reader.Error();
-      if (ok)
+      if (!ok) {
+        Clear();
+        OP_RAISE("Failed to load RTF.", path.toStdString(), error);
+        return result;
+      }
+      return true;
+    }
+    {
+      QTextDocument *doc = BeginNewDocument(false);
+      TDocumentSink sink(*this, doc, [this](int32_t position) { return Breathe(position); });
+      TRtfReader reader(sink);
+      ok = reader.ReadFile(path.toStdString());
+      error = reader.Error();
+      if (ok && !Abandoned)
         MarkLinks(0, doc->blockCount() - 1);
+    }
+    if (Abandoned) {
+      AbandonBuild();
+      return result;
     }
     InstallDocument(false);
     if (!ok) {
@@ -620,9 +793,13 @@ bool TRichEdit::SaveRtf(const QString &path) {
     Flush();
     QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
+    std::unordered_map<int, TParaFormat> paraCache;  // a book has few paragraph formats, used again and again
     auto walk = [&](TRtfWriter &w) {
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
-        w.BeginParagraph(FromQtBlockFormat(b.blockFormat()));
+        auto para = paraCache.find(b.blockFormatIndex());
+        if (para == paraCache.end())
+          para = paraCache.emplace(b.blockFormatIndex(), FromQtBlockFormat(b.blockFormat())).first;
+        w.BeginParagraph(para->second);
         for (auto it = b.begin(); !it.atEnd(); ++it) {
           QTextFragment fr = it.fragment();
           auto found = charCache.find(fr.charFormatIndex());
@@ -661,4 +838,70 @@ bool TRichEdit::SaveRtf(const QString &path) {
   }
   OP_CATCH;
   return result;
+}
+
+// ---------------------------------------------------------------- long loads kept alive
+
+namespace {
+
+// How often a long load gives the event loop a turn, and how much text goes
+// into the document between two looks at the clock.
+constexpr int64_t SliceMilliseconds = 30;
+constexpr qsizetype SliceCharacters = 64 * 1024;
+
+int64_t SteadyMilliseconds() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+}  // namespace
+
+bool TRichEdit::Breathe(int32_t position) const {
+  if (Abandoned)
+    return false;
+  if (!KeepAlive)
+    return true;
+  const int64_t now = SteadyMilliseconds();
+  if (now - KeptAliveAt < SliceMilliseconds)
+    return true;
+  KeptAliveAt = now;
+  if (!KeepAlive(position))
+    Abandoned = true;
+  KeptAliveAt = SteadyMilliseconds();  // the turn itself is not counted
+  return !Abandoned;
+}
+
+void TRichEdit::AbandonBuild() const {
+  // The half-built document is never shown; the box stays empty.
+  delete BuildDoc;
+  BuildDoc = nullptr;
+  PendingText.clear();
+  PendingText.squeeze();
+  PendingFormats.clear();
+  PendingSelStart = -1;
+  Abandoned = true;
+}
+
+bool TRichEdit::InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const {
+  qsizetype from = 0;
+  while (from < text.size()) {
+    if (!Breathe(cursor.position() + cursor.blockNumber()))
+      return false;
+    qsizetype to = std::min(from + SliceCharacters, text.size());
+    if (to < text.size() && text.at(to - 1).isHighSurrogate())
+      ++to;  // a pair stays in one slice
+    // The slice is read in place: the document copies it into its own buffer.
+    cursor.insertText(QString::fromRawData(text.constData() + from, to - from), format);
+    from = to;
+  }
+  return true;
+}
+
+// ---------------------------------------------------------------- a box whose text alone is read
+
+void TRichEdit::SetTextOnly(bool on) {
+  if (on == PlainOnly)
+    return;
+  Clear();
+  PlainOnly = on;
 }

@@ -293,4 +293,37 @@ private:
   void InstallDocument(bool modified) const;
   void ConnectDocument();
   void OnContentsChange(int position, int removed, int added);
+
+  // ---- long loads kept alive ----
+public:
+  // Called between slices of a long load into the box (the text put into the
+  // document, links marked, rich text read) with the rich position reached;
+  // false abandons the load: the box is left empty and LoadAbandoned answers
+  // true until the next load. Set by the loader for the time of a load only.
+  std::function<bool(int32_t position)> KeepAlive;
+  bool LoadAbandoned() const { return Abandoned; }
+
+private:
+  mutable bool Abandoned = false;
+  mutable int64_t KeptAliveAt = 0;  // steady clock, ms: when KeepAlive last ran
+  // KeepAlive, at most every SliceMilliseconds; false once the load is abandoned.
+  bool Breathe(int32_t position) const;
+  void AbandonBuild() const;
+  // Inserts text at the cursor in slices, breathing between them; false when abandoned.
+  bool InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const;
+
+  // ---- a box whose text alone is read ----
+public:
+  // For a box never shown whose text alone is wanted (the converter writing
+  // plain text): no document is built and formats are dropped. Only the text
+  // operations work then: appends, Flush, Clear, Text, TextLength, SaveText,
+  // LoadText and LoadRtf (LoadAbandoned and KeepAlive as usual).
+  void SetTextOnly(bool on);
+  bool TextOnly() const { return PlainOnly; }
+
+private:
+  bool PlainOnly = false;
+  // The text of a text-only box as a document would hold it: each paragraph
+  // but the last ended by U+2029.
+  mutable QString PlainText;
 };

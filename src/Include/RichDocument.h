@@ -44,11 +44,14 @@ inline QString ToQString(const std::u16string &s) { return QString::fromUtf16(s.
 // U+2029 and the frame marks U+FDD0 and U+FDD1 would start blocks of their
 // own inside the document, so every later position of the book would move;
 // book text shows them (and U+2028 with lineBreaks) as a blank.
-inline void BlankDocumentBreaks(QString &s, bool lineBreaks) {
-  for (QChar &ch : s) {
-    const char16_t u = ch.unicode();
-    if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || (lineBreaks && u == 0x2028))
-      ch = QLatin1Char(' ');
+inline void BlankDocumentBreaks(QString &s, bool lineBreaks, qsizetype from = 0) {
+  const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+  for (qsizetype i = from; i < s.size(); ++i) {
+    const char16_t u = p[i];
+    if (u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || (lineBreaks && u == 0x2028)) {
+      s[i] = QLatin1Char(' ');
+      p = reinterpret_cast<const char16_t *>(s.constData());
+    }
   }
 }
 

@@ -144,6 +144,10 @@ bool TRtfWriter::Write(std::ostream &out, const TWalk &walk) {
 void TRtfWriter::BeginParagraph(const TParaFormat &p) {
   if (Gathering)
     return;
+  if (HasLastPara && p == LastPara) {
+    *Out << LastParaText;
+    return;
+  }
   std::string s = "\\pard";
   switch (p.Alignment) {
   case PFA_RIGHT: s += "\\qr"; break;
@@ -162,6 +166,9 @@ void TRtfWriter::BeginParagraph(const TParaFormat &p) {
     s += "\\tx" + std::to_string(p.Tabs[i]);
   s += ' ';
   *Out << s;
+  LastPara = p;
+  LastParaText = std::move(s);
+  HasLastPara = true;
 }
 
 void TRtfWriter::WriteCharFormat(const TCharFormat &f) {
