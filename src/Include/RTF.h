@@ -1,6 +1,13 @@
 // The reading box: a view over a QTextDocument with the operations the book
 // display needs, in the rich-edit units of TextFormat.h.
 //
+// Its units: RTF.cpp (the document, text, appends and links), RichFormats.cpp
+// (formats, margins, zoom, printing copy), RichStream.cpp (plain text and RTF
+// files), RichView.cpp (the view: lines on the screen, painting, scrolling,
+// mouse and keys), RichLayout (paragraph layout on demand and its cache),
+// RichLines and RichLineNumbers.cpp (the background line count and the mapping
+// of positions and lines), RichEditing.cpp and RichEditView.h (the editing view).
+//
 // The work of the box follows the screen, not the book: the document is never
 // laid out as a whole. The view (RichView.cpp) lays out only the paragraphs on
 // and near the screen, one QTextLayout per paragraph or part of a long

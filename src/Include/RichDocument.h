@@ -55,6 +55,31 @@ inline void BlankDocumentBreaks(QString &s, bool lineBreaks, qsizetype from = 0)
   }
 }
 
+// Paragraph ends as a document makes them of inserted text: CR LF, CR and LF
+// become U+2029.
+inline void NormaliseBreaks(QString &s) {
+  qsizetype i = 0;
+  const qsizetype n = s.size();
+  const char16_t *p = reinterpret_cast<const char16_t *>(s.constData());
+  while (i < n && (p[i] > u'\r' || (p[i] != u'\r' && p[i] != u'\n')))
+    ++i;
+  if (i == n)
+    return;
+  QString out;
+  out.reserve(n);
+  out.append(QStringView(s).left(i));
+  for (; i < n; ++i) {
+    const QChar ch = s.at(i);
+    if (ch == QLatin1Char('\r') || ch == QLatin1Char('\n')) {
+      if (ch == QLatin1Char('\r') && i + 1 < n && s.at(i + 1) == QLatin1Char('\n'))
+        ++i;
+      out.append(QChar::ParagraphSeparator);
+    } else
+      out.append(ch);
+  }
+  s.swap(out);
+}
+
 // Keeps the document's modified flag and undo stack out of the program's own rewrites.
 class TProgramEdit {
 public:

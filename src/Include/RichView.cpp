@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "RTF.h"
+#include "RichEditView.h"
 
 namespace {
 
@@ -46,34 +47,7 @@ QString PlainSelection(const QTextCursor &cursor) {
   return text;
 }
 
-// How long one slice of the background line count may run.
-constexpr double CountSliceMs = 20;
-
 }  // namespace
-
-// The editing view: the toolkit's text edit over the box's document. Keys reach
-// the box's own handlers (and the filters installed on it) first.
-class TEditView : public QTextEdit {
-public:
-  explicit TEditView(TRichEdit *owner) : QTextEdit(owner), Owner(owner) {
-    setAcceptRichText(false);
-    setFrameShape(QFrame::NoFrame);
-  }
-  void HandleKey(QKeyEvent *event) { QTextEdit::keyPressEvent(event); }
-
-protected:
-  void keyPressEvent(QKeyEvent *event) override {
-    Owner->KeyReachedBox = 1;
-    QCoreApplication::sendEvent(Owner, event);
-    const bool pass = Owner->KeyReachedBox == 2;
-    Owner->KeyReachedBox = 0;
-    if (pass)
-      QTextEdit::keyPressEvent(event);
-  }
-
-private:
-  TRichEdit *Owner;
-};
 
 TRichEdit::TRichEdit(QWidget *parent) : QAbstractScrollArea(parent) {
   Document = new QTextDocument(this);
@@ -486,108 +460,6 @@ void TRichEdit::MoveCaretLines(int32_t lines, bool extend) {
   viewport()->update();
 }
 
-// ---------------------------------------------------------------- line numbers
-
-void TRichEdit::StartLineCount() {
-  if (isVisible() && !CountTimer.isActive())
-    CountTimer.start();
-}
-
-void TRichEdit::CountSlice() {
-  if (BuildDoc || !isVisible()) {
-    CountTimer.stop();
-    return;
-  }
-  SyncWidth();
-  if (Lines.Step(CountSliceMs))
-    CountTimer.stop();
-}
-
-bool TRichEdit::LinesCounted() {
-  Flush();
-  SyncWidth();
-  return Lines.Complete();
-}
-
-int32_t TRichEdit::CountedLines() {
-  Flush();
-  SyncWidth();
-  return Lines.Known();
-}
-
-void TRichEdit::WaitForLineCount() {
-  Flush();
-  SyncWidth();
-  if (Lines.Complete())
-    return;
-  const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
-                    Document->blockCount() - Lines.CountedBlocks() > 2000;
-  if (wait)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  Lines.CountAll();
-  if (wait)
-    QApplication::restoreOverrideCursor();
-}
-
-int32_t TRichEdit::TopLineIfCounted() {
-  Flush();
-  const TAnchor a = AnchorOf(Editor ? RichToQt(TopPosition()) : TopPos);
-  if (Lines.CountedBlocks() <= a.Block)
-    return -1;
-  return Lines.FirstLine(a.Block) + Lines.PartFirstLine(Document->findBlockByNumber(a.Block), a.Part) + a.Line;
-}
-
-int32_t TRichEdit::LineCount() {
-  WaitForLineCount();
-  return Lines.Known();
-}
-
-int32_t TRichEdit::LineStart(int32_t line) {
-  Flush();
-  SyncWidth();
-  line = std::max(line, 0);
-  if (line >= Lines.Known() && !Lines.Complete()) {
-    const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
-                      Document->blockCount() - Lines.CountedBlocks() > 2000;
-    if (wait)
-      QApplication::setOverrideCursor(Qt::WaitCursor);
-    Lines.CountToLine(line);
-    if (wait)
-      QApplication::restoreOverrideCursor();
-  }
-  const int32_t known = Lines.Known();
-  if (known <= 0)
-    return 0;
-  line = std::min(line, known - 1);
-  const int block = Lines.BlockOfLine(line);
-  const QTextBlock b = Document->findBlockByNumber(block);
-  int32_t rest = line - Lines.FirstLine(block);
-  int part = 0;
-  const int parts = Layout.PartCount(b);
-  while (part + 1 < parts && Lines.PartFirstLine(b, part + 1) <= rest)
-    ++part;
-  rest -= Lines.PartFirstLine(b, part);
-  TAnchor a{block, part, int(rest)};
-  return QtToRich(PositionOf(a));
-}
-
-int32_t TRichEdit::LineOfChar(int32_t position) {
-  Flush();
-  const TAnchor a = AnchorOf(RichToQt(std::max(position, 0)));
-  if (Lines.CountedBlocks() <= a.Block)
-    Lines.CountThrough(a.Block);
-  return Lines.FirstLine(a.Block) + Lines.PartFirstLine(Document->findBlockByNumber(a.Block), a.Part) + a.Line;
-}
-
-int32_t TRichEdit::TopPosition() {
-  Flush();
-  if (Editor)
-    return QtToRich(Editor->cursorForPosition(QPoint(0, 0)).position());
-  return QtToRich(PositionOf(AnchorOf(TopPos)));
-}
-
-int32_t TRichEdit::TopLine() { return LineOfChar(TopPosition()); }
-
 // ---------------------------------------------------------------- scrolling
 
 void TRichEdit::ScrollLines(int32_t lines) {
@@ -925,121 +797,4 @@ void TRichEdit::keyPressEvent(QKeyEvent *event) {
     return;
   }
   viewport()->update();
-}
-
-// ---------------------------------------------------------------- editing view
-
-double TRichEdit::EstimatedHeight() {
-  Flush();
-  SyncWidth();
-  const int count = Document->blockCount();
-  const int samples = std::min(count, 64);
-  double sum = 0;
-  for (int k = 0; k < samples; ++k) {
-    const QTextBlock b = Document->findBlockByNumber(int(int64_t(k) * count / samples));
-    const int parts = Layout.PartCount(b);
-    sum += Layout.PartHeight(b, 0) * parts;
-  }
-  return samples > 0 ? sum / samples * count * ViewScale() * DocZoom : 0;
-}
-
-bool TRichEdit::EditingPossible() {
-  // The toolkit's layout keeps heights in 26.6 fixed point: 2^25 pixels at most.
-  constexpr double Limit = 20e6;
-  return EstimatedHeight() < Limit;
-}
-
-void TRichEdit::WithoutEditingView(const std::function<void()> &change) {
-  if (!Editor) {
-    change();
-    return;
-  }
-  LeaveEditing();
-  change();
-  if (EditingPossible()) {
-    EnterEditing();
-    return;
-  }
-  ReadOnlyMode = true;
-  setCursorWidth(0);
-  emit EditingStopped();
-}
-
-void TRichEdit::SetReadOnly(bool readOnly) {
-  Flush();
-  if (!readOnly && !Editor && !EditingPossible()) {
-    emit EditingStopped();
-    return;
-  }
-  ReadOnlyMode = readOnly;
-  if (readOnly)
-    LeaveEditing();
-  else
-    EnterEditing();
-  setCursorWidth(readOnly ? 0 : 1);
-}
-
-void TRichEdit::EnterEditing() {
-  if (Editor)
-    return;
-  const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
-                    Document->characterCount() > 1000000;
-  if (wait)
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-  const int top = TopPos;
-  {
-    const bool was = InProgramEdit;
-    InProgramEdit = true;
-    Document->setDocumentLayout(nullptr);
-    Document->documentLayout();  // the toolkit's own layout, made now: announcing it is not an edit
-    InProgramEdit = was;
-  }
-  if (ZoomFactor != 1.0) {
-    DocZoom = ZoomFactor;
-    ApplyZoomToDocument();
-  }
-  Editor = new TEditView(this);
-  Editor->setDocument(Document);
-  Editor->setCursorWidth(CaretWidth);
-  Editor->setGeometry(rect());
-  Editor->viewport()->setMouseTracking(true);
-  Editor->viewport()->installEventFilter(this);
-  const bool focused = hasFocus();
-  setFocusProxy(Editor);
-  Editor->show();
-  if (focused)
-    Editor->setFocus();
-  Editor->setTextCursor(Cursor);
-  // The top line stays where it was.
-  QTextCursor t(Document);
-  t.setPosition(std::clamp(top, 0, std::max(Document->characterCount() - 1, 0)));
-  const QRect r = Editor->cursorRect(t);
-  Editor->verticalScrollBar()->setValue(Editor->verticalScrollBar()->value() + r.top());
-  if (wait)
-    QApplication::restoreOverrideCursor();
-}
-
-void TRichEdit::LeaveEditing() {
-  if (!Editor)
-    return;
-  TEditView *editor = Editor;
-  Cursor = editor->textCursor();
-  const int top = editor->cursorForPosition(QPoint(0, 0)).position();
-  const bool focused = editor->hasFocus();
-  setFocusProxy(nullptr);
-  editor->viewport()->removeEventFilter(this);
-  editor->hide();
-  editor->setDocument(new QTextDocument(editor));
-  editor->deleteLater();
-  Editor = nullptr;
-  if (DocZoom != 1.0) {
-    DocZoom = 1.0;
-    ApplyZoomToDocument();
-  }
-  InstallReadingLayout(Document);
-  InvalidateView(true);
-  UpdateLayoutWidth();
-  if (focused)
-    setFocus();
-  SetTop(top);
 }
