@@ -262,9 +262,9 @@ double TPagelumeForm::ConvertValue() const {
 QString TPagelumeForm::GetNumberAtCharIndex(TRichEdit *richBox, int32_t charIndex) {
   if (!richBox || charIndex < 0)
     return QString();
-  const int32_t line = richBox->LineOfChar(charIndex);
-  const int32_t start = richBox->LineStart(line);
-  const int32_t end = line + 1 < richBox->LineCount() ? richBox->LineStart(line + 1) : richBox->TextLength();
+  // The display line under the pointer, found without counting the book's lines.
+  int32_t start = 0, end = 0;
+  richBox->LineRangeOf(charIndex, start, end);
   std::u16string text = richBox->TextRange(start, end - start);
   while (!text.empty() && (text.back() == u'\r' || text.back() == u'\n'))
     text.pop_back();

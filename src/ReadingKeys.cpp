@@ -325,12 +325,13 @@ bool TReadingController::GotoLineEditKeyDown(QKeyEvent *event) {
 
 void TReadingController::GotoLineFromEdit() {
   RichEdit->setFocus(Qt::OtherFocusReason);
-  const int32_t top = RichEdit->TopLine();
   const std::string text = GotoLineEdit->text().toStdString();
   // Waits for the line count (with the wait cursor) only for a line not counted yet.
   int32_t n = GetIntFromText(text, 1, RichEdit->CountedLines(), -1);
-  if (n < 0)
-    n = GetIntFromText(text, 1, RichEdit->LineCount(), top + 1);
+  if (n < 0) {
+    const int32_t count = RichEdit->LineCount();
+    n = GetIntFromText(text, 1, count, RichEdit->TopLine() + 1);
+  }
   RichEdit->GotoLine(n - 1);
   UpdateCaret();
   Call(Callouts.MoveCursorToHintLabel);

@@ -211,3 +211,20 @@ TEST(RichView, TextTooTallForTheEditingViewStaysReadable) {
   EXPECT_EQ(stopped, 2);
   EXPECT_TRUE(box.ReadOnly());
 }
+
+TEST(RichView, TheLineUnderThePointerNeedsNoLineCount) {
+  TRichEdit box;
+  ShowBox(box, 700);
+  for (int i = 0; i < 30000; ++i)
+    box.AppendParagraph(u"Measure 12.5 cm of paragraph " + std::u16string(1, char16_t(u'A' + i % 26)));
+  box.Flush();
+  const int32_t far = 32 * 25000 + 10;  // inside paragraph 25,000
+  int32_t start = 0, end = 0;
+  box.LineRangeOf(far, start, end);
+  EXPECT_EQ(start, 32 * 25000);
+  EXPECT_EQ(end, 32 * 25001);
+  EXPECT_EQ(box.TextRange(start, 12), u"Measure 12.5");
+  EXPECT_FALSE(box.LinesCounted());
+  box.LineRangeOf(box.TextLength(), start, end);
+  EXPECT_EQ(end, box.TextLength());
+}

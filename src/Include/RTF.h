@@ -144,6 +144,9 @@ public:
   // Whether the editing view can show the text: the toolkit's layout of the
   // whole text must stay well inside its coordinate range.
   bool EditingPossible();
+  // The display line holding a position: its start and the start of the next
+  // line (the end of the text for the last), with no line count needed.
+  void LineRangeOf(int32_t position, int32_t &start, int32_t &end);
   // Moves the caret by display lines (extending the selection or not); the view does not move.
   void MoveCaretLines(int32_t lines, bool extend = false);
   int32_t LineCount();

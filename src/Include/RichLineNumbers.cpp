@@ -118,3 +118,10 @@ int32_t TRichEdit::TopPosition() {
 }
 
 int32_t TRichEdit::TopLine() { return LineOfChar(TopPosition()); }
+
+void TRichEdit::LineRangeOf(int32_t position, int32_t &start, int32_t &end) {
+  Flush();
+  TAnchor a = AnchorOf(RichToQt(std::max(position, 0)));
+  start = QtToRich(PositionOf(a));
+  end = NextLine(a) ? QtToRich(PositionOf(a)) : TextLength();
+}
