@@ -183,16 +183,20 @@ const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
   return *slot.Part;
 }
 
-int TRichLayout::CountLines(const QTextBlock &block, int part) {
-  auto found = Cache.find(std::make_pair(block.blockNumber(), part));
-  if (found != Cache.end())
-    return found->second.Part->Lines();
+void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double> &tops) {
   const std::vector<int> &starts = PartStarts(block);
   const int start = starts[size_t(part)];
   const int length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - start;
   QTextLayout layout;
-  std::vector<double> tops;
   LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+}
+
+int TRichLayout::CountLines(const QTextBlock &block, int part) {
+  auto found = Cache.find(std::make_pair(block.blockNumber(), part));
+  if (found != Cache.end())
+    return found->second.Part->Lines();
+  std::vector<double> tops;
+  Measure(block, part, tops);
   return int(tops.size()) - 1;
 }
 
@@ -200,12 +204,8 @@ double TRichLayout::PartHeight(const QTextBlock &block, int part) {
   auto found = Cache.find(std::make_pair(block.blockNumber(), part));
   if (found != Cache.end())
     return found->second.Part->Height();
-  const std::vector<int> &starts = PartStarts(block);
-  const int start = starts[size_t(part)];
-  const int length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - start;
-  QTextLayout layout;
   std::vector<double> tops;
-  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+  Measure(block, part, tops);
   return tops.back();
 }
 

@@ -92,5 +92,7 @@ private:
   std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs
   std::vector<int> Whole{0};
   void Trim();
+  // Lays out a part in a scratch layout and keeps only its line slots.
+  void Measure(const QTextBlock &block, int part, std::vector<double> &tops);
   void Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const;
 };
