@@ -516,9 +516,9 @@ int main(int argc, char **argv) {
       only = args[++i];
     else if (args[i] == "--open" && i + 1 < args.size()) {
       // FILE=SECONDS[,MB]: only these books, opened whole, against these targets.
-      const QString spec = args[++i];
-      const QString file = spec.section('=', 0, -2).isEmpty() ? spec : spec.section('=', 0, -2);
-      const QString targets = spec.contains('=') ? spec.section('=', -1) : "-";
+      const QString openArg = args[++i];
+      const QString file = openArg.section('=', 0, -2).isEmpty() ? openArg : openArg.section('=', 0, -2);
+      const QString targets = openArg.contains('=') ? openArg.section('=', -1) : "-";
       cases.push_back({"open", QFileInfo(file).absoluteFilePath(), QFileInfo(file).fileName(),
                        targets.section(',', 0, 0), targets.section(',', 1, 1), "open whole"});
     }
