@@ -25,6 +25,8 @@
 #include <clocale>
 #include <gtest/gtest.h>
 
+#include "FormFixture.h"
+
 namespace {
 
 // ---- the reading box alone ----
@@ -105,23 +107,10 @@ TEST(RichEditKeepAlive, SlicesAndAbandon) {
 
 // ---- the main window ----
 
-class LoadBusyTest : public ::testing::Test {
+class LoadBusyTest : public TFormFixture {
 protected:
   void SetUp() override {
-    std::setlocale(LC_NUMERIC, "C");
-    SetProgramDirOverride(Dir.path());
-    SetMessageBoxHandler([this](TMessageKind, const QString &text) {
-      Boxes << text;
-      return false;
-    });
-    SetShowErrorHandler([this](const TFunStatContext &, const std::string &description, bool *) {
-      Errors.push_back(description);
-      return true;
-    });
-    Form = new TPagelumeForm;
-    Form->IsApplicationActive = [] { return false; };
-    Form->resize(1024, 768);
-    Form->LayoutWindow();
+    TFormFixture::SetUp();
     Form->OpenInPiecesCheckBox->setChecked(false);
     Form->Loader->ProgressMilliseconds = 0;  // every report gives a turn
     Form->ChooseBookFile = [this](const QString &) {
@@ -130,19 +119,6 @@ protected:
     };
     Other = Write("other.txt", "Another book.\n");
     Write("Welcome.txt", "Welcome, reader.\n");
-  }
-  void TearDown() override {
-    delete Form;
-    SetShowErrorHandler({});
-    SetMessageBoxHandler({});
-    SetProgramDirOverride(QString());
-  }
-  QString Write(const QString &name, const QByteArray &bytes) {
-    const QString path = Dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
   }
   // Plain text below the size that asks before opening whole, in many paragraphs.
   QString WriteBigBook() {
@@ -167,10 +143,6 @@ protected:
     });
   }
 
-  QTemporaryDir Dir;
-  QStringList Boxes;
-  std::vector<std::string> Errors;
-  TPagelumeForm *Form = nullptr;
   QString Other;
   int Dialogs = 0, Turns = 0;
 };

@@ -24,39 +24,12 @@
 #include <clocale>
 #include <gtest/gtest.h>
 
+#include "FormFixture.h"
+
 namespace {
 
-class PagelumeReadingTest : public ::testing::Test {
+class PagelumeReadingTest : public TFormFixture {
 protected:
-  void SetUp() override {
-    std::setlocale(LC_NUMERIC, "C");
-    SetProgramDirOverride(Dir.path());
-    SetMessageBoxHandler([this](TMessageKind, const QString &text) {
-      Boxes << text;
-      return false;
-    });
-    SetShowErrorHandler([this](const TFunStatContext &, const std::string &description, bool *) {
-      Errors.push_back(description);
-      return true;
-    });
-    Form = new TPagelumeForm;
-    Form->IsApplicationActive = [] { return false; };
-    Form->resize(1024, 768);
-    Form->LayoutWindow();
-  }
-  void TearDown() override {
-    delete Form;
-    SetShowErrorHandler({});
-    SetMessageBoxHandler({});
-    SetProgramDirOverride(QString());
-  }
-  QString Write(const QString &name, const QByteArray &bytes) {
-    const QString path = Dir.filePath(name);
-    QFile file(path);
-    EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    return path;
-  }
   // Two chapters with enough text between them for the second to scroll to the top.
   QString WriteChaptersBook() {
     QByteArray text = "Chapter 1\n\nShe said \"come in\" and the\ndoor opened.\n\n";
@@ -69,10 +42,6 @@ protected:
   }
   QString Text() const { return QString::fromStdU16String(Form->RichEdit->Text()); }
 
-  QTemporaryDir Dir;
-  QStringList Boxes;
-  std::vector<std::string> Errors;
-  TPagelumeForm *Form = nullptr;
 };
 
 TEST_F(PagelumeReadingTest, ControlsOfTheSidebar) {
