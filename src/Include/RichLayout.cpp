@@ -21,6 +21,7 @@ TRichLayout::TRichLayout(QTextDocument *document) : Doc(document) {}
 void TRichLayout::SetDocument(QTextDocument *document) {
   Doc = document;
   Splits.clear();
+  Runs.clear();
   Invalidate();
 }
 
@@ -39,6 +40,7 @@ void TRichLayout::Invalidate() {
 
 void TRichLayout::TextChanged() {
   Splits.clear();
+  Runs.clear();
   Invalidate();
 }
 
@@ -96,16 +98,35 @@ void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextL
   layout.setFont(Doc->defaultFont());
   QList<QTextLayout::FormatRange> ranges;
   const int end = start + length;
-  for (auto it = block.begin(); !it.atEnd(); ++it) {
-    const QTextFragment f = it.fragment();
-    const int fs = f.position() - block.position(), fe = fs + f.length();
-    if (fe <= start || fs >= end)
-      continue;
+  auto add = [&](int fs, int fe, const QTextCharFormat &format) {
     QTextLayout::FormatRange r;
     r.start = std::max(fs, start) - start;
     r.length = std::min(fe, end) - std::max(fs, start);
-    r.format = f.charFormat();
+    r.format = format;
     ranges.append(r);
+  };
+  if (block.length() - 1 <= SplitChars) {
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      const int fs = f.position() - block.position(), fe = fs + f.length();
+      if (fe > start && fs < end)
+        add(fs, fe, f.charFormat());
+    }
+  } else {
+    auto found = Runs.find(block.blockNumber());
+    if (found == Runs.end()) {
+      std::vector<TRun> runs;
+      for (auto it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment f = it.fragment();
+        runs.push_back(TRun{f.position() - block.position(), f.length(), f.charFormat()});
+      }
+      found = Runs.emplace(block.blockNumber(), std::move(runs)).first;
+    }
+    const std::vector<TRun> &runs = found->second;
+    auto it = std::upper_bound(runs.begin(), runs.end(), start,
+                               [](int position, const TRun &run) { return position < run.Start + run.Length; });
+    for (; it != runs.end() && it->Start < end; ++it)
+      add(it->Start, it->Start + it->Length, it->Format);
   }
   layout.setFormats(ranges);
   const QTextBlockFormat bf = block.blockFormat();

@@ -22,6 +22,7 @@
 #pragma once
 
 #include <QTextBlock>
+#include <QTextCharFormat>
 #include <QTextLayout>
 #include <cstdint>
 #include <map>
@@ -90,6 +91,12 @@ private:
   };
   std::map<std::pair<int, int>, TCached> Cache;  // (paragraph, part)
   std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs
+  struct TRun {  // a run of one format in a long paragraph
+    int Start = 0, Length = 0;
+    QTextCharFormat Format;
+  };
+  // The format runs of long paragraphs, read once rather than for each part.
+  mutable std::unordered_map<int, std::vector<TRun>> Runs;
   std::vector<int> Whole{0};
   void Trim();
   // Lays out a part in a scratch layout and keeps only its line slots.
