@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <ostream>
 #include <stdexcept>
 #include <streambuf>
@@ -177,22 +178,37 @@ void TBookRecord::AppendParagraph(const std::u16string &text) {
   if (PlainOnly) {
     char *out = Utf8.Extend(n * 3 + 1);
     char *const begin = out;
-    size_t from = 0;
-    for (size_t i = 0; i < n; ++i) {
-      const char16_t c = p[i];
-      if (c != u'\r' && c != u'\n' && !ShownAsBlank(c))
-        continue;
-      out = PutUtf8(out, p + from, i - from);
-      if (ShownAsBlank(c)) {
-        *out++ = ' ';
-      } else {
-        *out++ = '\n';
-        if (c == u'\r' && i + 1 < n && p[i + 1] == u'\n')
-          ++i;
+    size_t i = 0;
+    while (i < n) {
+      // Runs of ASCII from U+000E up (no line end among them), four at a time.
+      while (i + 4 <= n) {
+        uint64_t v;
+        std::memcpy(&v, p + i, sizeof v);
+        if ((v & 0xFF80FF80FF80FF80ULL) != 0 ||
+            ((v + 0x0072007200720072ULL) & 0x0080008000800080ULL) != 0x0080008000800080ULL)
+          break;
+        for (size_t k = 0; k < 4; ++k)
+          out[k] = char(p[i + k]);
+        out += 4;
+        i += 4;
       }
-      from = i + 1;
+      if (i >= n)
+        break;
+      const char16_t c = p[i];
+      if (c == u'\r' || c == u'\n') {
+        *out++ = '\n';
+        i += c == u'\r' && i + 1 < n && p[i + 1] == u'\n' ? 2 : 1;
+      } else if (ShownAsBlank(c)) {
+        *out++ = ' ';
+        ++i;
+      } else if (c >= 0xD800 && c <= 0xDBFF && i + 1 < n && p[i + 1] >= 0xDC00 && p[i + 1] <= 0xDFFF) {
+        out = PutUtf8(out, p + i, 2);
+        i += 2;
+      } else {
+        out = PutUtf8(out, p + i, 1);
+        ++i;
+      }
     }
-    out = PutUtf8(out, p + from, n - from);
     *out++ = '\n';
     Utf8.Commit(size_t(out - begin));
     return;

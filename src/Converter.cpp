@@ -244,7 +244,10 @@ bool StandardOutputWritten() {
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
   const bool rtfOutput = EndsWithNoCase(options.Output, ".rtf");
-  TRichEdit box;
+  // The box is never on a screen: inside a hidden holder, the loader's show
+  // lays out no first page (and loads no fonts) for nothing.
+  QWidget holder;
+  TRichEdit box(&holder);
   // Plain text wants the text alone: no document, no formats.
   box.SetTextOnly(!rtfOutput);
   TEnhancedRichEdit engine;
