@@ -5,6 +5,7 @@
 #include "BookLines.h"
 #include "BookText.h"
 #include "EnhancedRTF.h"
+#include "Error.h"
 #include "LargeBuffer.h"
 #include "RTF.h"
 #include "TextLines.h"
@@ -65,8 +66,9 @@ TEST_F(BookRecordTest, EnhancedBooksWriteAsTheBox) {
       Enhance(box, books[i], i % 2 ? "Tab" : "None", i == 2);
       Enhance(record, books[i], i % 2 ? "Tab" : "None", i == 2);
       ExpectSameFiles(box, record, rtf);
-      if (rtf)
+      if (rtf) {
         EXPECT_EQ(record.Text(), box.Text());
+      }
     }
   }
 }
