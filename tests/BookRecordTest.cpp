@@ -150,6 +150,25 @@ TEST(TextLines, SplitsLongMixedTextAsTheStringList) {
   }
 }
 
+TEST(TextLines, WholeBookLineEndsAsTheStringList) {
+  // Decoded in slices with the line ends made LF on the way: CR alone, CR LF,
+  // CR CR LF, LF CR, ends at eight-byte edges, multibyte letters between.
+  const char *ends[] = {"\r", "\r\n", "\r\r\n", "\n\r", "\n", "\r\r", ""};
+  std::mt19937 random(11);
+  std::string bytes;
+  while (bytes.size() < 1'200'000) {
+    bytes += std::string(random() % 19, 'x') + (random() % 3 ? "" : "\xC3\xA9\xE2\x80\x94");
+    bytes += ends[random() % std::size(ends)];
+  }
+  for (const std::string &book : {bytes, bytes + "\r", "\r" + bytes + "\r\n"}) {
+    TTextLines lines = BookBytesToTextLines(book, [] { return true; });
+    std::vector<std::u16string> got;
+    for (size_t i = 0; i < lines.size(); ++i)
+      got.emplace_back(lines[i]);
+    EXPECT_EQ(got, BookBytesToLines(book, false));
+  }
+}
+
 TEST(LargeBuffer, GrowsKeepingItsContent) {
   TLargeBuffer<uint32_t> buffer;
   for (uint32_t i = 0; i < 3'000'000; ++i)  // several steps of growth, past large pages
