@@ -14,6 +14,9 @@
 // document's own marks in appended text are treated as the box treats them
 // (U+2029, U+2028, U+FDD0 and U+FDD1 shown as a blank; CR LF, CR and LF end
 // paragraphs). Links are not marked: the RTF of the box does not keep them.
+// A range is formatted when its format is set; the box formats text it is
+// still taking in once that text is in. The engine formats only text it has
+// already appended, where the two agree.
 //
 // A record made for plain text keeps only the text, already in the UTF-8 of
 // the file (a UTF-16 half of a pair alone is written as "?", as the toolkit's
