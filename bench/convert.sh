@@ -21,6 +21,7 @@ while [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" -lt 20000000 ]; do
   done
 done
 head -c 19990000 "$big" | sed '$d' >"$work/big20.txt"
+sync  # the new files written out first: their write-back would slow the outputs' own
 
 measure() { # book output-extension
   local times=() mem=0

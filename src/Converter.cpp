@@ -17,6 +17,8 @@
 #include <vector>
 
 #include "BookLoader.h"
+#include "BookRecord.h"
+#include "BookText.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -241,11 +243,22 @@ bool StandardOutputWritten() {
 
 int Convert(const TConvertOptions &options) {
   TConsoleReports reports;
-  TRichEdit box;
+  const bool rtfOutput = EndsWithNoCase(options.Output, ".rtf");
+  // The box is never on a screen: inside a hidden holder, the loader's show
+  // lays out no first page (and loads no fonts) for nothing.
+  QWidget holder;
+  TRichEdit box(&holder);
   // Plain text wants the text alone: no document, no formats.
-  box.SetTextOnly(!EndsWithNoCase(options.Output, ".rtf"));
+  box.SetTextOnly(!rtfOutput);
   TEnhancedRichEdit engine;
   engine.RichBox = &box;
+  // An enhanced plain-text book goes from the engine into a record, written
+  // out without a document; an RTF book, or a plain one put in unchanged,
+  // goes into the box.
+  TBookRecord record(box, !rtfOutput);
+  const bool recorded = options.Enhance && !HasRtfExtension(options.Book);
+  if (recorded)
+    engine.RichBox = &record;
   engine.WarningHandler = [](const std::string &text) { PrintLine(text); };
 
   TBookLoaderHost host;
@@ -269,9 +282,10 @@ int Convert(const TConvertOptions &options) {
   }
 
   QString output = QString::fromStdString(options.Output);
-  bool rtf = output.endsWith(QStringLiteral(".rtf"), Qt::CaseInsensitive);
   FunStatContext.Reset();
-  if (!(rtf ? box.SaveRtf(output) : box.SaveText(output))) {
+  const bool saved = recorded ? (rtfOutput ? record.SaveRtf(output) : record.SaveText(output))
+                              : (rtfOutput ? box.SaveRtf(output) : box.SaveText(output));
+  if (!saved) {
     TFunStatContext failure = FunStatContext;
     if (!failure.Failed())
       failure.Reset();

@@ -4,7 +4,9 @@
 // character, so Starts always ends with Text.size(). Plain C++.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,26 +39,55 @@ private:
   std::vector<uint32_t> Starts{0};
 };
 
+namespace TextLinesDetail {
+
+// The first CR or LF at or after i, or n. Four characters at a time: a group
+// with no character below U+0010 holds no line end.
+inline size_t FindLineEnd(const char16_t *p, size_t i, size_t n) {
+  constexpr uint64_t ones = 0x0001000100010001ULL, highs = 0x8000800080008000ULL;
+  for (;;) {
+    while (i + 4 <= n) {
+      uint64_t v;
+      std::memcpy(&v, p + i, sizeof v);
+      const uint64_t x = v & 0xFFF0FFF0FFF0FFF0ULL;  // a lane is zero where the character is below U+0010
+      if (((x - ones) & ~x & highs) != 0)
+        break;
+      i += 4;
+    }
+    const size_t stop = std::min(i + 4, n);
+    for (; i < stop; ++i)
+      if (p[i] == u'\r' || p[i] == u'\n')
+        return i;
+    if (i >= n)
+      return n;
+  }
+}
+
+}  // namespace TextLinesDetail
+
 inline TTextLines TTextLines::Split(std::u16string text) {
+  using TextLinesDetail::FindLineEnd;
   TTextLines lines;
   lines.Text = std::move(text);
   std::u16string &t = lines.Text;
   t.reserve(t.size() + 64);  // room for an end marker without copying the book
   const size_t n = t.size();
+  char16_t *p = t.data();
   size_t lineCount = 0;
-  for (char16_t c : t)
-    lineCount += c == u'\n' || c == u'\r';
+  for (size_t i = 0; (i = FindLineEnd(p, i, n)) < n; ++i)
+    ++lineCount;  // CR LF counts twice: enough room
   lines.Starts.reserve(lineCount + 2);
-  size_t w = 0, start = 0;
-  for (size_t r = 0; r < n; ++r) {
-    const char16_t c = t[r];
-    if (c != u'\r' && c != u'\n') {
-      t[w++] = c;
-      continue;
-    }
-    if (c == u'\r' && r + 1 < n && t[r + 1] == u'\n')
-      ++r;
-    t[w++] = u'\n';
+  // Each line moves down over the line ends dropped before it.
+  size_t w = 0, r = 0, start = 0;
+  while (r < n) {
+    const size_t e = FindLineEnd(p, r, n);
+    if (w != r)
+      std::memmove(p + w, p + r, (e - r) * sizeof(char16_t));
+    w += e - r;
+    if (e == n)
+      break;
+    r = p[e] == u'\r' && e + 1 < n && p[e + 1] == u'\n' ? e + 2 : e + 1;
+    p[w++] = u'\n';
     start = w;
     lines.Starts.push_back(uint32_t(w));
   }

@@ -43,6 +43,19 @@ std::u16string Utf8To16(const std::string &s) {
 // Escapes text for RTF: ASCII as is (with \ { } escaped), the rest as \uN?.
 void Escape(std::string &out, const char16_t *text, size_t length, bool inFontTable) {
   for (size_t i = 0; i < length; ++i) {
+    // A run of characters written as they are goes in at once.
+    size_t plain = i;
+    while (plain < length && text[plain] >= 0x20 && text[plain] < 0x80 && text[plain] != '\\' &&
+           text[plain] != '{' && text[plain] != '}')
+      ++plain;
+    if (plain > i) {
+      const size_t at = out.size();
+      out.resize(at + (plain - i));
+      std::copy(text + i, text + plain, out.begin() + std::ptrdiff_t(at));
+      i = plain;
+      if (i == length)
+        break;
+    }
     char16_t c = text[i];
     if (c == '\\' || c == '{' || c == '}') {
       out += '\\';
