@@ -20,6 +20,45 @@
 
 namespace {
 
+// A turn of the event loop given while appended text and its formats go into
+// the document (a paint, a scroll) reads the box; it must not put the same
+// pending formats in a second time under the flush that runs.
+TEST(RichEditFlush, TurnInsideAFlushLeavesItsFormatsToIt) {
+  TRichEdit box;
+  for (int i = 0; i < 3000; ++i)
+    box.AppendParagraph(u"Already there.");
+  box.Flush();
+  int turns = 0;
+  box.KeepAlive = [&](int32_t) {
+    ++turns;
+    EXPECT_GT(box.TextLength(), 0);  // reads the box, as a paint does
+    return true;
+  };
+  TCharFormat red;
+  red.Mask = CFM_COLOR;
+  red.TextColor = 0x0000FF;
+  const int32_t first = box.TextLength();
+  const std::u16string line = u"A coloured line of the appended text.";
+  const int paragraphs = 20000;
+  for (int i = 0; i < paragraphs; ++i) {
+    const int32_t start = first + i * int32_t(line.size() + 2);
+    box.AppendParagraph(line);
+    box.SetSelection(start, int32_t(line.size()));
+    box.SetCharFormat(red, false);
+  }
+  box.Flush();
+  box.KeepAlive = nullptr;
+  EXPECT_GE(turns, 1);
+  for (int i : {0, 1023, 1024, paragraphs / 2, paragraphs - 1}) {
+    SCOPED_TRACE(i);
+    box.SetSelection(first + i * int32_t(line.size() + 2), int32_t(line.size()));
+    const TCharFormat f = box.GetCharFormat();
+    EXPECT_TRUE(f.Mask & CFM_COLOR);
+    EXPECT_EQ(f.TextColor, 0x0000FFu);
+  }
+  EXPECT_EQ(box.TextLength(), first + paragraphs * int32_t(line.size() + 2));
+}
+
 class EarlyPageTest : public TFormFixture {
 protected:
   void SetUp() override {
