@@ -277,11 +277,14 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       AddEndMarker(lines, piece, State.PieceCount());
       SetBaseFormat();
       // The page is shown while the rest of the text arrives, once the text
-      // holding the reading position has; to be shown at the end, when all is there.
+      // holding the reading position has; a book opened at its end is shown
+      // when all of it is there.
       Growing = true;
       InBoxTo = 0;
       ShowAt = position;
-      ShowFrom = positionArgument < 0 ? INT32_MAX : int32_t(std::min<int64_t>(int64_t(std::max(position, 0)) + ScreenAhead, INT32_MAX));
+      ShowFrom = positionArgument < 0
+                     ? INT32_MAX
+                     : int32_t(std::min<int64_t>(int64_t(std::max(position, 0)) + ScreenAhead, INT32_MAX));
       if (Ask(Host.EnhanceText, true)) {
         // Each paragraph made is reported here: the text goes into the box as it comes.
         auto progress = std::exchange(Enhancer->Progress, [this](int32_t at) { return TextArrived(at); });
