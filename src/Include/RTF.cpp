@@ -78,6 +78,7 @@ void TRichEdit::ConnectDocument() {
 
 QTextDocument *TRichEdit::BeginNewDocument(bool keepFormats) const {
   // The new document takes text fast and is shown when complete.
+  FinishDeferred();
   QTextDocument *old = Document;
   auto *doc = new QTextDocument(const_cast<TRichEdit *>(this));
   InstallReadingLayout(doc);
@@ -144,6 +145,7 @@ void TRichEdit::Flush() const {
     ~TFlushing() { Flag = false; }
   } flushing{Flushing};
   Flushing = true;
+  FinishDeferred();
   if (PlainOnly) {
     NormaliseBreaks(PendingText);
     if (PlainText.isEmpty())
@@ -243,6 +245,8 @@ void TRichEdit::Clear() {
   PendingFormats.clear();
   PendingSelStart = -1;
   RelinkFirst = RelinkLast = -1;
+  Deferred.clear();
+  DeferTimer.stop();
   {
     TProgramEdit guard(Doc(), InProgramEdit);
     Doc()->clear();
@@ -403,7 +407,7 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
 }
 
 void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
-  if (!BuildDoc)
+  if (!BuildDoc && !Deferring)
     InvalidateView(true);
   if (InProgramEdit)
     return;

@@ -116,7 +116,10 @@ public:
   double Zoom() const { return ZoomFactor; }
 
   // ---- the document, the caret and the selection ----
-  QTextDocument *document() const { return Doc(); }
+  QTextDocument *document() const {
+    FinishDeferred();
+    return Doc();
+  }
   QTextCursor textCursor() const;
   // Sets the caret and selection; the view does not move.
   void setTextCursor(const QTextCursor &cursor);
@@ -322,6 +325,27 @@ private:
   void AbandonBuild() const;
   // Inserts text at the cursor in slices, breathing between them; false when abandoned.
   bool InsertSliced(QTextCursor &cursor, const QString &text, const QTextCharFormat &format) const;
+
+  // ---- whole-text formats put on in slices (RichDeferred.cpp) ----
+  // A format for a long stretch of a shown text goes on the paragraphs around
+  // the screen at once, and on the rest in slices between events; whatever
+  // reads formats, saves, edits or needs the final line count finishes it first.
+  struct TDeferredFormat {
+    int32_t Start = 0, End = 0;  // document positions still to do
+    bool Para = false;
+    TCharFormat Char;
+    TParaFormat ParaFormat;
+  };
+  mutable std::vector<TDeferredFormat> Deferred;
+  mutable bool Deferring = false;  // a slice is running: the view is refreshed once at its end
+  QTimer DeferTimer;
+  // Puts the format on [qtStart, qtEnd), deferring the part off the screen when
+  // that is worth it; the caller holds the program-edit guard.
+  void ApplyFormatAroundScreen(int32_t qtStart, int32_t qtEnd, bool para, const TCharFormat &charFormat,
+                               const TParaFormat &paraFormat);
+  void FinishDeferred() const;
+  void DeferredSlice();
+  void ApplyOne(int32_t qtStart, int32_t qtEnd, const TDeferredFormat &format) const;
 
   // ---- a box whose text alone is read ----
 public:

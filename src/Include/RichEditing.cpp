@@ -14,6 +14,7 @@
 
 double TRichEdit::EstimatedHeight() {
   Flush();
+  FinishDeferred();
   SyncWidth();
   const int count = Document->blockCount();
   const int samples = std::min(count, 64);
@@ -65,6 +66,7 @@ void TRichEdit::SetReadOnly(bool readOnly) {
 void TRichEdit::EnterEditing() {
   if (Editor)
     return;
+  FinishDeferred();
   const bool wait = qobject_cast<QApplication *>(QCoreApplication::instance()) != nullptr &&
                     Document->characterCount() > 1000000;
   if (wait)

@@ -275,6 +275,7 @@ void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaForma
 void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
   if ((format.Mask & ~CFM_LINK) == 0)
     return;
+  FinishDeferred();
   if (all && Editor && !BuildDoc && Doc()->characterCount() > 65536) {
     WithoutEditingView([&] { SetCharFormat(format, true); });
     return;
@@ -285,7 +286,7 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
     TProgramEdit guard(Doc(), InProgramEdit);
     QTextCursor c(Doc());
     c.beginEditBlock();
-    ApplyCharFormat(0, Doc()->characterCount() - 1, format);
+    ApplyFormatAroundScreen(0, Doc()->characterCount() - 1, false, format, TParaFormat());
     c.movePosition(QTextCursor::End);
     c.mergeBlockCharFormat(ToQtCharFormat(format));
     c.endEditBlock();
@@ -319,6 +320,7 @@ void TRichEdit::SetCharFormat(const TCharFormat &format, bool all) {
 void TRichEdit::SetParaFormat(const TParaFormat &format) {
   if (format.Mask == 0)
     return;
+  FinishDeferred();
   if (!PendingText.isEmpty()) {
     TPendingFormat p;
     p.Para = true;
@@ -341,12 +343,13 @@ void TRichEdit::SetParaFormat(const TParaFormat &format) {
   TProgramEdit guard(Doc(), InProgramEdit);
   guard.Modified = guard.Modified || Doc()->characterCount() > 1;
   c.beginEditBlock();
-  ApplyParaFormat(c.selectionStart(), c.selectionEnd(), format);
+  ApplyFormatAroundScreen(c.selectionStart(), c.selectionEnd(), true, TCharFormat(), format);
   c.endEditBlock();
 }
 
 TCharFormat TRichEdit::GetCharFormat() const {
   Flush();
+  FinishDeferred();
   QTextCursor c = textCursor();
   if (!c.hasSelection())
     return FromQtCharFormat(c.charFormat());
@@ -387,6 +390,7 @@ TCharFormat TRichEdit::GetCharFormat() const {
 
 TParaFormat TRichEdit::GetParaFormat() const {
   Flush();
+  FinishDeferred();
   return FromQtBlockFormat(Doc()->findBlock(textCursor().selectionStart()).blockFormat());
 }
 
@@ -420,6 +424,7 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
 }
 
 void TRichEdit::ApplyZoomToDocument() {
+  FinishDeferred();
   QTextDocument *doc = Doc();
   TLayoutPause pause(doc);
   TProgramEdit guard(doc, InProgramEdit);
@@ -476,6 +481,7 @@ void TRichEdit::Print(QPagedPaintDevice *device) const {
 
 QTextDocument *TRichEdit::PrintCopy() const {
   Flush();
+  FinishDeferred();
   // A copy at zoom 1: what is printed does not depend on the zoom.
   QTextDocument *copy = Document->clone();
   if (DocZoom == 1.0)

@@ -20,12 +20,12 @@ constexpr double CountSliceMs = 20;
 // ---------------------------------------------------------------- line numbers
 
 void TRichEdit::StartLineCount() {
-  if (isVisible() && !CountTimer.isActive())
+  if (Deferred.empty() && isVisible() && !CountTimer.isActive())
     CountTimer.start();
 }
 
 void TRichEdit::CountSlice() {
-  if (BuildDoc || !isVisible()) {
+  if (BuildDoc || !isVisible() || !Deferred.empty()) {
     CountTimer.stop();
     return;
   }
@@ -39,7 +39,7 @@ void TRichEdit::CountSlice() {
 bool TRichEdit::LinesCounted() {
   Flush();
   SyncWidth();
-  return Lines.Complete();
+  return Deferred.empty() && Lines.Complete();
 }
 
 int32_t TRichEdit::CountedLines() {
@@ -50,6 +50,7 @@ int32_t TRichEdit::CountedLines() {
 
 void TRichEdit::WaitForLineCount() {
   Flush();
+  FinishDeferred();
   SyncWidth();
   if (Lines.Complete())
     return;

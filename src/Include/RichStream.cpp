@@ -382,6 +382,7 @@ bool TRichEdit::SaveRtf(const QString &path) {
   bool result = false;
   OP_TRY {
     Flush();
+    FinishDeferred();
     QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
     std::unordered_map<int, TParaFormat> paraCache;  // a book has few paragraph formats, used again and again

@@ -67,12 +67,15 @@ TRichEdit::TRichEdit(QWidget *parent) : QAbstractScrollArea(parent) {
   verticalScrollBar()->setRange(0, 0);
   CountTimer.setInterval(0);
   connect(&CountTimer, &QTimer::timeout, this, &TRichEdit::CountSlice);
+  DeferTimer.setInterval(0);
+  connect(&DeferTimer, &QTimer::timeout, this, &TRichEdit::DeferredSlice);
   ConnectDocument();
   ApplyMargins();
 }
 
 TRichEdit::~TRichEdit() {
   CountTimer.stop();
+  DeferTimer.stop();
   TEditView *editor = Editor;
   Editor = nullptr;  // the editor's last events must not reach it through the box
   delete editor;
