@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <cmath>
+#include <utility>
 
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
@@ -27,6 +28,13 @@ template <class F, class... A> void Call(const F &f, A &&...args) {
 template <class R, class F> R Ask(const F &f, R fallback) { return f ? f() : fallback; }
 
 QString Q(const std::string &text) { return QString::fromStdString(text); }
+
+// The text a growing load puts into the box at a time (rich positions): small
+// enough to go in well inside a turn of the event loop.
+constexpr int32_t PortionCharacters = 128 * 1024;
+// The text after the reading position that must have arrived before the page
+// is shown: more than any screen holds, so the page is whole and never moves.
+constexpr int32_t ScreenAhead = 256 * 1024;
 
 }  // namespace
 
@@ -87,6 +95,38 @@ bool TBookLoader::ReportProgress(int32_t position) {
   return State.Closing;
 }
 
+bool TBookLoader::TextArrived(int32_t position) {
+  // The text made so far also goes in before every turn of the event loop: a
+  // paint then finds nothing waiting to be put in.
+  const bool turn = State.SecondsSinceProgress() * 1000 >= ProgressMilliseconds;
+  if (Growing && position > InBoxTo && (turn || position - InBoxTo >= PortionCharacters)) {
+    RichBox->Flush();
+    InBoxTo = position;
+    if (!ShownEarly && position >= ShowFrom && !RichBox->LoadAbandoned()) {
+      ShownEarly = true;
+      Call(Host.ApplyZoom);
+      ShowPage(false, ShowAt);
+      State.ProgressTimerStart = {};  // the page is painted at the turn given now
+    }
+  }
+  return ReportProgress(position) || RichBox->LoadAbandoned();
+}
+
+void TBookLoader::ShowPage(bool atEnd, int32_t position) {
+  Call(Host.AttachBackgroundPicture);
+  // Shown first: the box then has its final size (and scroll bars), so the
+  // text is laid out once, at the width it is read in, as far as the position
+  // only.
+  RichBox->show();
+  // A negative position (a book not on the shelf) leaves the text at its start.
+  if (atEnd)
+    RichBox->ScrollToEnd();
+  else
+    RichBox->GoToCharPos(position);
+  Call(Host.RepaintWindow);
+  FocusBox();
+}
+
 void TBookLoader::SetBaseFormat() {
   TBookFormatOptions f = Host.FormatOptions ? Host.FormatOptions() : TBookFormatOptions{};
   Enhancer->SetBaseFormat(false, false, f.LineSpacing, f.SpaceAfter, f.FirstLineIndent, f.Justified ? 3 : 0,
@@ -104,7 +144,7 @@ void TBookLoader::ShowPlainText(const TTextLines &lines) {
     line.assign(lines[i]);
     RichBox->AppendParagraph(line);
     position += int32_t(line.size()) + 2;
-    if ((i & 1023) == 1023 && ReportProgress(position))
+    if ((i & 1023) == 1023 && TextArrived(position))
       return;  // a close request: the box is emptied by the caller
   }
 }
@@ -117,11 +157,13 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     TBookLoader &Loader;
     explicit TBusy(TBookLoader &loader) : Loader(loader) {
       Loader.Busy = true;
+      Loader.ShownEarly = false;
       if (Loader.RichBox)
         Loader.RichBox->KeepAlive = [&loader](int32_t position) { return !loader.ReportProgress(position); };
     }
     ~TBusy() {
       Loader.Busy = false;
+      Loader.Growing = false;
       if (Loader.RichBox)
         Loader.RichBox->KeepAlive = nullptr;
     }
@@ -210,11 +252,15 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     if (named)
       Call(Host.ResolveProfile, Q(file), keepProfile);
     State.StartTimers();
+    // A turn at once: the steps above took a while already.
+    State.ProgressTimerStart = {};
+    if (ReportProgress(0))
+      return true;
 
     if (!rtf) {
       if (State.PieceCount() == 1) {
         std::string bytes;
-        if (!ReadFileBytes(file, 0, size, bytes, errorCode)) {
+        if (!ReadFileBytes(file, 0, size, bytes, errorCode, [this] { return !ReportProgress(0); })) {
           OP_RAISE(FailedToLoadText, file, std::string(), errorCode);
           return true;
         }
@@ -230,9 +276,21 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       }
       AddEndMarker(lines, piece, State.PieceCount());
       SetBaseFormat();
+      // The page is shown while the rest of the text arrives, once the text
+      // holding the reading position has; a book opened at its end is shown
+      // when all of it is there.
+      Growing = true;
+      InBoxTo = 0;
+      ShowAt = position;
+      ShowFrom = positionArgument < 0
+                     ? INT32_MAX
+                     : int32_t(std::min<int64_t>(int64_t(std::max(position, 0)) + ScreenAhead, INT32_MAX));
       if (Ask(Host.EnhanceText, true)) {
+        // Each paragraph made is reported here: the text goes into the box as it comes.
+        auto progress = std::exchange(Enhancer->Progress, [this](int32_t at) { return TextArrived(at); });
         Enhancer->EnhanceText(lines, Ask(Host.ParagraphPrefixText, std::string("None")),
                               Ask(Host.IgnoreEmptyLines, false), Ask(Host.PoorlyWritten, false));
+        Enhancer->Progress = std::move(progress);
         // A failing command (a bad colour) ends the enhancement: the
         // paragraphs emitted so far stay, the load counts as done and the
         // failure is shown once below.
@@ -247,9 +305,10 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
         }
       }
       lines = {};
-      // The text goes into the document now, in slices with the window kept
-      // alive, while the box is hidden and the options are disabled.
+      // The rest of the text goes into the document now, in slices with the
+      // window kept alive, while the options are disabled.
       RichBox->Flush();
+      Growing = false;
       if (RichBox->LoadAbandoned()) {  // a close request: the box stays empty
         RichBox->Clear();
         return true;
@@ -287,20 +346,14 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     State.Modified = false;
     RichBox->SetModified(false);
     lines = {};
-    Call(Host.AttachBackgroundPicture);
-    // Shown first: the box then has its final size (and scroll bars), so the
-    // text is laid out once, at the width it is read in, as far as the
-    // position only; placed while hidden, a large book was laid out whole and
-    // then again when the scroll bar changed the width.
-    RichBox->show();
-    // A negative position argument means the end; a negative bookmark
-    // position (a book not on the shelf) leaves the text at its start.
-    if (positionArgument < 0)
-      RichBox->ScrollToEnd();
-    else
-      RichBox->GoToCharPos(position);
-    Call(Host.RepaintWindow);
-    FocusBox();
+    if (!ShownEarly) {
+      // A negative position argument means the end.
+      ShowPage(positionArgument < 0, position);
+    } else if (RichBox->TextLength() > 0) {
+      // Shown while the text arrived: the page stays where it is; the caret,
+      // which the engine left at the start, goes back to its top line.
+      RichBox->SetSelection(RichBox->TopPosition(), 0);
+    }
     Call(Host.SetHint, QString());
     Call(Host.StartInfoTimer);
     Call(Host.SetOptionsEnabled, true);

@@ -130,4 +130,20 @@ private:
   void SetPieces(int32_t count, int32_t selected);
   void ShowPlainText(const TTextLines &lines);
   void SetBaseFormat();
+
+  // A plain-text book goes into the box a portion at a time while its
+  // paragraphs are made, and the box is shown at the reading position as soon
+  // as the text holding it (and a screen after it) has arrived; the rest
+  // follows while the load still runs, with its rules (TextArrived).
+  bool Growing = false;      // the text is put into the box a portion at a time
+  bool ShownEarly = false;   // the page is shown; the rest of the text still arrives
+  int32_t InBoxTo = 0;       // rich position up to which the text is in the box
+  int32_t ShowFrom = 0;      // the page is shown once the text reaches this position
+  int32_t ShowAt = -1;       // where the page is shown (< 0: the start)
+  // Called with the rich position of each new paragraph: puts a portion into
+  // the box when one is complete, shows the page when its text is there, and
+  // reports progress. True when the load is to stop.
+  bool TextArrived(int32_t position);
+  // Shows the box at a position (atEnd: at the end of the text).
+  void ShowPage(bool atEnd, int32_t position);
 };

@@ -138,7 +138,8 @@ int64_t FileSizeOf(const std::string &path, int32_t &errorCode) {
   return static_cast<int64_t>(info.st_size);
 }
 
-bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std::string &bytes, int32_t &errorCode) {
+bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std::string &bytes, int32_t &errorCode,
+                   const std::function<bool()> &keepAlive) {
   bytes.clear();
   errorCode = 0;
   int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -148,11 +149,19 @@ bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std:
   }
   ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
   bool ok = true;
-  bytes.reserve(static_cast<size_t>(std::max<int64_t>(length, 0)));
+  const size_t wanted = static_cast<size_t>(std::max<int64_t>(length, 0));
+  // Kept alive: a slice at a time, each filled before the next is made.
+  constexpr size_t slice = size_t(4) << 20;
+  bytes.reserve(wanted);
   AdviseLargePages(bytes.data(), bytes.capacity());  // a whole book: fewer page faults
-  bytes.resize(static_cast<size_t>(std::max<int64_t>(length, 0)));
+  bytes.resize(keepAlive ? std::min(wanted, slice) : wanted);
   size_t done = 0;
-  while (done < bytes.size()) {
+  while (done < bytes.size() || (done < wanted && keepAlive)) {
+    if (done == bytes.size()) {
+      if (!keepAlive())
+        break;
+      bytes.resize(std::min(wanted, done + slice));
+    }
     ssize_t got = ::pread(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
     if (got < 0) {
       if (errno == EINTR)

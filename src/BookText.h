@@ -91,8 +91,11 @@ bool HasRtfExtension(const std::string &path);
 
 // ---- Reading the file ----
 // Reads length bytes from offset (fewer at the end). False on failure with
-// errorCode set to the system's error number.
-bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std::string &bytes, int32_t &errorCode);
+// errorCode set to the system's error number. With keepAlive, a large read is
+// made a slice at a time, keepAlive called between slices; when it answers
+// false the read stops there (true, with the bytes read so far).
+bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std::string &bytes, int32_t &errorCode,
+                   const std::function<bool()> &keepAlive = {});
 // The file size in bytes, or −1 with errorCode set.
 int64_t FileSizeOf(const std::string &path, int32_t &errorCode);
 

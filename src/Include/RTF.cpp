@@ -136,6 +136,15 @@ void TRichEdit::AppendParagraph(const std::u16string &text) {
 void TRichEdit::Flush() const {
   if (PendingText.isEmpty() && PendingFormats.empty() && PendingSelStart < 0)
     return;
+  // A turn given inside a flush (a paint, a scroll) must not start another on
+  // the same pending text and formats: the flush under way puts them in.
+  if (Flushing)
+    return;
+  struct TFlushing {
+    bool &Flag;
+    ~TFlushing() { Flag = false; }
+  } flushing{Flushing};
+  Flushing = true;
   FinishDeferred();
   if (PlainOnly) {
     NormaliseBreaks(PendingText);

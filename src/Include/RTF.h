@@ -229,6 +229,7 @@ private:
   mutable std::vector<TPendingFormat> PendingFormats;
   mutable int32_t PendingSelStart = -1, PendingSelLength = 0;  // a selection inside pending text
   mutable bool InProgramEdit = false;
+  mutable bool Flushing = false;            // Flush runs (it may give the event loop turns)
   int RelinkFirst = -1, RelinkLast = -1;    // paragraphs edited by the reader, links to mark again
   mutable QTextCharFormat AppendFormat;             // the format of appended text (set by SetCharFormat on all)
   int MarginLeft = 0, MarginRight = 0;

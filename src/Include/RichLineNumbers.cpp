@@ -29,6 +29,8 @@ void TRichEdit::CountSlice() {
     CountTimer.stop();
     return;
   }
+  if (KeepAlive)
+    return;  // a load still appends text: the lines are counted once it is complete
   SyncWidth();
   if (Lines.Step(CountSliceMs))
     CountTimer.stop();
