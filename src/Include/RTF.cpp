@@ -231,8 +231,8 @@ void TRichEdit::Flush() const {
 qsizetype TRichEdit::MergePending(QTextDocument *doc) const {
   // Only a text of many paragraphs may reach the count at which merging starts.
   const int blocks = doc->blockCount();
-  if (blocks + PendingText.size() < RichMerged::MergeAfterBlocks ||
-      blocks + PendingText.count(QChar::ParagraphSeparator) < RichMerged::MergeAfterBlocks)
+  if (blocks + PendingText.size() < RichMerged::MergeAfterBlocks() ||
+      blocks + PendingText.count(QChar::ParagraphSeparator) < RichMerged::MergeAfterBlocks())
     return -1;
   std::vector<int64_t> starts, ends;
   for (const TPendingFormat &p : PendingFormats)

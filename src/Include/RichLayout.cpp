@@ -70,6 +70,18 @@ const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
   if (found != Splits.end())
     return found->second;
   if (MergedDoc && RichMerged::IsMerged(block)) {
+    // Only the merged blocks lately shown are kept (no caller holds the
+    // starts of one block while asking for another's).
+    if (Splits.size() > 1024) {
+      for (auto it = Splits.begin(); it != Splits.end();) {
+        if (MergedBlocks[it->first]) {
+          MergedBlocks.erase(it->first);
+          it = Splits.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
     MergedBlocks[block.blockNumber()] = true;
     return Splits.emplace(block.blockNumber(), RichMerged::ParagraphStarts(block)).first->second;
   }
@@ -237,33 +249,62 @@ const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
 
 void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double> &tops) {
   const std::vector<int> &starts = PartStarts(block);
-  const int count = int(starts.size());
   const int start = starts[size_t(part)];
   const int length = PartEnd(block, part) - start;
-  const bool merged = IsMergedBlock(block);
-  QString key;
-  if (merged && length <= 64) {
-    // The same short text in one format is laid out once.
-    const std::vector<TRun> &runs = RunsOf(block);
+  if (IsMergedBlock(block)) {
+    QTextCursor c(Doc);
+    c.setPosition(block.position() + start);
+    c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
+    const QString text = c.selectedText();
+    MergedTops(block, start, text, tops);
+    return;
+  }
+  QTextLayout layout;
+  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+}
+
+void TRichLayout::MergedTops(const QTextBlock &block, int start, QStringView text, std::vector<double> &tops) {
+  // A short paragraph in one format is laid out once for all its copies.
+  const std::vector<TRun> &runs = RunsOf(block);
+  size_t key = 0;
+  int format = -1;
+  if (text.size() <= 64) {
     auto it = std::upper_bound(runs.begin(), runs.end(), start,
                                [](int position, const TRun &run) { return position < run.Start + run.Length; });
-    if (it != runs.end() && it->Start + it->Length >= start + length) {
-      QTextCursor c(Doc);
-      c.setPosition(block.position() + start);
-      c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
-      key = QString::number(block.blockFormatIndex()) + QLatin1Char(':') + QString::number(it->Index) +
-            QLatin1Char(':') + c.selectedText();
+    if (it != runs.end() && it->Start + it->Length >= start + int(text.size())) {
+      format = it->Index;
+      key = qHash(text, size_t(format) * 1000003u + size_t(block.blockFormatIndex()));
       auto found = Memo.find(key);
-      if (found != Memo.end()) {
-        tops = found->second;
+      if (found != Memo.end() && found->second.Format == format &&
+          found->second.BlockFormat == block.blockFormatIndex() && found->second.Text == text) {
+        tops = found->second.Tops;
         return;
       }
     }
   }
   QTextLayout layout;
-  LayOut(block, start, length, merged || part == 0, merged || part + 1 == count, layout, tops);
-  if (!key.isEmpty() && Memo.size() < 4096)
-    Memo.emplace(key, tops);
+  LayOut(block, start, int(text.size()), true, true, layout, tops);
+  if (format >= 0 && Memo.size() < 4096)
+    Memo[key] = TMemo{text.toString(), format, block.blockFormatIndex(), tops};
+}
+
+int32_t TRichLayout::MergedLines(const QTextBlock &block, std::vector<int32_t> *partFirst) {
+  const QString text = block.text();
+  if (partFirst)
+    partFirst->assign(1, 0);
+  int32_t lines = 0;
+  std::vector<double> tops;
+  qsizetype from = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text.at(i) != QChar::LineSeparator)
+      continue;
+    MergedTops(block, int(from), QStringView(text).mid(from, i - from), tops);
+    lines += int32_t(tops.size()) - 1;
+    if (partFirst)
+      partFirst->push_back(lines);
+    from = i + 1;
+  }
+  return lines;
 }
 
 int TRichLayout::CountLines(const QTextBlock &block, int part) {

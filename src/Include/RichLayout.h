@@ -74,6 +74,12 @@ public:
   int PartOf(const QTextBlock &block, int offset);
   // Where a part ends in its paragraph (before the merged end that closes it).
   int PartEnd(const QTextBlock &block, int part);
+  // A merged block (RichMerged.h): each of its paragraphs is a part.
+  bool HoldsMerged() const { return MergedDoc; }
+  bool IsMergedBlock(const QTextBlock &block);
+  // The lines of a merged block, and the first line of each of its parts (one
+  // more entry: the total), counted in one pass over its text.
+  int32_t MergedLines(const QTextBlock &block, std::vector<int32_t> *partFirst = nullptr);
   // The laid-out part (cached). The reference stays valid until the next
   // call that lays out another part, which may drop parts not used lately.
   const TPart &Part(const QTextBlock &block, int part);
@@ -101,8 +107,14 @@ private:
   std::unordered_map<int, bool> MergedBlocks;         // of the blocks in Splits: merged or long
   // Line slots of short merged paragraphs laid out once, by text and formats:
   // a book of millions of tiny paragraphs repeats a few of them.
-  std::unordered_map<QString, std::vector<double>> Memo;
-  bool IsMergedBlock(const QTextBlock &block);
+  struct TMemo {
+    QString Text;
+    int Format = 0, BlockFormat = 0;
+    std::vector<double> Tops;
+  };
+  std::unordered_map<size_t, TMemo> Memo;
+  // The line slots of the paragraph of a merged block at start, whose text is given.
+  void MergedTops(const QTextBlock &block, int start, QStringView text, std::vector<double> &tops);
   struct TRun {  // a run of one format in a long paragraph
     int Start = 0, Length = 0;
     QTextCharFormat Format;

@@ -13,7 +13,13 @@ namespace {
 // A paragraph longer than this is never merged: it is laid out in parts of its own.
 constexpr qsizetype LongParagraph = 2048;
 
+int MergeAfter = 200000;
+
 }  // namespace
+
+int MergeAfterBlocks() { return MergeAfter; }
+
+void SetMergeAfterBlocks(int blocks) { MergeAfter = std::max(blocks, 1); }
 
 bool HoldsMerged(const QTextDocument *doc) { return doc && doc->property(DocumentFlag).toBool(); }
 
@@ -24,6 +30,7 @@ std::vector<int> ParagraphStarts(const QTextBlock &block) {
   if (!IsMerged(block))
     return starts;
   const QString text = block.text();
+  starts.reserve(size_t(text.count(QChar::LineSeparator)) + 1);
   for (qsizetype i = 0; i < text.size(); ++i)
     if (text.at(i) == QChar::LineSeparator)
       starts.push_back(int(i) + 1);
@@ -69,7 +76,7 @@ qsizetype MergeEnds(QString &text, int blockCount, int64_t richStart, std::vecto
       ++ei;
     }
     previousEnd = -1;
-    if (!keep && block >= MergeAfterBlocks && i + 1 - blockStart < MergedBlockChars) {
+    if (!keep && block >= MergeAfter && i + 1 - blockStart < MergedBlockChars) {
       p[i] = 0x2028;
       previousEnd = i;
       if (firstMerged < 0)

@@ -42,8 +42,11 @@ namespace RichMerged {
 constexpr int PropMerged = QTextFormat::UserProperty + 64;
 // A document property: the document holds (or held) merged blocks.
 constexpr const char *DocumentFlag = "mergedParagraphs";
-constexpr int MergeAfterBlocks = 200000;
 constexpr int MergedBlockChars = 8000;
+// Merging starts once a document holds this many blocks (200,000; tests set
+// fewer to merge small documents).
+int MergeAfterBlocks();
+void SetMergeAfterBlocks(int blocks);
 
 inline bool IsMerged(const QTextBlock &block) { return block.blockFormat().boolProperty(PropMerged); }
 bool HoldsMerged(const QTextDocument *doc);

@@ -255,7 +255,7 @@ public:
   void RtfParagraphEnd(const TParaFormat &format) override {
     if (Stopped)
       return;
-    if (Blocks >= RichMerged::MergeAfterBlocks && Merge(format)) {
+    if (Blocks >= RichMerged::MergeAfterBlocks() && Merge(format)) {
       if (GoOn && !GoOn(Cursor.position() + Blocks + int(Block.size())))
         Stopped = true;
       return;
