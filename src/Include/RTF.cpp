@@ -172,7 +172,7 @@ void TRichEdit::Flush() const {
     c.beginEditBlock();
     std::vector<int> linkBlocks;  // of a new document: the paragraphs that may hold a link
     if (!PendingText.isEmpty()) {
-      const qsizetype merged = MergePending(doc);
+      const qsizetype merged = MergePending(doc, fresh);
       if (fresh)
         linkBlocks = MayHoldLinks(PendingText, firstBlock);
       if (merged >= 0) {  // the blocks from there on hold merged paragraphs
@@ -228,8 +228,11 @@ void TRichEdit::Flush() const {
   }
 }
 
-qsizetype TRichEdit::MergePending(QTextDocument *doc) const {
-  // Only a text of many paragraphs may reach the count at which merging starts.
+qsizetype TRichEdit::MergePending(QTextDocument *doc, bool breathe) const {
+  // Only a text of many paragraphs may reach the count at which merging
+  // starts; all of it is merged then (a whole book is appended at once, so
+  // such a book is merged from its start, and its first paragraphs cost no
+  // more than the others).
   const int blocks = doc->blockCount();
   if (blocks + PendingText.size() < RichMerged::MergeAfterBlocks() ||
       blocks + PendingText.count(QChar::ParagraphSeparator) < RichMerged::MergeAfterBlocks())
@@ -241,7 +244,10 @@ qsizetype TRichEdit::MergePending(QTextDocument *doc) const {
       ends.push_back(p.Length < 0 ? INT64_MAX : int64_t(p.Start) + p.Length);
     }
   const int64_t richStart = doc->characterCount() - 1 + blocks - 1 + Merged.Total(doc);
-  return RichMerged::MergeEnds(PendingText, blocks, richStart, std::move(starts), std::move(ends));
+  std::function<bool(int64_t)> turn;
+  if (breathe)
+    turn = [this](int64_t position) { return Breathe(int32_t(std::min<int64_t>(position, INT32_MAX))); };
+  return RichMerged::MergeEnds(PendingText, richStart, std::move(starts), std::move(ends), turn);
 }
 
 std::u16string TRichEdit::Text() const {

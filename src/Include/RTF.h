@@ -246,7 +246,7 @@ private:
   // the merging of the ends of pending text (the offset of the first merged
   // block in it, or -1).
   mutable RichMerged::TMergedIndex Merged;
-  qsizetype MergePending(QTextDocument *doc) const;
+  qsizetype MergePending(QTextDocument *doc, bool breathe) const;
   void ApplyZoomToDocument();
   void ApplyMargins();
   void InstallReadingLayout(QTextDocument *doc) const;

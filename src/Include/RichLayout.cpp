@@ -256,16 +256,16 @@ void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double>
     c.setPosition(block.position() + start);
     c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
     const QString text = c.selectedText();
-    MergedTops(block, start, text, tops);
+    MergedTops(block, RunsOf(block), block.blockFormatIndex(), start, text, tops);
     return;
   }
   QTextLayout layout;
   LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
 }
 
-void TRichLayout::MergedTops(const QTextBlock &block, int start, QStringView text, std::vector<double> &tops) {
+void TRichLayout::MergedTops(const QTextBlock &block, const std::vector<TRun> &runs, int blockFormat, int start,
+                             QStringView text, std::vector<double> &tops) {
   // A short paragraph in one format is laid out once for all its copies.
-  const std::vector<TRun> &runs = RunsOf(block);
   size_t key = 0;
   int format = -1;
   if (text.size() <= 64) {
@@ -273,10 +273,10 @@ void TRichLayout::MergedTops(const QTextBlock &block, int start, QStringView tex
                                [](int position, const TRun &run) { return position < run.Start + run.Length; });
     if (it != runs.end() && it->Start + it->Length >= start + int(text.size())) {
       format = it->Index;
-      key = qHash(text, size_t(format) * 1000003u + size_t(block.blockFormatIndex()));
+      key = qHash(text, size_t(format) * 1000003u + size_t(blockFormat));
       auto found = Memo.find(key);
-      if (found != Memo.end() && found->second.Format == format &&
-          found->second.BlockFormat == block.blockFormatIndex() && found->second.Text == text) {
+      if (found != Memo.end() && found->second.Format == format && found->second.BlockFormat == blockFormat &&
+          found->second.Text == text) {
         tops = found->second.Tops;
         return;
       }
@@ -285,7 +285,7 @@ void TRichLayout::MergedTops(const QTextBlock &block, int start, QStringView tex
   QTextLayout layout;
   LayOut(block, start, int(text.size()), true, true, layout, tops);
   if (format >= 0 && Memo.size() < 4096)
-    Memo[key] = TMemo{text.toString(), format, block.blockFormatIndex(), tops};
+    Memo[key] = TMemo{text.toString(), format, blockFormat, tops};
 }
 
 int32_t TRichLayout::MergedLines(const QTextBlock &block, std::vector<int32_t> *partFirst) {
@@ -294,11 +294,13 @@ int32_t TRichLayout::MergedLines(const QTextBlock &block, std::vector<int32_t> *
     partFirst->assign(1, 0);
   int32_t lines = 0;
   std::vector<double> tops;
+  const std::vector<TRun> &runs = RunsOf(block);
+  const int blockFormat = block.blockFormatIndex();
   qsizetype from = 0;
   for (qsizetype i = 0; i <= text.size(); ++i) {
     if (i < text.size() && text.at(i) != QChar::LineSeparator)
       continue;
-    MergedTops(block, int(from), QStringView(text).mid(from, i - from), tops);
+    MergedTops(block, runs, blockFormat, int(from), QStringView(text).mid(from, i - from), tops);
     lines += int32_t(tops.size()) - 1;
     if (partFirst)
       partFirst->push_back(lines);

@@ -114,7 +114,9 @@ private:
   };
   std::unordered_map<size_t, TMemo> Memo;
   // The line slots of the paragraph of a merged block at start, whose text is given.
-  void MergedTops(const QTextBlock &block, int start, QStringView text, std::vector<double> &tops);
+  struct TRun;
+  void MergedTops(const QTextBlock &block, const std::vector<TRun> &runs, int blockFormat, int start, QStringView text,
+                  std::vector<double> &tops);
   struct TRun {  // a run of one format in a long paragraph
     int Start = 0, Length = 0;
     QTextCharFormat Format;

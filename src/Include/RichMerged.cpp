@@ -5,6 +5,7 @@
 #include <QTextDocument>
 #include <QVariant>
 #include <algorithm>
+#include <unordered_map>
 
 namespace RichMerged {
 
@@ -37,18 +38,18 @@ std::vector<int> ParagraphStarts(const QTextBlock &block) {
   return starts;
 }
 
-qsizetype MergeEnds(QString &text, int blockCount, int64_t richStart, std::vector<int64_t> starts,
-                    std::vector<int64_t> ends) {
+qsizetype MergeEnds(QString &text, int64_t richStart, std::vector<int64_t> starts,
+                    std::vector<int64_t> ends, const std::function<bool(int64_t)> &breathe) {
   std::sort(starts.begin(), starts.end());
   std::sort(ends.begin(), ends.end());
   size_t si = 0, ei = 0;
-  int block = blockCount - 1;          // the block of the paragraph being read
   qsizetype blockStart = 0;            // where that block starts in text
   qsizetype paraStart = 0;             // where the paragraph starts in text
   qsizetype previousEnd = -1;          // the end before the paragraph, when it was merged
   qsizetype firstMerged = -1;
   bool ownBreak = false;               // the paragraph holds a line break of its own
   int64_t rich = richStart, paraRich = richStart;
+  uint32_t count = 0;                  // paragraphs read
   char16_t *p = reinterpret_cast<char16_t *>(text.data());
   const qsizetype n = text.size();
   for (qsizetype i = 0; i < n; ++i) {
@@ -66,7 +67,6 @@ qsizetype MergeEnds(QString &text, int blockCount, int64_t richStart, std::vecto
       keepBefore = keepBefore || starts[si++] >= paraRich;
     if (keepBefore && previousEnd >= 0) {
       p[previousEnd] = 0x2029;
-      ++block;
       blockStart = paraStart;
     }
     // A paragraph format ending in this paragraph: its end is a block end.
@@ -76,19 +76,20 @@ qsizetype MergeEnds(QString &text, int blockCount, int64_t richStart, std::vecto
       ++ei;
     }
     previousEnd = -1;
-    if (!keep && block >= MergeAfter && i + 1 - blockStart < MergedBlockChars) {
+    if (!keep && i + 1 - blockStart < MergedBlockChars) {
       p[i] = 0x2028;
       previousEnd = i;
       if (firstMerged < 0)
         firstMerged = blockStart;
     } else {
-      ++block;
       blockStart = i + 1;
     }
     paraStart = i + 1;
     ownBreak = false;
     rich += 2;
     paraRich = rich;
+    if (breathe && (++count & 0xFFFF) == 0 && !breathe(rich))
+      return -1;
   }
   return firstMerged;
 }
@@ -122,8 +123,13 @@ bool SplitAround(QTextDocument *doc, int qtStart, int qtEnd) {
 void TMergedIndex::Build(const QTextDocument *doc) {
   Prefix.assign(1, 0);
   Prefix.reserve(size_t(doc->blockCount()) + 1);
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-    Prefix.push_back(Prefix.back() + (IsMerged(b) ? int32_t(b.text().count(QChar::LineSeparator)) : 0));
+  std::unordered_map<int, bool> merged;  // by block format: a document has few
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    auto found = merged.find(b.blockFormatIndex());
+    if (found == merged.end())
+      found = merged.emplace(b.blockFormatIndex(), IsMerged(b)).first;
+    Prefix.push_back(Prefix.back() + (found->second ? int32_t(b.text().count(QChar::LineSeparator)) : 0));
+  }
   Doc = doc;
   Valid = true;
 }

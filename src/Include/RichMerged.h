@@ -3,11 +3,12 @@
 //
 // A QTextDocument block costs about 4.6 µs to insert and 130 bytes to keep, so
 // a book of 6,666,000 one-letter paragraphs, one block each, takes half a
-// minute and about a gigabyte before anything is shown. Once a document
-// already holds MergeAfterBlocks blocks (no ordinary book does: a 20 MB novel
-// has about 155,000 paragraphs), further paragraphs with the same paragraph
-// format go into one block, up to about MergedBlockChars characters, each
-// ended by U+2028 inside it. Such a block carries PropMerged in its block
+// minute and about a gigabyte before anything is shown. A document that
+// would hold more than MergeAfterBlocks() blocks (no ordinary book does: a
+// 20 MB novel has about 155,000 paragraphs) keeps paragraphs with the same
+// paragraph format in one block, up to about MergedBlockChars characters, each
+// ended by U+2028 inside it: a whole book appended at once is merged from its
+// start; one read from RTF, once the document holds that many blocks. Such a block carries PropMerged in its block
 // format: in it, and only in it, every U+2028 is a paragraph end. A paragraph
 // that holds a genuine line break (U+2028 of its own) or that is long is never
 // merged, so no meaning is lost.
@@ -31,6 +32,7 @@
 #include <QTextBlock>
 #include <QTextFormat>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,16 +57,17 @@ void SetHoldsMerged(QTextDocument *doc);
 // Offsets in a merged block's text at which its paragraphs start ({0} for any other block).
 std::vector<int> ParagraphStarts(const QTextBlock &block);
 
-// Turns the paragraph ends (U+2029) of text, appended to a document of
-// blockCount blocks at rich position richStart, into merged ends where merging
-// applies: after MergeAfterBlocks blocks, with a block end at least every
+// Turns the paragraph ends (U+2029) of text, appended to a document at rich
+// position richStart, into merged ends, with a block end at least every
 // MergedBlockChars characters, and block ends kept around the paragraphs in
 // which a paragraph format starts (starts) or ends (ends, rich positions) and
 // around paragraphs that hold a line break or are long. Returns the offset in
 // text of the first block that holds a merged end, or -1 when nothing was
 // merged.
-qsizetype MergeEnds(QString &text, int blockCount, int64_t richStart, std::vector<int64_t> starts,
-                    std::vector<int64_t> ends);
+// breathe (given the rich position reached) is asked now and then; once it
+// answers false, the text is left as it is and -1 returned.
+qsizetype MergeEnds(QString &text, int64_t richStart, std::vector<int64_t> starts,
+                    std::vector<int64_t> ends, const std::function<bool(int64_t)> &breathe = {});
 
 // Makes the paragraph ends of merged blocks just before qtStart and at or after
 // qtEnd (in its paragraph) block ends, so that [qtStart, qtEnd] covers whole
