@@ -418,9 +418,11 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
       c.setPosition(fr.position() + fr.length(), QTextCursor::KeepAnchor);
       c.setCharFormat(f);
     }
-    const QString text = b.text();
+    QString text = b.text();
     if (!MayHoldLink(text))
       continue;
+    if (RichMerged::IsMerged(b))  // its line separators end paragraphs, and links with them
+      text.replace(QChar::LineSeparator, QLatin1Char(' '));
     auto matches = LinkPattern().globalMatch(text);
     while (matches.hasNext()) {
       auto m = matches.next();
