@@ -29,6 +29,7 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "RichDocument.h"
+#include "RichMerged.h"
 
 using namespace RichDocument;
 
@@ -86,9 +87,12 @@ QTextDocument *TRichEdit::BeginNewDocument(bool keepFormats) const {
   doc->setDefaultFont(old->defaultFont());
   doc->setDocumentMargin(old->documentMargin());
   doc->rootFrame()->setFrameFormat(old->rootFrame()->frameFormat());
+  Merged.Invalidate();
   if (keepFormats) {
     QTextCursor c(doc);
-    c.setBlockFormat(old->firstBlock().blockFormat());
+    QTextBlockFormat first = old->firstBlock().blockFormat();
+    first.clearProperty(RichMerged::PropMerged);
+    c.setBlockFormat(first);
     c.setBlockCharFormat(old->firstBlock().charFormat());
   }
   BuildDoc = doc;
@@ -105,6 +109,7 @@ void TRichEdit::InstallDocument(bool modified) const {
   doc->setUndoRedoEnabled(true);
   doc->setModified(modified);
   self->Document = doc;
+  Merged.Invalidate();
   self->Layout.SetDocument(doc);
   Cursor = QTextCursor(doc);
   self->TopPos = 0;
@@ -178,13 +183,28 @@ void TRichEdit::Flush() const {
     c.beginEditBlock();
     std::vector<int> linkBlocks;  // of a new document: the paragraphs that may hold a link
     if (!PendingText.isEmpty()) {
-      if (fresh) {
+      const qsizetype merged = MergePending(doc, fresh);
+      if (fresh)
         linkBlocks = MayHoldLinks(PendingText, firstBlock);
+      if (merged >= 0) {  // the blocks from there on hold merged paragraphs
+        const QString head = PendingText.left(merged);
+        PendingText.remove(0, merged);
+        if (fresh)
+          InsertSliced(c, head, AppendFormat);
+        else
+          c.insertText(head, AppendFormat);
+        QTextBlockFormat flag;
+        flag.setProperty(RichMerged::PropMerged, true);
+        c.mergeBlockFormat(flag);
+        RichMerged::SetHoldsMerged(doc);
+      }
+      if (fresh)
         InsertSliced(c, PendingText, AppendFormat);
-      } else
+      else
         c.insertText(PendingText, AppendFormat);
       PendingText.clear();
       PendingText.squeeze();
+      Merged.Invalidate();
     }
     for (const TPendingFormat &p : PendingFormats) {
       if (fresh && !Breathe(p.Start))
@@ -219,11 +239,37 @@ void TRichEdit::Flush() const {
   }
 }
 
+qsizetype TRichEdit::MergePending(QTextDocument *doc, bool breathe) const {
+  // Only a text of many paragraphs may reach the count at which merging
+  // starts; all of it is merged then (a whole book is appended at once, so
+  // such a book is merged from its start, and its first paragraphs cost no
+  // more than the others).
+  const int blocks = doc->blockCount();
+  if (blocks + PendingText.size() < RichMerged::MergeAfterBlocks() ||
+      blocks + PendingText.count(QChar::ParagraphSeparator) < RichMerged::MergeAfterBlocks())
+    return -1;
+  std::vector<int64_t> starts, ends;
+  for (const TPendingFormat &p : PendingFormats)
+    if (p.Para) {
+      starts.push_back(p.Start);
+      ends.push_back(p.Length < 0 ? INT64_MAX : int64_t(p.Start) + p.Length);
+    }
+  const int64_t richStart = doc->characterCount() - 1 + blocks - 1 + Merged.Total(doc);
+  std::function<bool(int64_t)> turn;
+  if (breathe)
+    turn = [this](int64_t position) { return Breathe(int32_t(std::min<int64_t>(position, INT32_MAX))); };
+  return RichMerged::MergeEnds(PendingText, richStart, std::move(starts), std::move(ends), turn);
+}
+
 std::u16string TRichEdit::Text() const {
   Flush();
   const QString raw = PlainOnly ? PlainText : Doc()->toRawText();
   std::u16string out;
   out.reserve(size_t(raw.size()) + size_t(Doc()->blockCount()));
+  if (!PlainOnly && RichMerged::HoldsMerged(Doc())) {
+    RichMerged::AppendRich(out, raw, Doc()->begin(), true);
+    return out;
+  }
   const char16_t *p = reinterpret_cast<const char16_t *>(raw.utf16());
   for (qsizetype i = 0; i < raw.size(); ++i) {
     if (p[i] == 0x2029) {
@@ -247,9 +293,11 @@ void TRichEdit::Clear() {
   RelinkFirst = RelinkLast = -1;
   Deferred.clear();
   DeferTimer.stop();
+  Merged.Invalidate();
   {
     TProgramEdit guard(Doc(), InProgramEdit);
     Doc()->clear();
+    Doc()->setProperty(RichMerged::DocumentFlag, false);
     guard.Modified = false;
   }
   ApplyMargins();
@@ -265,30 +313,39 @@ int32_t TRichEdit::TextLength() const {
   Flush();
   if (PlainOnly)
     return int32_t(PlainText.size() + PlainText.count(QChar::ParagraphSeparator));
-  return Doc()->characterCount() - 1 + Doc()->blockCount() - 1;
+  return Doc()->characterCount() - 1 + Doc()->blockCount() - 1 + Merged.Total(Doc());
 }
 
 int32_t TRichEdit::RichToQt(int32_t rich) const {
   QTextDocument *doc = Doc();
   if (rich <= 0)
     return 0;
+  const bool merged = RichMerged::HoldsMerged(doc);
+  auto richStart = [&](int block, int position) {
+    return int64_t(position) + block + (merged ? Merged.Before(doc, block) : 0);
+  };
   int lo = 0, hi = doc->blockCount() - 1;
   while (lo < hi) {  // the last block whose rich start is <= rich
     int mid = lo + (hi - lo + 1) / 2;
-    if (doc->findBlockByNumber(mid).position() + mid <= rich)
+    if (richStart(mid, doc->findBlockByNumber(mid).position()) <= rich)
       lo = mid;
     else
       hi = mid - 1;
   }
   QTextBlock b = doc->findBlockByNumber(lo);
-  int32_t offset = rich - (b.position() + lo);
+  int32_t offset = int32_t(rich - richStart(lo, b.position()));
+  if (merged && RichMerged::IsMerged(b))
+    offset = RichMerged::QtOffset(b, offset);
   return b.position() + std::min<int32_t>(offset, b.length() - 1);
 }
 
 int32_t TRichEdit::QtToRich(int32_t qt) const {
   QTextDocument *doc = Doc();
   qt = std::clamp<int32_t>(qt, 0, doc->characterCount() - 1);
-  return qt + doc->findBlock(qt).blockNumber();
+  const QTextBlock b = doc->findBlock(qt);
+  if (!RichMerged::HoldsMerged(doc))
+    return qt + b.blockNumber();
+  return qt + b.blockNumber() + Merged.Before(doc, b.blockNumber()) + RichMerged::EndsBefore(b, qt - b.position());
 }
 
 std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
@@ -299,15 +356,7 @@ std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
   QTextCursor c(Doc());
   c.setPosition(qs);
   c.setPosition(qe, QTextCursor::KeepAnchor);
-  QString s = c.selectedText();
-  for (QChar ch : s) {
-    if (ch == QChar::ParagraphSeparator) {
-      all += u'\r';
-      all += u'\n';
-    } else {
-      all += char16_t(ch.unicode());
-    }
-  }
+  RichMerged::AppendRich(all, c.selectedText(), Doc()->findBlock(qs), RichMerged::HoldsMerged(Doc()));
   // A range that ends between CR and LF keeps the CR only.
   if (int64_t(all.size()) > length && length >= 0)
     all.resize(size_t(length));
@@ -382,9 +431,11 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
       c.setPosition(fr.position() + fr.length(), QTextCursor::KeepAnchor);
       c.setCharFormat(f);
     }
-    const QString text = b.text();
+    QString text = b.text();
     if (!MayHoldLink(text))
       continue;
+    if (RichMerged::IsMerged(b))  // its line separators end paragraphs, and links with them
+      text.replace(QChar::LineSeparator, QLatin1Char(' '));
     auto matches = LinkPattern().globalMatch(text);
     while (matches.hasNext()) {
       auto m = matches.next();
@@ -407,6 +458,7 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
 }
 
 void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
+  Merged.Invalidate();
   if (!BuildDoc && !Deferring)
     InvalidateView(true);
   if (InProgramEdit)

@@ -68,6 +68,7 @@
 
 #include "RichLayout.h"
 #include "RichLines.h"
+#include "RichMerged.h"
 #include "TextFormat.h"
 
 class TEditView;
@@ -245,6 +246,11 @@ private:
   void ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharFormat &format) const;
   void ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const;
   void MarkLinks(int firstBlock, int lastBlock) const;
+  // Merged paragraphs (RichMerged.h): the merged ends before each block, and
+  // the merging of the ends of pending text (the offset of the first merged
+  // block in it, or -1).
+  mutable RichMerged::TMergedIndex Merged;
+  qsizetype MergePending(QTextDocument *doc, bool breathe) const;
   void ApplyZoomToDocument();
   void ApplyMargins();
   void InstallReadingLayout(QTextDocument *doc) const;

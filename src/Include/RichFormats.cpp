@@ -246,6 +246,8 @@ void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharForma
 
 void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const {
   QTextDocument *doc = Doc();
+  if (RichMerged::SplitAround(doc, qtStart, std::max(qtStart, qtEnd)))  // the range's paragraphs as blocks of their own
+    Merged.Invalidate();
   QTextBlockFormat q = ToQtBlockFormat(format);
   bool half = bool(format.Mask & PFM_STARTINDENT) != bool(format.Mask & PFM_OFFSET);
   QTextCursor c(doc);

@@ -7,6 +7,8 @@
 #include <QTextOption>
 #include <algorithm>
 
+#include "RichMerged.h"
+
 namespace {
 
 // The tallest line slot, in unzoomed pixels: a part's height stays inside the
@@ -20,9 +22,7 @@ TRichLayout::TRichLayout(QTextDocument *document) : Doc(document) {}
 
 void TRichLayout::SetDocument(QTextDocument *document) {
   Doc = document;
-  Splits.clear();
-  Runs.clear();
-  Invalidate();
+  TextChanged();
 }
 
 void TRichLayout::SetWidth(double width) {
@@ -35,22 +35,58 @@ void TRichLayout::SetWidth(double width) {
 
 void TRichLayout::Invalidate() {
   Cache.clear();
+  Memo.clear();
   ++Gen;
 }
 
 void TRichLayout::TextChanged() {
   Splits.clear();
+  MergedBlocks.clear();
   Runs.clear();
+  MergedDoc = RichMerged::HoldsMerged(Doc);
   Invalidate();
+}
+
+bool TRichLayout::IsMergedBlock(const QTextBlock &block) {
+  if (!MergedDoc)
+    return false;
+  PartStarts(block);
+  auto found = MergedBlocks.find(block.blockNumber());
+  return found != MergedBlocks.end() && found->second;
+}
+
+int TRichLayout::PartEnd(const QTextBlock &block, int part) {
+  const std::vector<int> &starts = PartStarts(block);
+  if (part + 1 >= int(starts.size()))
+    return block.length() - 1;
+  return starts[size_t(part) + 1] - (IsMergedBlock(block) ? 1 : 0);
 }
 
 const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
   const int length = block.length() - 1;
-  if (length <= SplitChars)
+  if (length <= SplitChars && !MergedDoc)
     return Whole;
   auto found = Splits.find(block.blockNumber());
   if (found != Splits.end())
     return found->second;
+  if (MergedDoc && RichMerged::IsMerged(block)) {
+    // Only the merged blocks lately shown are kept (no caller holds the
+    // starts of one block while asking for another's).
+    if (Splits.size() > 1024) {
+      for (auto it = Splits.begin(); it != Splits.end();) {
+        if (MergedBlocks[it->first]) {
+          MergedBlocks.erase(it->first);
+          it = Splits.erase(it);
+        } else {
+          ++it;
+        }
+      }
+    }
+    MergedBlocks[block.blockNumber()] = true;
+    return Splits.emplace(block.blockNumber(), RichMerged::ParagraphStarts(block)).first->second;
+  }
+  if (length <= SplitChars)
+    return Whole;
   std::vector<int> starts{0};
   const int base = block.position();
   QTextCursor c(Doc);
@@ -76,6 +112,7 @@ const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
       ++cut;
     starts.push_back(start + cut);
   }
+  MergedBlocks[block.blockNumber()] = false;
   return Splits.emplace(block.blockNumber(), std::move(starts)).first->second;
 }
 
@@ -105,7 +142,7 @@ void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextL
     r.format = format;
     ranges.append(r);
   };
-  if (block.length() - 1 <= SplitChars) {
+  if (block.length() - 1 <= SplitChars && !(MergedDoc && RichMerged::IsMerged(block))) {
     for (auto it = block.begin(); !it.atEnd(); ++it) {
       const QTextFragment f = it.fragment();
       const int fs = f.position() - block.position(), fe = fs + f.length();
@@ -113,16 +150,7 @@ void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextL
         add(fs, fe, f.charFormat());
     }
   } else {
-    auto found = Runs.find(block.blockNumber());
-    if (found == Runs.end()) {
-      std::vector<TRun> runs;
-      for (auto it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment f = it.fragment();
-        runs.push_back(TRun{f.position() - block.position(), f.length(), f.charFormat()});
-      }
-      found = Runs.emplace(block.blockNumber(), std::move(runs)).first;
-    }
-    const std::vector<TRun> &runs = found->second;
+    const std::vector<TRun> &runs = RunsOf(block);
     auto it = std::upper_bound(runs.begin(), runs.end(), start,
                                [](int position, const TRun &run) { return position < run.Start + run.Length; });
     for (; it != runs.end() && it->Start < end; ++it)
@@ -137,6 +165,19 @@ void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextL
   if (!bf.tabPositions().isEmpty())
     option.setTabs(bf.tabPositions());
   layout.setTextOption(option);
+}
+
+const std::vector<TRichLayout::TRun> &TRichLayout::RunsOf(const QTextBlock &block) const {
+  auto found = Runs.find(block.blockNumber());
+  if (found == Runs.end()) {
+    std::vector<TRun> runs;
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+      const QTextFragment f = it.fragment();
+      runs.push_back(TRun{f.position() - block.position(), f.length(), f.charFormat(), f.charFormatIndex()});
+    }
+    found = Runs.emplace(block.blockNumber(), std::move(runs)).first;
+  }
+  return found->second;
 }
 
 void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,
@@ -193,11 +234,13 @@ const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
   Trim();
   const std::vector<int> &starts = PartStarts(block);
   part = std::clamp(part, 0, int(starts.size()) - 1);
+  const bool merged = IsMergedBlock(block);
   auto laid = std::make_unique<TPart>();
   laid->Start = starts[size_t(part)];
-  laid->Length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - laid->Start;
+  laid->Length = PartEnd(block, part) - laid->Start;
   laid->Layout.setCacheEnabled(true);
-  LayOut(block, laid->Start, laid->Length, part == 0, part + 1 == int(starts.size()), laid->Layout, laid->Tops);
+  LayOut(block, laid->Start, laid->Length, merged || part == 0, merged || part + 1 == int(starts.size()), laid->Layout,
+         laid->Tops);
   TCached &slot = Cache[key];
   slot.Part = std::move(laid);
   slot.Used = ++UseClock;
@@ -207,9 +250,63 @@ const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
 void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double> &tops) {
   const std::vector<int> &starts = PartStarts(block);
   const int start = starts[size_t(part)];
-  const int length = (part + 1 < int(starts.size()) ? starts[size_t(part) + 1] : block.length() - 1) - start;
+  const int length = PartEnd(block, part) - start;
+  if (IsMergedBlock(block)) {
+    QTextCursor c(Doc);
+    c.setPosition(block.position() + start);
+    c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
+    const QString text = c.selectedText();
+    MergedTops(block, RunsOf(block), block.blockFormatIndex(), start, text, tops);
+    return;
+  }
   QTextLayout layout;
   LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+}
+
+void TRichLayout::MergedTops(const QTextBlock &block, const std::vector<TRun> &runs, int blockFormat, int start,
+                             QStringView text, std::vector<double> &tops) {
+  // A short paragraph in one format is laid out once for all its copies.
+  size_t key = 0;
+  int format = -1;
+  if (text.size() <= 64) {
+    auto it = std::upper_bound(runs.begin(), runs.end(), start,
+                               [](int position, const TRun &run) { return position < run.Start + run.Length; });
+    if (it != runs.end() && it->Start + it->Length >= start + int(text.size())) {
+      format = it->Index;
+      key = qHash(text, size_t(format) * 1000003u + size_t(blockFormat));
+      auto found = Memo.find(key);
+      if (found != Memo.end() && found->second.Format == format && found->second.BlockFormat == blockFormat &&
+          found->second.Text == text) {
+        tops = found->second.Tops;
+        return;
+      }
+    }
+  }
+  QTextLayout layout;
+  LayOut(block, start, int(text.size()), true, true, layout, tops);
+  if (format >= 0 && Memo.size() < 4096)
+    Memo[key] = TMemo{text.toString(), format, blockFormat, tops};
+}
+
+int32_t TRichLayout::MergedLines(const QTextBlock &block, std::vector<int32_t> *partFirst) {
+  const QString text = block.text();
+  if (partFirst)
+    partFirst->assign(1, 0);
+  int32_t lines = 0;
+  std::vector<double> tops;
+  const std::vector<TRun> &runs = RunsOf(block);
+  const int blockFormat = block.blockFormatIndex();
+  qsizetype from = 0;
+  for (qsizetype i = 0; i <= text.size(); ++i) {
+    if (i < text.size() && text.at(i) != QChar::LineSeparator)
+      continue;
+    MergedTops(block, runs, blockFormat, int(from), QStringView(text).mid(from, i - from), tops);
+    lines += int32_t(tops.size()) - 1;
+    if (partFirst)
+      partFirst->push_back(lines);
+    from = i + 1;
+  }
+  return lines;
 }
 
 int TRichLayout::CountLines(const QTextBlock &block, int part) {

@@ -17,6 +17,10 @@
 // line, its space after to its last, so that slots tile the book and the view
 // can scroll by (paragraph, part, line) without any height of the whole book.
 //
+// A merged block (RichMerged.h) holds many paragraphs: each is a part of its
+// own, laid out with its paragraph's indents and spaces before and after; the
+// merged end that closes it belongs to no part's text, as a block end does.
+//
 // Laid-out parts are kept in a small cache (the screen and its neighbours);
 // the cache is dropped when the width, a format or the text changes.
 #pragma once
@@ -68,6 +72,14 @@ public:
   int PartCount(const QTextBlock &block) { return int(PartStarts(block).size()); }
   // The part holding an offset of the paragraph.
   int PartOf(const QTextBlock &block, int offset);
+  // Where a part ends in its paragraph (before the merged end that closes it).
+  int PartEnd(const QTextBlock &block, int part);
+  // A merged block (RichMerged.h): each of its paragraphs is a part.
+  bool HoldsMerged() const { return MergedDoc; }
+  bool IsMergedBlock(const QTextBlock &block);
+  // The lines of a merged block, and the first line of each of its parts (one
+  // more entry: the total), counted in one pass over its text.
+  int32_t MergedLines(const QTextBlock &block, std::vector<int32_t> *partFirst = nullptr);
   // The laid-out part (cached). The reference stays valid until the next
   // call that lays out another part, which may drop parts not used lately.
   const TPart &Part(const QTextBlock &block, int part);
@@ -90,10 +102,25 @@ private:
     uint64_t Used = 0;
   };
   std::map<std::pair<int, int>, TCached> Cache;  // (paragraph, part)
-  std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs
+  std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs and merged blocks
+  bool MergedDoc = false;                             // the document holds merged blocks
+  std::unordered_map<int, bool> MergedBlocks;         // of the blocks in Splits: merged or long
+  // Line slots of short merged paragraphs laid out once, by text and formats:
+  // a book of millions of tiny paragraphs repeats a few of them.
+  struct TMemo {
+    QString Text;
+    int Format = 0, BlockFormat = 0;
+    std::vector<double> Tops;
+  };
+  std::unordered_map<size_t, TMemo> Memo;
+  // The line slots of the paragraph of a merged block at start, whose text is given.
+  struct TRun;
+  void MergedTops(const QTextBlock &block, const std::vector<TRun> &runs, int blockFormat, int start, QStringView text,
+                  std::vector<double> &tops);
   struct TRun {  // a run of one format in a long paragraph
     int Start = 0, Length = 0;
     QTextCharFormat Format;
+    int Index = 0;  // of the format in the document
   };
   // The format runs of long paragraphs, read once rather than for each part.
   mutable std::unordered_map<int, std::vector<TRun>> Runs;
@@ -102,4 +129,5 @@ private:
   // Lays out a part in a scratch layout and keeps only its line slots.
   void Measure(const QTextBlock &block, int part, std::vector<double> &tops);
   void Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const;
+  const std::vector<TRun> &RunsOf(const QTextBlock &block) const;
 };

@@ -5,8 +5,11 @@
 #include <QTextDocument>
 #include <algorithm>
 
+#include "RichMerged.h"
+
 void TRichLines::Restart() {
   First.assign(1, 0);
+  MergedBlock = -1;
   PartFirst.clear();
   PartialBlock = -1;
   Partial.clear();
@@ -31,6 +34,12 @@ int32_t TRichLines::Known() {
 }
 
 bool TRichLines::CountBlock(const QTextBlock &block, int32_t &lines, const QElapsedTimer *clock, qint64 deadlineNs) {
+  if (Layout.HoldsMerged() && RichMerged::IsMerged(block)) {
+    // A merged block's parts are counted in one pass; their first lines are
+    // found again when asked for (PartFirstLine), not kept for every block.
+    lines = Layout.MergedLines(block);
+    return true;
+  }
   const int parts = Layout.PartCount(block);
   if (parts == 1) {
     lines = Layout.CountLines(block, 0);
@@ -119,6 +128,13 @@ int32_t TRichLines::PartFirstLine(const QTextBlock &block, int part) {
   if (part <= 0)
     return 0;
   Sync();
+  if (Layout.HoldsMerged() && RichMerged::IsMerged(block)) {
+    if (MergedBlock != block.blockNumber()) {
+      Layout.MergedLines(block, &MergedFirst);
+      MergedBlock = block.blockNumber();
+    }
+    return MergedFirst[size_t(std::min<int>(part, int(MergedFirst.size()) - 1))];
+  }
   auto found = PartFirst.find(block.blockNumber());
   if (found == PartFirst.end()) {
     int32_t lines = 0;

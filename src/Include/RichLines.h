@@ -49,6 +49,9 @@ private:
   // A long paragraph counted part by part across slices: the first lines of its parts so far.
   int PartialBlock = -1;
   std::vector<int32_t> Partial;
+  // The first lines of the parts of the merged block last asked for.
+  int MergedBlock = -1;
+  std::vector<int32_t> MergedFirst;
   void Sync();
   // Counts a paragraph (or more of its parts, until the deadline passes: false then).
   bool CountBlock(const QTextBlock &block, int32_t &lines, const class QElapsedTimer *clock = nullptr,

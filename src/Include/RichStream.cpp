@@ -30,6 +30,7 @@
 #include "RtfReader.h"
 #include "RtfWriter.h"
 #include "RichDocument.h"
+#include "RichMerged.h"
 
 using namespace RichDocument;
 
@@ -210,7 +211,9 @@ private:
 // Puts what the reader reads into the document through one cursor. A
 // paragraph's runs are gathered first and go in as one insertion, their
 // formats set on ranges afterwards, all inside one edit block: inserted run by
-// run, each insertion had the whole paragraph analysed again.
+// run, each insertion had the whole paragraph analysed again. Once the
+// document holds many blocks, paragraphs of one format are gathered into
+// merged blocks (RichMerged.h) and go in a block at a time.
 class TDocumentSink : public IRtfSink {
 public:
   // goOn (given the position reached) is asked at every paragraph end; once
@@ -218,9 +221,12 @@ public:
   TDocumentSink(const TRichEdit &box, QTextDocument *doc, std::function<bool(int32_t)> goOn = {})
       : Box(box), Cursor(doc), GoOn(std::move(goOn)) {
     Cursor.movePosition(QTextCursor::End);
+    Blocks = Cursor.blockNumber();
     Cursor.beginEditBlock();
   }
   ~TDocumentSink() override { Cursor.endEditBlock(); }
+  // The merged blocks gathered are put in (before the last paragraph).
+  void Finish() { PutMerged(); }
   void RtfText(const std::u16string &text, const TCharFormat &format) override {
     if (Stopped)
       return;
@@ -249,15 +255,22 @@ public:
   void RtfParagraphEnd(const TParaFormat &format) override {
     if (Stopped)
       return;
+    if (Blocks >= RichMerged::MergeAfterBlocks() && Merge(format)) {
+      if (GoOn && !GoOn(Cursor.position() + Blocks + int(Block.size())))
+        Stopped = true;
+      return;
+    }
     PutParagraph();
     SetBlock(format);
     Cursor.insertBlock();
-    if (GoOn && !GoOn(Cursor.position() + Cursor.blockNumber()))
+    ++Blocks;
+    if (GoOn && !GoOn(Cursor.position() + Blocks))
       Stopped = true;
   }
   void RtfDocumentEnd(const TParaFormat &format) override {
     if (Stopped)
       return;
+    PutMerged();
     PutParagraph();
     SetBlock(format);
   }
@@ -284,6 +297,67 @@ private:
     Text.clear();
     Runs.clear();
   }
+  // Gathers the paragraph just ended into the merged block, or puts the block
+  // in and starts another with it; false for a paragraph that stands alone (a
+  // line break of its own, or long).
+  bool Merge(const TParaFormat &format) {
+    if (Text.size() > 2048 || Text.contains(QChar::LineSeparator)) {
+      PutMerged();
+      return false;
+    }
+    if (!Block.isEmpty() || !BlockRuns.empty() || HasBlock) {
+      if (format == BlockPara && Block.size() + Text.size() + 1 < RichMerged::MergedBlockChars) {
+        // The end before the paragraph is a merged end, in the format of the text before it.
+        if (BlockRuns.empty())
+          BlockRuns.push_back({0, 0, HasChar ? LastQtChar : Cursor.charFormat()});
+        Block += QChar::LineSeparator;
+        BlockRuns.back().Length += 1;
+        AddToBlock();
+        return true;
+      }
+      PutMerged();
+    }
+    BlockPara = format;
+    HasBlock = true;
+    AddToBlock();
+    return true;
+  }
+  void AddToBlock() {
+    const int base = int(Block.size());
+    for (const TRun &r : Runs) {
+      if (!BlockRuns.empty() && BlockRuns.back().Format == r.Format)
+        BlockRuns.back().Length += r.Length;
+      else
+        BlockRuns.push_back({base + r.Start, r.Length, r.Format});
+    }
+    Block += Text;
+    Text.clear();
+    Runs.clear();
+    NewRun = true;
+  }
+  void PutMerged() {
+    if (!HasBlock)
+      return;
+    const int start = Cursor.position();
+    if (!BlockRuns.empty())
+      Cursor.insertText(Block, BlockRuns.front().Format);
+    QTextCursor range(Cursor);
+    for (size_t i = 1; i < BlockRuns.size(); ++i) {
+      range.setPosition(start + BlockRuns[i].Start);
+      range.setPosition(start + BlockRuns[i].Start + BlockRuns[i].Length, QTextCursor::KeepAnchor);
+      range.setCharFormat(BlockRuns[i].Format);
+    }
+    SetBlock(BlockPara);
+    QTextBlockFormat flag;
+    flag.setProperty(RichMerged::PropMerged, true);
+    Cursor.mergeBlockFormat(flag);
+    RichMerged::SetHoldsMerged(Cursor.document());
+    Cursor.insertBlock();
+    ++Blocks;
+    Block.clear();
+    BlockRuns.clear();
+    HasBlock = false;
+  }
   void SetBlock(const TParaFormat &format) {
     if (!HasPara || !(format == LastPara)) {
       LastPara = format;
@@ -296,6 +370,7 @@ private:
   QTextCursor Cursor;
   std::function<bool(int32_t)> GoOn;
   bool Stopped = false;
+  int Blocks = 0;            // the cursor's block number, kept here: the document's look-up is slow
   QString Text;              // the paragraph being gathered
   std::vector<TRun> Runs;    // its runs, in order
   TCharFormat LastChar;
@@ -304,6 +379,10 @@ private:
   TParaFormat LastPara;
   QTextBlockFormat LastQtPara;
   bool HasPara = false;
+  QString Block;               // the merged block being gathered
+  std::vector<TRun> BlockRuns;
+  TParaFormat BlockPara;
+  bool HasBlock = false;
 };
 
 // What the reader reads as the text alone, the way TDocumentSink would put it
@@ -356,6 +435,8 @@ bool TRichEdit::LoadRtf(const QString &path) {
       TRtfReader reader(sink);
       ok = reader.ReadFile(path.toStdString());
       error = reader.Error();
+      sink.Finish();
+      Merged.Invalidate();
       if (ok && !Abandoned)
         MarkLinks(0, doc->blockCount() - 1);
     }
@@ -385,24 +466,49 @@ bool TRichEdit::SaveRtf(const QString &path) {
     FinishDeferred();
     QTextDocument *doc = Doc();
     std::unordered_map<int, TCharFormat> charCache;
+    auto WrittenFormat = [&](const QTextFragment &fr) -> const TCharFormat & {
+      auto found = charCache.find(fr.charFormatIndex());
+      if (found == charCache.end()) {
+        TCharFormat f = FromQtCharFormat(fr.charFormat());
+        f.Effects &= ~CFE_LINK;
+        f.Mask &= ~CFM_LINK;
+        found = charCache.emplace(fr.charFormatIndex(), f).first;
+      }
+      return found->second;
+    };
     std::unordered_map<int, TParaFormat> paraCache;  // a book has few paragraph formats, used again and again
+    const bool mergedDoc = RichMerged::HoldsMerged(doc);
     auto walk = [&](TRtfWriter &w) {
       for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         auto para = paraCache.find(b.blockFormatIndex());
         if (para == paraCache.end())
           para = paraCache.emplace(b.blockFormatIndex(), FromQtBlockFormat(b.blockFormat())).first;
         w.BeginParagraph(para->second);
+        if (mergedDoc && RichMerged::IsMerged(b)) {  // its line separators end paragraphs
+          for (auto it = b.begin(); !it.atEnd(); ++it) {
+            QTextFragment fr = it.fragment();
+            const TCharFormat &f = WrittenFormat(fr);
+            const QString t = fr.text();
+            const char16_t *p = reinterpret_cast<const char16_t *>(t.utf16());
+            qsizetype from = 0;
+            for (qsizetype i = 0; i <= t.size(); ++i) {
+              if (i < t.size() && p[i] != 0x2028)
+                continue;
+              if (i > from)
+                w.Text(p + from, size_t(i - from), f);
+              if (i < t.size())
+                w.EndParagraph();  // the next paragraph keeps this format: no \pard again
+              from = i + 1;
+            }
+          }
+          if (b.next().isValid())
+            w.EndParagraph();
+          continue;
+        }
         for (auto it = b.begin(); !it.atEnd(); ++it) {
           QTextFragment fr = it.fragment();
-          auto found = charCache.find(fr.charFormatIndex());
-          if (found == charCache.end()) {
-            TCharFormat f = FromQtCharFormat(fr.charFormat());
-            f.Effects &= ~CFE_LINK;
-            f.Mask &= ~CFM_LINK;
-            found = charCache.emplace(fr.charFormatIndex(), f).first;
-          }
           QString t = fr.text();
-          w.Text(reinterpret_cast<const char16_t *>(t.utf16()), size_t(t.size()), found->second);
+          w.Text(reinterpret_cast<const char16_t *>(t.utf16()), size_t(t.size()), WrittenFormat(fr));
         }
         if (b.next().isValid())
           w.EndParagraph();
