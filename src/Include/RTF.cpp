@@ -189,7 +189,7 @@ void TRichEdit::Flush() const {
       if (merged >= 0) {  // the blocks from there on hold merged paragraphs
         const QString head = PendingText.left(merged);
         PendingText.remove(0, merged);
-        if (fresh)
+        if (fresh || KeepAlive)
           InsertSliced(c, head, AppendFormat);
         else
           c.insertText(head, AppendFormat);
@@ -198,13 +198,14 @@ void TRichEdit::Flush() const {
         c.mergeBlockFormat(flag);
         RichMerged::SetHoldsMerged(doc);
       }
-      if (fresh)
+      // During a load (a page may already be shown) long text goes in in slices too.
+      if (fresh || KeepAlive)
         InsertSliced(c, PendingText, AppendFormat);
       else
         c.insertText(PendingText, AppendFormat);
       PendingText.clear();
       PendingText.squeeze();
-      Merged.Invalidate();
+      Merged.ChangedFrom(firstBlock);
     }
     for (const TPendingFormat &p : PendingFormats) {
       if (fresh && !Breathe(p.Start))
@@ -353,9 +354,7 @@ std::u16string TRichEdit::TextRange(int32_t start, int32_t length) const {
   Flush();
   int32_t qs = RichToQt(start);
   int32_t qe = RichToQt(int32_t(std::min<int64_t>(int64_t(start) + std::max(length, 0), INT32_MAX)));
-  QTextCursor c(Doc());
-  c.setPosition(qs);
-  c.setPosition(qe, QTextCursor::KeepAnchor);
+  const QTextCursor c = RichDocument::CursorAt(Doc(), qs, qe);
   RichMerged::AppendRich(all, c.selectedText(), Doc()->findBlock(qs), RichMerged::HoldsMerged(Doc()));
   // A range that ends between CR and LF keeps the CR only.
   if (int64_t(all.size()) > length && length >= 0)
@@ -373,10 +372,7 @@ void TRichEdit::SetSelection(int32_t start, int32_t length) {
   int32_t qs = RichToQt(start);
   int32_t qe = length < 0 ? Doc()->characterCount() - 1
                           : RichToQt(int32_t(std::min<int64_t>(int64_t(std::max(start, 0)) + length, INT32_MAX)));
-  QTextCursor c(Doc());
-  c.setPosition(qs);
-  c.setPosition(qe, QTextCursor::KeepAnchor);
-  setTextCursor(c);
+  setTextCursor(RichDocument::CursorAt(Doc(), qs, qe));
 }
 
 void TRichEdit::GetSelection(int32_t &start, int32_t &length) const {
@@ -458,7 +454,10 @@ void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
 }
 
 void TRichEdit::OnContentsChange(int position, int /*removed*/, int added) {
-  Merged.Invalidate();
+  if (BuildDoc)
+    Merged.Invalidate();
+  else
+    Merged.ChangedFrom(Document->findBlock(position).blockNumber());
   if (!BuildDoc && !Deferring)
     InvalidateView(true);
   if (InProgramEdit)

@@ -246,8 +246,9 @@ void TRichEdit::ApplyCharFormat(int32_t qtStart, int32_t qtEnd, const TCharForma
 
 void TRichEdit::ApplyParaFormat(int32_t qtStart, int32_t qtEnd, const TParaFormat &format) const {
   QTextDocument *doc = Doc();
+  const int firstBlock = doc->findBlock(qtStart).blockNumber();
   if (RichMerged::SplitAround(doc, qtStart, std::max(qtStart, qtEnd)))  // the range's paragraphs as blocks of their own
-    Merged.Invalidate();
+    Merged.ChangedFrom(firstBlock);
   QTextBlockFormat q = ToQtBlockFormat(format);
   bool half = bool(format.Mask & PFM_STARTINDENT) != bool(format.Mask & PFM_OFFSET);
   QTextCursor c(doc);

@@ -121,10 +121,12 @@ bool SplitAround(QTextDocument *doc, int qtStart, int qtEnd) {
 }
 
 void TMergedIndex::Build(const QTextDocument *doc) {
-  Prefix.assign(1, 0);
+  // Prefix[k] for blocks counted before stays: only the blocks after them are read.
+  if (!Valid || Doc != doc || Prefix.empty() || Prefix.size() > size_t(doc->blockCount()) + 1)
+    Prefix.assign(1, 0);
   Prefix.reserve(size_t(doc->blockCount()) + 1);
   std::unordered_map<int, bool> merged;  // by block format: a document has few
-  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+  for (QTextBlock b = doc->findBlockByNumber(int(Prefix.size()) - 1); b.isValid(); b = b.next()) {
     auto found = merged.find(b.blockFormatIndex());
     if (found == merged.end())
       found = merged.emplace(b.blockFormatIndex(), IsMerged(b)).first;

@@ -79,6 +79,14 @@ bool SplitAround(QTextDocument *doc, int qtStart, int qtEnd);
 class TMergedIndex {
 public:
   void Invalidate() { Valid = false; Doc = nullptr; }
+  // The text changed from this block on (blocks before it are as they were):
+  // only the rest is counted again, so appends cost what they add.
+  void ChangedFrom(int block) {
+    if (block < 0)
+      Invalidate();
+    else if (Valid && size_t(block) + 1 < Prefix.size())
+      Prefix.resize(size_t(block) + 1);
+  }
   // Merged ends in the blocks before a block (0 when the document holds none).
   int32_t Before(const QTextDocument *doc, int block);
   // Merged ends in the whole document.

@@ -19,6 +19,7 @@
 #include <cmath>
 
 #include "RTF.h"
+#include "RichDocument.h"
 #include "RichEditView.h"
 
 namespace {
@@ -423,8 +424,8 @@ void TRichEdit::selectAll() {
 }
 
 void TRichEdit::SetCaretKeepingView(int32_t qtPosition) {
-  Cursor = QTextCursor(Doc());
-  Cursor.setPosition(std::clamp(qtPosition, 0, std::max(Doc()->characterCount() - 1, 0)));
+  const int at = std::clamp(qtPosition, 0, std::max(Doc()->characterCount() - 1, 0));
+  Cursor = RichDocument::CursorAt(Doc(), at, at);
   if (Editor) {
     const int value = Editor->verticalScrollBar()->value();
     Editor->setTextCursor(Cursor);
