@@ -2,7 +2,6 @@
 #include "RichLayout.h"
 
 #include <QTextBlockFormat>
-#include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
@@ -40,6 +39,9 @@ void TRichLayout::Invalidate() {
 }
 
 void TRichLayout::TextChanged() {
+  TextBlock = -1;
+  Text.clear();
+  Text.squeeze();
   Splits.clear();
   MergedBlocks.clear();
   Runs.clear();
@@ -88,32 +90,55 @@ const std::vector<int> &TRichLayout::PartStarts(const QTextBlock &block) {
   if (length <= SplitChars)
     return Whole;
   std::vector<int> starts{0};
-  const int base = block.position();
-  QTextCursor c(Doc);
+  // The paragraph's text is read once; the space before each part's end is
+  // found by one pass that only moves forward (text without spaces would
+  // otherwise be searched again for each of its short parts).
+  const QString &text = BlockText(block);
+  const QChar *p = text.constData();
+  int scannedTo = 0, lastSpace = -1;  // lastSpace: the last space before scannedTo
   while (length - starts.back() > SplitChars) {
     // A part ends after the first space past PartChars, else after the last
     // space before it; text without spaces goes in short parts, which the
     // toolkit breaks into lines much faster.
     const int start = starts.back();
     const int windowEnd = std::min(start + PartChars + 4096, length);
-    c.setPosition(base + start);
-    c.setPosition(base + windowEnd, QTextCursor::KeepAnchor);
-    const QString window = c.selectedText();
     int cut = -1;
-    for (int k = PartChars; k < int(window.size()) && cut < 0; ++k)
-      if (window[k].isSpace())
-        cut = k + 1;
-    for (int k = PartChars - 1; k > UnbrokenChars && cut < 0; --k)
-      if (window[k].isSpace())
-        cut = k + 1;
+    for (int k = start + PartChars; k < windowEnd && cut < 0; ++k)
+      if (p[k].isSpace())
+        cut = k + 1 - start;
+    if (cut < 0) {
+      for (; scannedTo < start + PartChars; ++scannedTo)
+        if (p[scannedTo].isSpace())
+          lastSpace = scannedTo;
+      if (lastSpace > start + UnbrokenChars)
+        cut = lastSpace + 1 - start;
+    }
     if (cut < 0)
       cut = UnbrokenChars;
-    if (cut < int(window.size()) && window[cut].isLowSurrogate())
+    if (start + cut < windowEnd && p[start + cut].isLowSurrogate())
       ++cut;
     starts.push_back(start + cut);
   }
   MergedBlocks[block.blockNumber()] = false;
   return Splits.emplace(block.blockNumber(), std::move(starts)).first->second;
+}
+
+const QString &TRichLayout::BlockText(const QTextBlock &block) const {
+  // A cursor is not used to read a part: placing one makes the document
+  // itemize the whole paragraph for its own layout, which a long paragraph
+  // pays again after every change.
+  if (TextBlock != block.blockNumber() || TextStart != block.position() || int(Text.size()) != block.length() - 1) {
+    Text = block.text();
+    TextBlock = block.blockNumber();
+    TextStart = block.position();
+  }
+  return Text;
+}
+
+QString TRichLayout::TextOf(const QTextBlock &block, int start, int length) const {
+  if (start == 0 && length == block.length() - 1)
+    return block.text();
+  return BlockText(block).mid(start, length);
 }
 
 int TRichLayout::PartOf(const QTextBlock &block, int offset) {
@@ -122,16 +147,7 @@ int TRichLayout::PartOf(const QTextBlock &block, int offset) {
 }
 
 void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const {
-  QString text;
-  if (start == 0 && length == block.length() - 1) {
-    text = block.text();
-  } else {
-    QTextCursor c(Doc);
-    c.setPosition(block.position() + start);
-    c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
-    text = c.selectedText();
-  }
-  layout.setText(text);
+  layout.setText(TextOf(block, start, length));
   layout.setFont(Doc->defaultFont());
   QList<QTextLayout::FormatRange> ranges;
   const int end = start + length;
@@ -252,10 +268,7 @@ void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double>
   const int start = starts[size_t(part)];
   const int length = PartEnd(block, part) - start;
   if (IsMergedBlock(block)) {
-    QTextCursor c(Doc);
-    c.setPosition(block.position() + start);
-    c.setPosition(block.position() + start + length, QTextCursor::KeepAnchor);
-    const QString text = c.selectedText();
+    const QString text = TextOf(block, start, length);
     MergedTops(block, RunsOf(block), block.blockFormatIndex(), start, text, tops);
     return;
   }

@@ -102,6 +102,11 @@ private:
     uint64_t Used = 0;
   };
   std::map<std::pair<int, int>, TCached> Cache;  // (paragraph, part)
+  // The text of the paragraph last read in parts.
+  mutable QString Text;
+  mutable int TextBlock = -1, TextStart = -1;
+  const QString &BlockText(const QTextBlock &block) const;
+  QString TextOf(const QTextBlock &block, int start, int length) const;
   std::unordered_map<int, std::vector<int>> Splits;  // the parts of long paragraphs and merged blocks
   bool MergedDoc = false;                             // the document holds merged blocks
   std::unordered_map<int, bool> MergedBlocks;         // of the blocks in Splits: merged or long
