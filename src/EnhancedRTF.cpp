@@ -362,7 +362,7 @@ void TEnhancedRichEdit::Enhance(const TLines &lines, const std::string &prefixOp
     Paragraph.reserve(lines.TextSize());  // a book of one paragraph grows it without a copy
   OP_TRY {
     const size_t count = lines.size();
-    size_t i = 0;
+    size_t i = 0, joined = 0;  // joined: lines in the paragraph being built
     while (i < count && !StopRequested) {
       std::u16string_view trimmed = Trim(Paragraph);
       if (trimmed.size() != Paragraph.size()) {
@@ -377,7 +377,12 @@ void TEnhancedRichEdit::Enhance(const TLines &lines, const std::string &prefixOp
         next = Trim(lines[i + 1]);
       }
       bool skip = false;
-      if (!ContinuesParagraph(Paragraph, next, nextIndented, skip)) EmitParagraph(Paragraph);
+      if (!ContinuesParagraph(Paragraph, next, nextIndented, skip)) {
+        EmitParagraph(Paragraph);
+        joined = 0;
+      } else if (++joined % 4096 == 0 && Progress) {
+        StopRequested = Progress(Position);  // a paragraph of many lines still lets the caller breathe
+      }
       i += skip ? 2 : 1;
     }
   }

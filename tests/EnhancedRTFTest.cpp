@@ -198,6 +198,31 @@ TEST_F(EngineTest, StopRequestEmptiesTheBox) {
   EXPECT_EQ(Box.ClearCount, 1);
 }
 
+TEST_F(EngineTest, AParagraphOfManyLinesIsReportedWhileItIsJoined) {
+  Lines book(10000, u"one sentence a line.");  // no blank line, no indent: one paragraph
+  std::vector<int32_t> reported;
+  Engine.Progress = [&](int32_t position) {
+    reported.push_back(position);
+    return false;
+  };
+  Run(book);
+  EXPECT_GE(reported.size(), 3u);  // two while joining, one for the paragraph made
+  for (int32_t p : reported)
+    EXPECT_EQ(p, 0);
+  ASSERT_EQ(Box.Paragraphs.size(), 1u);
+
+  Box.Clear();
+  reported.clear();
+  Engine.Progress = [&](int32_t position) {  // a close request while the paragraph is joined
+    reported.push_back(position);
+    return true;
+  };
+  Run(book);
+  EXPECT_TRUE(Engine.StopRequested);
+  EXPECT_EQ(reported.size(), 1u);
+  EXPECT_TRUE(Box.Paragraphs.empty());
+}
+
 // ---------------------------------------------------------------- commands
 
 TEST_F(EngineTest, CommandEndCharactersByPreference) {
@@ -439,6 +464,24 @@ TEST_F(EngineTest, QuotesApostrophesAndTheirColours) {
   Run({u"Don't say \"yes\" or 'no' \u00abx\u00bb 'open"});
   EXPECT_EQ(Box.ColorSpans(), (std::vector<TFakeRichBox::TColorSpan>{
                                   {11, 3, 0x0000FF}, {25, 1, 0x0000FF}, {20, 2, 0xFF0000}}));
+}
+
+TEST_F(EngineTest, QuotesAreFoundAtEveryOffsetOfALongParagraph) {
+  // Long plain runs of every length modulo 4 before each quote: plain text is passed in words.
+  std::u16string line;
+  std::vector<TFakeRichBox::TColorSpan> doubles, singles;
+  for (int k = 0; k < 8; ++k) {
+    line += std::u16string(size_t(37 + k), u'a');
+    const int32_t at = int32_t(line.size());
+    line += u"\"bc\" \u201Cd\u201D 'e' `y` x'z";  // the last an apostrophe
+    doubles.push_back({at + 1, 2, 0x0000FF});
+    doubles.push_back({at + 6, 1, 0x0000FF});
+    singles.push_back({at + 10, 1, 0xFF0000});
+    singles.push_back({at + 14, 1, 0xFF0000});
+  }
+  Run({line});
+  doubles.insert(doubles.end(), singles.begin(), singles.end());
+  EXPECT_EQ(Box.ColorSpans(), doubles);
 }
 
 TEST_F(EngineTest, QuotesRunOnlyWhenColoursDiffer) {
