@@ -200,3 +200,42 @@ TEST(RtfWriter, WritesWhatTheReaderReadsBack) {
   EXPECT_EQ(r.Paras[0], p);
   EXPECT_EQ(r.Paras[1], p);
 }
+
+TEST(RtfWriter, AlikeParagraphsShareTheirPropertiesAndAWriterIsReusable) {
+  TParaFormat indented;
+  indented.StartIndent = 720;
+  indented.TabCount = 2;
+  indented.Tabs = {360, 1440};
+  TParaFormat centred;
+  centred.Alignment = PFA_CENTER;
+  TCharFormat f;
+  f.FaceName = "Liberation Serif";
+  f.HeightTwips = 240;
+  const std::vector<TParaFormat> paras = {indented, indented, indented, centred, centred, indented};
+  TRtfWriter writer;
+  for (int round = 0; round < 2; ++round) {  // the second Write starts afresh
+    std::ostringstream out;
+    ASSERT_TRUE(writer.Write(out, [&](TRtfWriter &w) {
+      for (const TParaFormat &p : paras) {
+        w.BeginParagraph(p);
+        w.Text(u"x", f);
+        w.EndParagraph();
+      }
+    }));
+    const std::string rtf = out.str();
+    size_t pards = 0;
+    for (size_t at = rtf.find("\\pard"); at != std::string::npos; at = rtf.find("\\pard", at + 1))
+      ++pards;
+    EXPECT_EQ(pards, 3u) << "round " << round;
+    TRecorder r;
+    bool ok = false;
+    Read(rtf, &ok, &r);
+    ASSERT_TRUE(ok);
+    ASSERT_GE(r.Paras.size(), paras.size());
+    for (size_t i = 0; i < paras.size(); ++i) {
+      EXPECT_EQ(r.Paras[i].Alignment, paras[i].Alignment) << i;
+      EXPECT_EQ(r.Paras[i].StartIndent, paras[i].StartIndent) << i;
+      EXPECT_EQ(r.Paras[i].TabCount, paras[i].TabCount) << i;
+    }
+  }
+}

@@ -131,6 +131,7 @@ bool TRtfWriter::Write(std::ostream &out, const TWalk &walk) {
   Gathering = false;
   Out = &out;
   HasLast = false;
+  HasLastPara = false;
   std::string head = "{\\rtf1\\ansi\\ansicpg1252\\deff0\\uc1{\\fonttbl";
   for (size_t i = 0; i < Fonts.size(); ++i) {
     head += "{\\f" + std::to_string(i) + "\\fnil\\fcharset0 ";
@@ -157,10 +158,10 @@ bool TRtfWriter::Write(std::ostream &out, const TWalk &walk) {
 void TRtfWriter::BeginParagraph(const TParaFormat &p) {
   if (Gathering)
     return;
-  if (HasLastPara && p == LastPara) {
-    *Out << LastParaText;
+  // A paragraph keeps the properties of the one before it until \pard: a book of
+  // many alike paragraphs is not made many times longer by repeating them.
+  if (HasLastPara && p == LastPara)
     return;
-  }
   std::string s = "\\pard";
   switch (p.Alignment) {
   case PFA_RIGHT: s += "\\qr"; break;
@@ -180,7 +181,6 @@ void TRtfWriter::BeginParagraph(const TParaFormat &p) {
   s += ' ';
   *Out << s;
   LastPara = p;
-  LastParaText = std::move(s);
   HasLastPara = true;
 }
 

@@ -39,7 +39,6 @@ private:
   // The control words of the last paragraph format: a book repeats one format
   // in most of its paragraphs.
   TParaFormat LastPara;
-  std::string LastParaText;
   bool HasLastPara = false;
   std::ostream *Out = nullptr;
   std::vector<std::string> Fonts;
