@@ -109,8 +109,10 @@ std::string AlignRealToTextPow(int32_t d, int32_t p, double x, const TNumberSepa
       const int32_t h = g >= 1 ? TruncLog10(g) : 0;
       const int32_t q = h < d ? d - h - 1 : 0;
       result = FormatSignificant(m, d, q, separators);
-      if (E != 0)
-        result += "e" + std::to_string(E);
+      if (E != 0) {
+        result += 'e';
+        result += std::to_string(E);
+      }
     }
   }
   OP_CATCH;

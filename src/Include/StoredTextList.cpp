@@ -262,7 +262,9 @@ std::string TIniDocument::Text() const {
   };
   std::string out;
   for (const TSection &s : Items) {
-    out += "[" + clean(s.Name) + "]\r\n";
+    out += '[';
+    out += clean(s.Name);
+    out += "]\r\n";
     for (const TEntry &e : s.Entries)
       out += clean(e.Key) + "=" + clean(e.Value) + "\r\n";
     out += "\r\n";
