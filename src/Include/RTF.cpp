@@ -494,6 +494,7 @@ namespace {
 // into the document between two looks at the clock.
 constexpr int64_t SliceMilliseconds = 30;
 constexpr qsizetype SliceCharacters = 64 * 1024;
+constexpr qsizetype SliceBlocks = 4096;
 
 int64_t SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -534,6 +535,13 @@ bool TRichEdit::InsertSliced(QTextCursor &cursor, const QString &text, const QTe
     if (!Breathe(cursor.position() + cursor.blockNumber()))
       return false;
     qsizetype to = std::min(from + SliceCharacters, text.size());
+    // Each paragraph is a block, which costs far more than its characters: a
+    // slice of tiny paragraphs is cut shorter.
+    for (qsizetype k = from, blocks = 0; k < to; ++k)
+      if (text.at(k) == QChar::ParagraphSeparator && ++blocks == SliceBlocks) {
+        to = k + 1;
+        break;
+      }
     if (to < text.size() && text.at(to - 1).isHighSurrogate())
       ++to;  // a pair stays in one slice
     // The slice is read in place: the document copies it into its own buffer.
