@@ -76,6 +76,24 @@ TEST(RichView, AGiantParagraphIsLaidOutInParts) {
   EXPECT_GT(box.TopLine(), count - 12);
 }
 
+TEST(RichView, APartlyScrolledParagraphIsPaintedFromTheTop) {
+  TRichEdit box;
+  ShowBox(box);
+  box.AppendParagraph(Words(400));  // one paragraph of many lines
+  box.ScrollLines(4);               // its fifth line at the top
+  ASSERT_EQ(box.TopLine(), 4);
+  const QImage image = box.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32);
+  // Every band of a line's height holds text: none of the shown lines is left out.
+  const int band = 12;
+  for (int y0 = 0; y0 + band <= image.height() - band; y0 += band) {
+    int dark = 0;
+    for (int y = y0; y < y0 + band; ++y)
+      for (int x = 0; x < image.width(); ++x)
+        dark += qGray(image.pixel(x, y)) < 128;
+    EXPECT_GT(dark, 0) << "nothing painted at y " << y0;
+  }
+}
+
 TEST(RichView, LinesAreCountedInTheBackground) {
   TRichEdit box;
   ShowBox(box);

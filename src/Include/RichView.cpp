@@ -332,7 +332,8 @@ void TRichEdit::paintEvent(QPaintEvent *event) {
     painter.save();
     painter.translate(x0, Shown[i].Top);
     painter.scale(scale, scale);
-    part.Layout.draw(&painter, QPointF(0, -top), selections, QRectF(-1e5, top, 1e6, bottom - top));
+    // The clip is in the painter's coordinates, where the first shown line starts at 0.
+    part.Layout.draw(&painter, QPointF(0, -top), selections, QRectF(-1e5, 0, 1e6, bottom - top));
     painter.restore();
     i = j;
   }
