@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <streambuf>
 
+#include "DeviceStream.h"
 #include "Error.h"
 #include "File.h"
 #include "RTF.h"
@@ -21,61 +22,6 @@ constexpr char16_t ParagraphEnd = 0x2029;
 
 // What the box shows as a blank: its document would start blocks at them.
 inline bool ShownAsBlank(char16_t c) { return c == 0x2029 || c == 0x2028 || c == 0xFDD0 || c == 0xFDD1; }
-
-// Writes all of the data; a short write is tried again, so that the device
-// records why it stopped (a full disk).
-bool WriteAll(QIODevice &device, const char *data, qint64 length) {
-  while (length > 0) {
-    const qint64 n = device.write(data, length);
-    if (n <= 0)
-      return false;
-    data += n;
-    length -= n;
-  }
-  return true;
-}
-
-// An output stream's buffer over a device, for the RTF writer.
-class TDeviceBuffer : public std::streambuf {
-public:
-  explicit TDeviceBuffer(QIODevice &device) : Device(device), Buffer(1 << 16) {
-    setp(Buffer.data(), Buffer.data() + Buffer.size());
-  }
-
-protected:
-  int overflow(int c) override {
-    if (!Drain())
-      return traits_type::eof();
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
-  }
-  std::streamsize xsputn(const char *s, std::streamsize n) override {
-    if (n > epptr() - pptr()) {
-      if (!Drain())
-        return 0;
-      if (n > std::streamsize(Buffer.size()))
-        return WriteAll(Device, s, n) ? n : 0;
-    }
-    std::copy(s, s + n, pptr());
-    pbump(int(n));
-    return n;
-  }
-  int sync() override { return Drain() ? 0 : -1; }
-
-private:
-  bool Drain() {
-    const qint64 n = pptr() - pbase();
-    if (!WriteAll(Device, pbase(), n))
-      return false;
-    setp(Buffer.data(), Buffer.data() + Buffer.size());
-    return true;
-  }
-  QIODevice &Device;
-  std::vector<char> Buffer;
-};
 
 // Saves through SaveFileSafely (written beside the target, renamed over it
 // when complete) and raises failure with the path and the reason.
@@ -509,7 +455,7 @@ bool TBookRecord::SaveRtf(const QString &path) {
   };
   TRtfWriter writer;
   return SaveWith(path, "Failed to save RTF.", [&](QIODevice &file) {
-    TDeviceBuffer buffer(file);
+    TDeviceStreamBuffer buffer(file);
     std::ostream out(&buffer);
     return writer.Write(out, walk) && bool(out.flush());
   });

@@ -25,6 +25,7 @@
 #include <streambuf>
 #include <unordered_map>
 
+#include "DeviceStream.h"
 #include "Error.h"
 #include "File.h"
 #include "RtfReader.h"
@@ -35,19 +36,6 @@
 using namespace RichDocument;
 
 namespace {
-
-// Writes all of the data; a short write is tried again, so that the device
-// records why it stopped (a full disk).
-bool WriteAll(QIODevice &device, const char *data, qint64 length) {
-  while (length > 0) {
-    const qint64 n = device.write(data, length);
-    if (n <= 0)
-      return false;
-    data += n;
-    length -= n;
-  }
-  return true;
-}
 
 // The reason of a failed write, kept before the save abandons the file.
 bool WriteFailed(QIODevice &device, QString &reason) {
@@ -176,37 +164,6 @@ bool TRichEdit::SaveText(const QString &path) {
 }
 
 namespace {
-
-// An output stream's buffer over a device, for the RTF writer.
-class TDeviceStreamBuffer : public std::streambuf {
-public:
-  explicit TDeviceStreamBuffer(QIODevice &device) : Device(device), Buffer(1 << 16) {
-    setp(Buffer.data(), Buffer.data() + Buffer.size());
-  }
-
-protected:
-  int overflow(int c) override {
-    if (!Drain())
-      return traits_type::eof();
-    if (!traits_type::eq_int_type(c, traits_type::eof())) {
-      *pptr() = traits_type::to_char_type(c);
-      pbump(1);
-    }
-    return traits_type::not_eof(c);
-  }
-  int sync() override { return Drain() ? 0 : -1; }
-
-private:
-  bool Drain() {
-    const qint64 n = pptr() - pbase();
-    if (!WriteAll(Device, pbase(), n))
-      return false;
-    setp(Buffer.data(), Buffer.data() + Buffer.size());
-    return true;
-  }
-  QIODevice &Device;
-  std::vector<char> Buffer;
-};
 
 // Puts what the reader reads into the document through one cursor. A
 // paragraph's runs are gathered first and go in as one insertion, their
