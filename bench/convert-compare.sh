@@ -57,13 +57,7 @@ for b in "$books"/*.txt "$here"/tests/data/books/*.txt "$here"/data/*.txt "$work
 done
 if [ "${BIG:-0}" = 1 ]; then
   big=$work/big20.txt
-  while [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" -lt 20000000 ]; do
-    for b in "$books"/*.txt; do
-      case $b in *cp1252*) continue ;; esac
-      cat "$b" >>"$big"
-    done
-  done
-  head -c 20000000 "$big" | sed '$d' >"$work/b.txt" && mv "$work/b.txt" "$big"
+  bash "$here/bench/big-book.sh" "$books" "$big"
   cases+=("$big")
 fi
 

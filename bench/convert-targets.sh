@@ -64,13 +64,7 @@ mb() { awk -v b="$(stat -c %s "$1")" 'BEGIN {printf "%.1f MB", b / 1e6}'; }
 
 # The inputs.
 big=$work/big20.txt  # the UTF-8 sample books repeated, cut at a line end below 20,000,000 bytes
-while [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" -lt 20000000 ]; do
-  for b in "$books"/*.txt; do
-    case $b in *cp1252*) continue ;; esac
-    cat "$b" >>"$big"
-  done
-done
-head -c 20000000 "$big" | sed '$d' >"$work/big.txt" && mv "$work/big.txt" "$big"
+bash "$here/bench/big-book.sh" "$books" "$big"
 python3 - "$work" <<'EOF'
 import random, sys
 w = sys.argv[1]

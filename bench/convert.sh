@@ -13,14 +13,7 @@ trap 'rm -rf "$work"' EXIT
 export QT_QPA_PLATFORM=offscreen
 
 # A 20 MB UTF-8 book: the UTF-8 books repeated, cut at a line end below 20,000,000 bytes.
-big=$work/big.txt
-while [ "$(stat -c %s "$big" 2>/dev/null || echo 0)" -lt 20000000 ]; do
-  for b in "$books"/*.txt; do
-    case $b in *cp1252*) continue ;; esac
-    cat "$b" >>"$big"
-  done
-done
-head -c 19990000 "$big" | sed '$d' >"$work/big20.txt"
+bash "$here/bench/big-book.sh" "$books" "$work/big20.txt" 19990000
 sync  # the new files written out first: their write-back would slow the outputs' own
 
 measure() { # book output-extension
