@@ -630,8 +630,10 @@ bool TRichEdit::event(QEvent *event) {
 bool TRichEdit::eventFilter(QObject *watched, QEvent *event) {
   // The editing view's mouse moves reach whoever watches the box's viewport.
   if (Editor && watched == Editor->viewport() && event->type() == QEvent::MouseMove) {
+    // The two viewports are siblings, neither an ancestor of the other: map
+    // through the screen.
     auto *move = static_cast<QMouseEvent *>(event);
-    const QPointF local = viewport()->mapFrom(Editor->viewport(), move->position().toPoint());
+    const QPointF local = viewport()->mapFromGlobal(move->globalPosition());
     QMouseEvent copy(QEvent::MouseMove, local, move->globalPosition(), move->button(), move->buttons(),
                      move->modifiers());
     QCoreApplication::sendEvent(viewport(), &copy);
