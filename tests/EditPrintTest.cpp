@@ -20,24 +20,31 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
-#include <QLineEdit>
 #include <climits>
 #include <clocale>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -405,6 +412,124 @@ TEST_F(EditPrintTest, RunHandsTheBookToTheDesktop) {
   ASSERT_EQ(catcher.Urls.size(), 1);
   EXPECT_EQ(catcher.Urls[0].toLocalFile(), book);
   EXPECT_EQ(Errors, QStringList({"Failed to run book."}));
+}
+
+// Moving the pointer over the text while editing: the moves reach the reading
+// box as they do while reading, at the same places (the number under the
+// pointer goes to the converter), and the edits stay.
+TEST_F(EditPrintTest, PointerMovesOverTheEditedTextReachTheConverter) {
+  Form->FirstActivationDone = true;  // no start-up book
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form));
+  Form->OpenBook(Write("move.txt", "They rode 40 miles in 12 days.\n"));
+  ReplaceWord("rode", "walked");
+  auto *editor = Form->RichEdit->findChild<QTextEdit *>();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(editor->isVisible());
+  auto pointAt = [&](const QString &word) {
+    QTextCursor c = editor->document()->find(word);
+    c.setPosition(c.selectionStart() + 1);
+    return editor->viewport()->mapTo(Form, editor->cursorRect(c).center());
+  };
+  QTest::mouseMove(Form->windowHandle(), pointAt("40"));
+  EXPECT_EQ(Form->ConvertMeasureEdit->text(), "40");
+  QTest::mouseMove(Form->windowHandle(), pointAt("12"));
+  EXPECT_EQ(Form->ConvertMeasureEdit->text(), "12");
+  EXPECT_TRUE(Form->RichEdit->Text().starts_with(u"They walked 40 miles"));
+  EXPECT_TRUE(Form->BookModified());
+}
+
+// A new look (bold, font size, line spacing, colour scheme) rewrites the whole
+// box, but the reader's edits are still in it: they are still offered for
+// saving. Without edits a new look is no modification.
+TEST_F(EditPrintTest, ANewLookKeepsTheEditsOfferedForSaving) {
+  Form->OpenBook(Write("look.txt", "Plain words to \"change\" here.\n\nA second paragraph.\n"));
+  auto *bold = Form->findChild<QCheckBox *>("BoldFontCheckBox");
+  auto *size = Form->findChild<QComboBox *>("FontSizeComboBox");
+  auto *spacing = Form->findChild<QComboBox *>("LineSpacingComboBox");
+  auto *scheme = Form->findChild<QPushButton *>("SetLowLightColorsButton");
+  ASSERT_TRUE(bold && size && spacing && scheme);
+  bold->click();
+  Form->InfoTimerTimer();
+  EXPECT_EQ(Form->ModifiedLabel->text(), "Text is NOT modified");
+
+  ReplaceWord("Plain", "Other");
+  const QList<std::function<void()>> newLooks = {
+      [&] { bold->click(); },
+      [&] { QTest::keyClick(size, Qt::Key_Down); },
+      [&] { QTest::keyClick(spacing, Qt::Key_Down); },
+      [&] { scheme->click(); },
+  };
+  for (int i = 0; i < newLooks.size(); ++i) {
+    newLooks[i]();
+    Form->InfoTimerTimer();
+    EXPECT_EQ(Form->ModifiedLabel->text(), "Text is MODIFIED") << "change " << i;
+  }
+  EXPECT_TRUE(Form->RichEdit->Text().starts_with(u"Other words"));
+  Answers["Text has been edited"] = false;
+  EXPECT_TRUE(Form->FormCloseQuery());
+  EXPECT_TRUE(Asked("Text has been edited. Save it?"));
+}
+
+// The save dialog itself asks nothing: an existing name is asked about once,
+// by the program, after the name has its extension.
+TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
+  Form->OpenBook(Write("mine.txt", "Alpha beta gamma.\n"));
+  const QString target = Write("copy.rtf", "old");
+  Form->ChooseSaveFile = nullptr;
+  QStringList dialogQuestions;
+  int dialogs = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget *modal = QApplication::activeModalWidget();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+      dialogQuestions << box->text();
+      box->reject();
+    } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+      if (dialogs++ > 0) {  // shown again after a refused question
+        dialog->reject();
+        return;
+      }
+      dialog->selectFile(target);
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    }
+  });
+  poll.start(20);
+  EXPECT_TRUE(Form->SaveFile());
+  poll.stop();
+  EXPECT_TRUE(dialogQuestions.isEmpty()) << dialogQuestions.join("; ").toStdString();
+  EXPECT_TRUE(Asked("Book already exists. Overwrite it?"));
+  EXPECT_TRUE(ReadAll(target).startsWith("{\\rtf1"));
+}
+
+// A read-only book is the reader's decision: saving over it fails and leaves
+// it byte for byte, still read-only; the edits stay to be saved elsewhere.
+TEST_F(EditPrintTest, AReadOnlyBookIsNeitherReplacedNorMadeWritable) {
+  const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+  const QFile::Permissions modeBits = QFile::Permissions(0x7777) & ~QFile::Permissions(0x0700);  // not "this user"
+  const QString book = Write("kept.txt", "Kept text of the book.\n");
+  const QString rich = Write("kept.rtf", "{\\rtf1 Kept.}");
+  ASSERT_TRUE(QFile::setPermissions(book, readOnly));
+  ASSERT_TRUE(QFile::setPermissions(rich, readOnly));
+  Form->OpenBook(book);
+  ReplaceWord("Kept", "Lost");
+  for (const QString &target : {book, rich}) {
+    const QByteArray before = ReadAll(target);
+    Boxes.clear();
+    Errors.clear();
+    SaveAs = target;
+    EXPECT_FALSE(Form->SaveFile());
+    EXPECT_EQ(Errors, QStringList({"Failed to save."}));
+    EXPECT_FALSE(Asked("The book was saved."));
+    EXPECT_EQ(ReadAll(target), before);
+    EXPECT_EQ(QFileInfo(target).permissions() & modeBits, readOnly);
+  }
+  EXPECT_EQ(QDir(Dir.path()).entryList({"*kept*"}, QDir::Files | QDir::Hidden).size(), 2);  // nothing beside them
+  EXPECT_TRUE(Form->BookModified());
+  Errors.clear();
+  SaveAs = Dir.filePath("elsewhere.txt");
+  EXPECT_TRUE(Form->SaveFile());
+  EXPECT_TRUE(ReadAll(SaveAs).startsWith("Lost text of the book."));
 }
 
 TEST_F(EditPrintTest, AltSClicksSave) {
