@@ -629,6 +629,30 @@ public:
     QRegularExpression re("Page size:\\s+([^\\n]+)");
     return re.match(RunTool(Info, {pdf})).captured(1).trimmed();
   }
+  struct TLine {
+    QStringList Words;
+    QList<double> Lefts;  // each word's left edge
+    double Top = 0;
+  };
+  // The printed lines of the document in their order, in points.
+  QList<TLine> Lines(const QString &pdf) const {
+    QList<TLine> lines;
+    QRegularExpression line("<line xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\"");
+    QRegularExpression word("<word xMin=\"([\\d.]+)\"[^>]*>([^<]*)</word>");
+    const QString xml = RunTool(Text, {"-bbox-layout", pdf, "-"});
+    for (qsizetype at = xml.indexOf("<line "); at >= 0; at = xml.indexOf("<line ", at + 1)) {
+      TLine l;
+      l.Top = line.match(xml, at).captured(1).toDouble();
+      const qsizetype end = xml.indexOf("</line>", at);
+      for (auto w = word.globalMatch(xml.mid(at, end - at)); w.hasNext();) {
+        auto m = w.next();
+        l.Lefts << m.captured(1).toDouble();
+        l.Words << m.captured(2);
+      }
+      lines << l;
+    }
+    return lines;
+  }
   // The box around all words of the document, in points.
   QRectF WordsBox(const QString &pdf) const {
     QRegularExpression re("xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\"");
@@ -692,6 +716,47 @@ TEST_F(EditPrintTest, PrintsTheBookIntoAPdfInsideTheMarginsWhateverTheZoom) {
   Form->PrintBookButtonClick();
   EXPECT_EQ(Form->LastPrintedPages, pages);
   EXPECT_EQ(tools.Pages(PdfPath), pages);
+}
+
+// Indents, tab stops and the space after paragraphs are printed at their size
+// on the screen, whatever the printer's resolution: a 10 mm first-line indent
+// is 10 of the program's millimetres (1/25 inch each) on paper too.
+TEST_F(EditPrintTest, PrintedIndentsTabsAndSpacingKeepTheirSize) {
+  PdfTools tools;
+  if (!tools.Present())
+    GTEST_SKIP() << "poppler-utils are not installed";
+  const QByteArray words = QByteArray("words ").repeated(50);
+  Form->OpenBook(Write("indents.txt", "Alpha " + words + "end.\n^LPI=30*\nBravo " + words +
+                                          "end.\n^LPI~\nGo\tDelta " + words + "end.\n"));
+  ASSERT_EQ(Form->FormatOptions->FirstLineIndent(), 10);
+  ASSERT_EQ(Form->FormatOptions->SpaceAfter(), 5);
+  PdfPath = Dir.filePath("indents.pdf");
+  Form->PrintBookButtonClick();
+  ASSERT_TRUE(Errors.isEmpty()) << Errors.join("; ").toStdString();
+  const QList<PdfTools::TLine> lines = tools.Lines(PdfPath);
+  auto first = [&](const QString &word) {
+    for (int i = 0; i < lines.size(); ++i)
+      if (lines[i].Words.value(0) == word)
+        return i;
+    return -1;
+  };
+  const int alpha = first("Alpha"), bravo = first("Bravo"), gamma = first("Go");
+  ASSERT_TRUE(alpha >= 0 && bravo > alpha + 2 && gamma > bravo + 1) << alpha << " " << bravo << " " << gamma;
+  const double mm = 72.0 / 25;  // the program's millimetre in points
+  auto expectSize = [](double printed, double expected, const char *what) {
+    EXPECT_NEAR(printed, expected, expected * 0.05) << what;
+  };
+  const double left = lines[alpha + 1].Lefts[0];  // the page's left margin
+  EXPECT_NEAR(left, 30 * 72 / 25.4, 1);
+  expectSize(lines[alpha].Lefts[0] - left, 10 * mm, "first-line indent");
+  expectSize(lines[bravo + 1].Lefts[0] - left, 30 * mm, "left indent");
+  expectSize(lines[bravo].Lefts[0] - left, 40 * mm, "left and first-line indent");
+  // Tab stops every 15 mm from the paragraph's left edge: after the 10 mm
+  // indent and "Go" the next one is at 25 mm.
+  ASSERT_EQ(lines[gamma].Words.value(1), "Delta");
+  expectSize(lines[gamma].Lefts[1] - left, 25 * mm, "tab stop");
+  const double pitch = lines[alpha + 2].Top - lines[alpha + 1].Top;
+  expectSize(lines[bravo].Top - lines[bravo - 1].Top - pitch, 5 * mm, "space after");
 }
 
 // The system's printing: run by scripts/cups-print-check.sh, which starts CUPS
