@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <clocale>
@@ -344,9 +345,13 @@ TEST_F(BookLoaderTest, ProgressIsPacedAndReportsClosing) {
   QString title;
   Loader->Host.SetTitle = [&](const QString &text) { title = text; };
   EXPECT_FALSE(Loader->ReportProgress(12345));
-  EXPECT_EQ(title, "12345 characters; 0 seconds");
+  // The seconds count depends on how busy the machine is: only the shape is fixed.
+  EXPECT_TRUE(QRegularExpression("^12345 characters; [0-9]+ seconds$").match(title).hasMatch()) << title.toStdString();
   title.clear();
-  Loader->ReportProgress(20000);  // within the second: nothing shown
+  // Within the second since the last report nothing is shown; the last report
+  // is put later than now so that no slow machine can let the second pass.
+  Loader->State.ProgressTimerStart = TBookClock::now() + std::chrono::hours(1);
+  Loader->ReportProgress(20000);
   EXPECT_TRUE(title.isEmpty());
 }
 
