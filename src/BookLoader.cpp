@@ -183,12 +183,12 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       Call(Host.AskSaveIfModified);
       State.PieceSizeInUse =
           GetIntFromText(Ask(Host.PieceSizeText, std::string()), MinPieceSize, MaxPieceSize, DefaultPieceSize);
-      State.Path = QFileInfo(path).absoluteFilePath().toStdString();
+      State.Path = PathBytes(QFileInfo(path).absoluteFilePath());
       UpdateCurrentFileInfo(QString(), false);
       RichBox->Clear();
       Call(Host.StopSound);
       if (Ask(Host.BrowserPathEmpty, false))
-        Call(Host.LoadBrowserContent, Q(State.Path));
+        Call(Host.LoadBrowserContent, PathText(State.Path));
     }
     State.Closing = false;
     RichBox->SetReadOnly(true);
@@ -202,7 +202,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     RichBox->Clear();
 
     const std::string &file = State.Path;
-    if (!IsValidBookPath(file) || !QFileInfo(Q(file)).isFile()) {
+    if (!IsValidBookPath(file) || !IsRegularFile(file)) {
       Warning(Q(NotValidBookText));
       FocusBox();
       return false;
@@ -229,7 +229,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     RichBox->hide();
     Call(Host.SetHint, Q(LoadingHintText));
     if (piece < 0 && Host.GetBookmark)
-      position = Host.GetBookmark(Q(file), 0, piece);
+      position = Host.GetBookmark(PathText(file), 0, piece);
     else if (piece < 0)
       position = -1;
     int32_t count = PieceCountFor(size, State.PieceSizeInUse);
@@ -250,7 +250,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     Call(Host.SetOptionsEnabled, false);
     Call(Host.DetachBackgroundPicture);
     if (named)
-      Call(Host.ResolveProfile, Q(file), keepProfile);
+      Call(Host.ResolveProfile, PathText(file), keepProfile);
     State.StartTimers();
     // A turn at once: the steps above took a while already.
     State.ProgressTimerStart = {};
@@ -319,7 +319,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
       FunStatContext.Reset();
       if (RichBox->LoadAbandoned())
         return true;
-      const bool loaded = RichBox->LoadRtf(Q(file));
+      const bool loaded = RichBox->LoadRtf(PathText(file));
       if (RichBox->LoadAbandoned())
         return true;
       if (!loaded) {
@@ -418,7 +418,7 @@ void TBookLoader::LoadOnStart() {
       if (!OpenBook(DataDir() + WelcomeFileName, false))
         FocusBox();
       FunStatContext.Reset();
-      Call(Host.LoadBrowserContent, BareDrive(Q(State.Path)));
+      Call(Host.LoadBrowserContent, BareDrive(PathText(State.Path)));
     }
   }
   OP_CATCH;
@@ -429,7 +429,7 @@ void TBookLoader::OpenBookButtonClick() {
     return;
   OP_BEGIN("TPagelumeForm::OpenBookButtonClick");
   OP_TRY {
-    QString start = State.Path.empty() ? QString() : Q(State.Path);
+    QString start = State.Path.empty() ? QString() : PathText(State.Path);
     QString file = Host.ChooseBookFile
                        ? Host.ChooseBookFile(start)
                        : QFileDialog::getOpenFileName(RichBox ? RichBox->window() : nullptr, QString(), start,

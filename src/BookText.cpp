@@ -138,6 +138,11 @@ int64_t FileSizeOf(const std::string &path, int32_t &errorCode) {
   return static_cast<int64_t>(info.st_size);
 }
 
+bool IsRegularFile(const std::string &path) {
+  struct stat info;
+  return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std::string &bytes, int32_t &errorCode,
                    const std::function<bool()> &keepAlive) {
   bytes.clear();

@@ -98,6 +98,8 @@ bool ReadFileBytes(const std::string &path, int64_t offset, int64_t length, std:
                    const std::function<bool()> &keepAlive = {});
 // The file size in bytes, or −1 with errorCode set.
 int64_t FileSizeOf(const std::string &path, int32_t &errorCode);
+// Whether the path (the file system's bytes) names a regular file.
+bool IsRegularFile(const std::string &path);
 
 // ---- Decoding ----
 enum class TTextEncoding { Utf8, Windows1252 };

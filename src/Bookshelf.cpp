@@ -1,5 +1,6 @@
 #include "Bookshelf.h"
 
+#include "BookText.h"
 #include "Error.h"
 #include "StoredTextList.h"
 
@@ -18,6 +19,51 @@ const char *const PiecesSection = "Pagelume_Bookshelf_Pieces";
 constexpr std::size_t MaxNameLength = 259;
 
 bool ValidSlot(int32_t slot) { return slot >= 0 && slot < TBookmark::Slots; }
+
+// Book names are kept as the file system's bytes. A name that is no UTF-8 is
+// stored as a file address ("file://" + the path with every byte above 127,
+// "%" and control characters as "%XX"), so that the settings file stays
+// UTF-8 and the name comes back byte for byte; an absolute path never begins
+// with "file:".
+constexpr std::string_view StoredNamePrefix = "file://";
+
+std::string StoredName(const std::string &name) {
+  if (DetectEncoding(name, false) == TTextEncoding::Utf8)
+    return name;
+  static const char hex[] = "0123456789ABCDEF";
+  std::string stored(StoredNamePrefix);
+  for (const char ch : name) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c >= 0x80 || c < 0x20 || c == '%' || c == 0x7F) {
+      stored += '%';
+      stored += hex[c >> 4];
+      stored += hex[c & 15];
+    } else {
+      stored += ch;
+    }
+  }
+  return stored;
+}
+
+std::string NameFromStored(const std::string &stored) {
+  if (stored.compare(0, StoredNamePrefix.size(), StoredNamePrefix) != 0)
+    return stored;
+  auto digit = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'A' && c <= 'F' ? c - 'A' + 10 : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+  };
+  std::string name;
+  for (size_t i = StoredNamePrefix.size(); i < stored.size(); ++i) {
+    const int high = i + 2 < stored.size() ? digit(stored[i + 1]) : -1;
+    const int low = i + 2 < stored.size() ? digit(stored[i + 2]) : -1;
+    if (stored[i] == '%' && high >= 0 && low >= 0) {
+      name += static_cast<char>(high << 4 | low);
+      i += 2;
+    } else {
+      name += stored[i];
+    }
+  }
+  return name;
+}
 }  // namespace
 
 struct TBookshelf::TMenuHolder {
@@ -112,6 +158,7 @@ void TBookshelf::LoadBookshelf(TStoredTextList &list) {
     const std::string key = std::to_string(i);
     std::string name;
     list.ReadString(MainSection, key, name, false, MaxNameLength);
+    name = NameFromStored(name);
     if (name.empty())
       continue;
     int32_t position = 0, piece = 1;
@@ -133,7 +180,7 @@ void TBookshelf::SaveBookshelf(TStoredTextList &list) const {
   for (int32_t i = 0; i < Count(); ++i) {
     const TBookmark &book = Books[static_cast<size_t>(i)];
     const std::string key = std::to_string(i);
-    list.WriteString(MainSection, key, book.FileName);
+    list.WriteString(MainSection, key, StoredName(book.FileName));
     // A book on the shelf always has its auto-bookmark; an unset one is the top.
     list.WriteInteger(CaretPosSection, key, book.CaretPos[0] < 0 ? 0 : book.CaretPos[0]);
     list.WriteInteger(PiecesSection, key, book.Pieces[0]);

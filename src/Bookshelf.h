@@ -19,7 +19,7 @@ class TStoredTextList;
 
 struct TBookmark {
   static constexpr int Slots = 6;
-  std::string FileName;  // full path, UTF-8
+  std::string FileName;  // full path, the file system's bytes
   std::array<int32_t, Slots> CaretPos{-1, -1, -1, -1, -1, -1};  // -1: not set
   std::array<int32_t, Slots> Pieces{1, 1, 1, 1, 1, 1};          // from 1
 };

@@ -54,7 +54,7 @@ QPushButton *NewShelfButton(QWidget *parent, const char *name, const QString &ca
 }
 
 bool BookFileOpen(const std::string &path) {
-  return IsValidBookPath(path) && QFileInfo(QString::fromStdString(path)).isFile();
+  return IsValidBookPath(path) && IsRegularFile(path);
 }
 
 }  // namespace
@@ -115,16 +115,16 @@ void TPagelumeForm::CreateHistoryAndBookmarks() {
   CreateHistory();
   Bookshelf = std::make_unique<TBookshelf>();
   Bookshelf->OnSelect = [this](const std::string &name, bool removing) {
-    BookshelfSelect(QString::fromStdString(name), removing);
+    BookshelfSelect(PathText(name), removing);
   };
 
   TBookLoaderHost &host = Loader->Host;
   host.UpdateAutoBookmark = [this](bool enabled) { UpdateAutoBookmark(enabled); };
-  host.LastBook = [this] { return QString::fromStdString(Bookshelf->LastBook()); };
+  host.LastBook = [this] { return PathText(Bookshelf->LastBook()); };
   host.RefreshBookshelfButtons = [this] { RefreshBookshelfButtons(); };
   host.RefreshBookmarkButtons = [this] { RefreshBookmarkButtons(); };
   host.GetBookmark = [this](const QString &path, int32_t slot, int32_t &piece) {
-    const std::string book = path.toStdString();
+    const std::string book = PathBytes(path);
     int32_t markPiece = 1;
     int32_t position = Bookshelf->GetBookmark(book, slot, markPiece);
     if (position < 0)
@@ -250,13 +250,13 @@ void TPagelumeForm::RemoveBookshelfButtonClick() {
 
 void TPagelumeForm::BookshelfSelect(const QString &fileName, bool removing) {
   if (removing) {
-    Bookshelf->RemoveBookmark(fileName.toStdString(), 0);
+    Bookshelf->RemoveBookmark(PathBytes(fileName), 0);
     RefreshBookshelfButtons();
     RefreshBookmarkButtons();
     return;
   }
   // Reopening the open book goes to its saved auto-bookmark, not to the
   // current place.
-  const QString open = QString::fromStdString(Loader->State.Path);
+  const QString open = PathText(Loader->State.Path);
   Loader->OpenBook(fileName, open.isEmpty() || !SameFile(fileName, open));
 }

@@ -79,7 +79,7 @@ void TPagelumeForm::BuildBrowserControls() {
   connect(UpBrowserButton, &QPushButton::clicked, this, [this] { UpBrowserButtonClick(); });
   connect(ReloadBrowserButton, &QPushButton::clicked, this, [this] { LoadBrowserContent(BrowserPath); });
   connect(FromBookBrowserButton, &QPushButton::clicked, this,
-          [this] { LoadBrowserContent(QString::fromStdString(Loader->State.Path)); });
+          [this] { LoadBrowserContent(PathText(Loader->State.Path)); });
   connect(BrowserHistoryButton, &QPushButton::clicked, this, [this] { BrowserHistoryButtonClick(); });
 }
 
@@ -90,8 +90,10 @@ void TPagelumeForm::CreateHistory() {
     BrowserListBox->setFocus();
   };
   History->Add(GetTempPathA(), 0);
-  History->Add(GetSystemDirectoryPath(TSystemFolder::CommonDocuments), 0);
-  History->Add(GetSystemDirectoryPath(TSystemFolder::Documents), 0);
+  // Only folders that are there: the reader never makes one by looking.
+  for (const TSystemFolder folder : {TSystemFolder::CommonDocuments, TSystemFolder::Documents})
+    if (const QString dir = SystemDirectoryLocation(folder); IsDirectory(dir))
+      History->Add(dir, 0);
   FunStatContext.Reset();
 }
 

@@ -216,7 +216,7 @@ bool TPagelumeForm::SaveFile() {
     auto save = [&] {
       if (!CanProcessText())
         return;
-      const QString book = QString::fromStdString(Loader->State.Path);
+      const QString book = PathText(Loader->State.Path);
       const QString proposed = ProposedSaveName(book);
       // The dialog asks nothing itself: the questions about an existing file
       // and the open book come below, after the name gets its extension.
@@ -268,7 +268,7 @@ void TPagelumeForm::SaveBookButtonClick() {
 void TPagelumeForm::RunBookButtonClick() {
   OP_BEGIN("TPagelumeForm::RunBookButtonClick");
   OP_TRY {
-    RunFile(QString::fromStdString(Loader->State.Path), QString(), QString(), false, false);
+    RunFile(PathText(Loader->State.Path), QString(), QString(), false, false);
     OP_ADOPT();
   }
   OP_CATCH;
@@ -302,7 +302,7 @@ void TPagelumeForm::PrintBookButtonClick() {
       std::unique_ptr<QTextDocument> copy(RichEdit->PrintCopy());
       QString error;
       LastPrintedPages =
-          PrintDocument(*copy, *printer, PrintMargins(), QString::fromStdString(Loader->State.Path), &error);
+          PrintDocument(*copy, *printer, PrintMargins(), PathText(Loader->State.Path), &error);
       if (LastPrintedPages < 0)
         OP_RAISE("Failed to print the book.", printer->printerName().toStdString(), error.toStdString());
     };

@@ -382,7 +382,7 @@ void TPagelumeForm::ChangeBackImage(QLineEdit *titleEdit, Qt::MouseButton button
     if (keys == Qt::ControlModifier)
       start = WithSeparator(BackImagesDir()) + "*";
     else if (keys == Qt::ShiftModifier && !Loader->State.Path.empty())
-      start = WithSeparator(QFileInfo(QString::fromStdString(Loader->State.Path)).absolutePath()) + "*";
+      start = WithSeparator(FilePath(PathText(Loader->State.Path))) + "*";
     else  // also Shift with no book open
       start = ResolveMediaTitle(titleEdit->text(), BackImagesDir());
     // The toolkit's dialog wants a directory or a file, not a pattern.

@@ -273,7 +273,7 @@ void TPagelumeForm::ChangeBackSoundButtonMouseDown(Qt::MouseButton button, Qt::K
     if (IsOnlyShift(shift, ssCtrl))
       start = SoundsDir() + "*";
     else if (IsOnlyShift(shift, ssShift))
-      start = WithSeparator(FilePath(QString::fromStdString(Loader->State.Path))) + "*";
+      start = WithSeparator(FilePath(PathText(Loader->State.Path))) + "*";
     else
       start = ResolveSoundTitle(TitleBackSoundEdit->text());
     const QString chosen = ChooseSoundFile ? ChooseSoundFile(start)

@@ -2,6 +2,7 @@
 
 #include "AboutDialog.h"
 #include "Error.h"
+#include "File.h"
 #include "ErrorDialog.h"
 #include "Install.h"
 #include "PagelumeApplication.h"
@@ -119,16 +120,27 @@ int WinMain(int argc, char **argv) {
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);
   std::unique_ptr<QWidget> mainWindow;
+  int exitCode = 0;
   OP_TRY {
-    QStringList arguments = QCoreApplication::arguments();
-    arguments.removeFirst();
+    // Arguments are file names as the file system's bytes (a name that is
+    // no UTF-8 still opens); the toolkit's own options are gone from argv.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+      arguments << DecodeFileName(QByteArray(argv[i]));
     // The name the program was started by counts too: a link named "Install"
     // resolves to the reader's own executable.
     const QString startName = argc > 0 ? QFileInfo(QString::fromLocal8Bit(argv[0])).fileName() : QString();
     const bool installer = IsInstallerMode(ProgramFileName(), arguments) || IsInstallerMode(startName, {});
     TPagelumeForm *form = nullptr;
+    TInstallForm *installForm = nullptr;
+    // An uninstall that is refused is told before any window shows.
+    if (installer && IsUninstall(arguments) && TInstallForm::RefuseUninstallAtStart(TInstallParams(), ProgramDir())) {
+      InstallErrorForm(nullptr);
+      return 1;
+    }
     if (installer) {
-      mainWindow.reset(CreateInstallerWindow(IsUninstall(arguments)));
+      installForm = static_cast<TInstallForm *>(CreateInstallerWindow(IsUninstall(arguments)));
+      mainWindow.reset(installForm);
     } else {
       form = new TPagelumeForm;
       form->CommandLineBooks = arguments;
@@ -145,9 +157,11 @@ int WinMain(int argc, char **argv) {
     else
       ShowMainWindow(mainWindow.get());
     app.exec();
+    if (installForm)
+      exitCode = installForm->ExitCode();
   }
   OP_CATCH;
   OP_SHOW("");
   InstallErrorForm(nullptr);
-  return 0;
+  return exitCode;
 }

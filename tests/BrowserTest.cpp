@@ -82,6 +82,39 @@ TEST(History, HoldsThreeHundredAndThePopupShowsTwenty) {
   menu->close();
 }
 
+// The window seeds the history with the documents folders only when they are
+// there: looking never makes a folder.
+TEST(History, TheWindowSeedsOnlyDocumentsFoldersThatExist) {
+  QTemporaryDir temp;
+  const QString home = temp.path() + "/home";
+  QDir().mkpath(home);
+  struct TEnvironment {
+    QByteArray Home = qgetenv("HOME"), Config = qgetenv("XDG_CONFIG_HOME");
+    ~TEnvironment() {
+      qputenv("HOME", Home);
+      Config.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", Config);
+      SetProgramDirOverride(QString());
+      SetMessageBoxHandler({});
+    }
+  } restore;
+  qputenv("HOME", home.toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+  SetProgramDirOverride(temp.path());
+  SetMessageBoxHandler([](TMessageKind, const QString &) { return false; });
+  THistoryEntry entry;
+  {
+    TPagelumeForm form;
+    EXPECT_EQ(form.History->Find(home + "/"), -1);
+  }
+  EXPECT_FALSE(QFileInfo::exists(home + "/Documents"));
+  EXPECT_FALSE(QFileInfo::exists(home + "/Public"));
+  QDir().mkpath(home + "/Documents");
+  TPagelumeForm form;
+  ASSERT_GE(form.History->Find(home + "/", &entry), 0);
+  EXPECT_EQ(entry.Path, home + "/Documents");
+  EXPECT_FALSE(QFileInfo::exists(home + "/Public"));
+}
+
 class BrowserTest : public ::testing::Test {
 protected:
   void SetUp() override {

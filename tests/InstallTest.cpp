@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
 
@@ -73,7 +74,7 @@ protected:
     qputenv("XDG_CONFIG_HOME", (Home + "/.config").toUtf8());
     qputenv("XDG_DATA_HOME", (Home + "/.local/share").toUtf8());
     QDir().mkpath(Home);
-    ProgramFiles = Root + "/programs";
+    ProgramFiles = Root + "/program files";  // a blank, as in many chosen folders
     SetProgramFilesOverride(ProgramFiles);
 
     // The distribution folder: the program as "Install" (a stand-in that
@@ -97,6 +98,7 @@ protected:
     });
     SetShowErrorHandler([this](const TFunStatContext &ctx, const std::string &description, bool *) {
       Reports.append(QString::fromStdString(description + " / " + ctx.Description));
+      ReportParams.append(QString::fromStdString(ctx.Param1));
       return true;
     });
     FunStatContext.Reset();
@@ -127,9 +129,10 @@ protected:
     form.InstallButton->click();
     return !form.isVisible();
   }
-  void RunUninstall(const QString &dir, const QString &exe = "Pagelume") {
+  int RunUninstall(const QString &dir, const QString &exe = "Pagelume") {
     TInstallForm form(TInstallParams(), true, dir, exe);
     form.InstallButton->click();
+    return form.ExitCode();
   }
   bool WaitForStart() {
     QElapsedTimer t;
@@ -156,7 +159,7 @@ protected:
   QString Root, Home, ProgramFiles, Dist, Started;
   bool Answer = true;
   QList<QPair<TMessageKind, QString>> Boxes;
-  QStringList Reports;
+  QStringList Reports, ReportParams;
 };
 
 TEST_F(InstallTest, InstallCopiesRenamesCreatesEntriesAndStartsTheProgram) {
@@ -180,11 +183,60 @@ TEST_F(InstallTest, InstallCopiesRenamesCreatesEntriesAndStartsTheProgram) {
   ASSERT_TRUE(link.Load(Menu() + "/Uninstall.desktop"));
   EXPECT_EQ(link.ReferencePath, Installed() + "/Pagelume");
   EXPECT_EQ(link.Arguments, "/Uninstall");
+  // The readme's path has a blank: it is one quoted argument of Exec.
+  EXPECT_TRUE(ReadFile(Menu() + "/Readme.desktop")
+                  .contains("\nExec=\"" + (Installed() + "/Pagelume\" \"" + Installed() + "/Readme.txt\"\n").toUtf8()));
   ASSERT_TRUE(link.Load(Menu() + "/Readme.desktop"));
-  EXPECT_EQ(link.Arguments, Installed() + "/Readme.txt");
+  EXPECT_EQ(QProcess::splitCommand(link.Arguments), QStringList{Installed() + "/Readme.txt"});
+  // Only the reader itself is listed under a category; the other two belong to the folder alone.
+  EXPECT_FALSE(ReadFile(Menu() + "/Readme.desktop").contains("Categories="));
+  EXPECT_TRUE(ReadFile(Menu() + "/Pagelume.desktop").contains("\nCategories=Office;"));
 
-  EXPECT_EQ(ReadFile(UninstallEntry()),
-            "[Uninstall]\nDisplayName=Pagelume\nUninstallString=" + (Installed() + "/Pagelume /Uninstall\n").toUtf8());
+  // The menu folder is a folder of the applications menu: a merge file
+  // names a described submenu holding the three entries.
+  const QString directory = Home + "/.local/share/desktop-directories/Pagelume-Dist.directory";
+  EXPECT_EQ(MenuDirectoryFilePath("Dist"), directory);
+  EXPECT_TRUE(ReadFile(directory).contains("\nType=Directory\nName=Dist\n"));
+  QFile merge(Home + "/.config/menus/applications-merged/Pagelume-Dist.menu");
+  ASSERT_TRUE(merge.open(QIODevice::ReadOnly));
+  QXmlStreamReader xml(&merge);
+  QStringList path, names, files;
+  QString directoryName;
+  while (!xml.atEnd()) {
+    if (xml.readNext() == QXmlStreamReader::StartElement) {
+      path << xml.name().toString();
+      if (path.join('/') == "Menu/Name" || path.join('/') == "Menu/Menu/Name")
+        names << xml.readElementText();
+      else if (path.join('/') == "Menu/Menu/Directory")
+        directoryName = xml.readElementText();
+      else if (path.join('/') == "Menu/Menu/Include/Filename")
+        files << xml.readElementText();
+      else
+        continue;
+      path.removeLast();
+    } else if (xml.isEndElement()) {
+      path.removeLast();
+    }
+  }
+  EXPECT_FALSE(xml.hasError()) << xml.errorString().toStdString();
+  EXPECT_EQ(names, (QStringList{"Applications", "Dist"}));
+  EXPECT_EQ(directoryName, QFileInfo(directory).fileName());
+  // Entries in a subfolder of the applications folder are known by
+  // "subfolder-name.desktop".
+  EXPECT_EQ(files, (QStringList{"Dist-Pagelume.desktop", "Dist-Uninstall.desktop", "Dist-Readme.desktop"}));
+
+  EXPECT_EQ(ReadFile(UninstallEntry()), "[Uninstall]\nDisplayName=Pagelume\nUninstallString=\"" +
+                                            (Installed() + "/Pagelume\" /Uninstall\n").toUtf8());
+
+  // The record lists what was installed, and the folders made for it.
+  TInstallRecord record;
+  ASSERT_TRUE(ReadInstallRecord(Installed(), &record));
+  EXPECT_EQ(record.Directory, Installed());
+  record.Files.sort();
+  EXPECT_EQ(record.Files, (QStringList{"BackImages/Paper.bmp", "Pagelume", "Pagelume.png", "Readme.txt", "Welcome.txt"}));
+  EXPECT_EQ(record.Folders, QStringList{"BackImages"});
+  for (const QString &made : {ProgramFiles, Desktop(), Menu(), Home + "/.config/menus/applications-merged"})
+    EXPECT_TRUE(record.Created.contains(made)) << made.toStdString();
 
   ASSERT_TRUE(WaitForStart());
   EXPECT_EQ(ReadFile(Started).trimmed(), (Installed() + "/Pagelume").toUtf8());
@@ -193,7 +245,7 @@ TEST_F(InstallTest, InstallCopiesRenamesCreatesEntriesAndStartsTheProgram) {
   const QString validate = QStandardPaths::findExecutable("desktop-file-validate");
   if (!validate.isEmpty()) {
     for (const QString &entry : {Desktop() + "/Pagelume.desktop", Menu() + "/Pagelume.desktop",
-                                 Menu() + "/Uninstall.desktop", Menu() + "/Readme.desktop"}) {
+                                 Menu() + "/Uninstall.desktop", Menu() + "/Readme.desktop", directory}) {
       QProcess p;
       p.start(validate, {entry});
       ASSERT_TRUE(p.waitForFinished(10000));
@@ -211,6 +263,8 @@ TEST_F(InstallTest, UninstallRemovesWhatInstallMadeAndReinstallKeepsSettings) {
   // The reader's own files survive a reinstall; the shipped ones are renewed.
   WriteFile(Installed() + "/Pagelume.ini", "[Pagelume_Main]\nPieceSize=3\n");
   WriteFile(Installed() + "/Night.plp", "[Profile_Main]\n");
+  WriteFile(Installed() + "/Errors.log", "Failed.\n");
+  WriteFile(Installed() + "/Pagelume.ini.Ab12Cd", "[Pagelume_Main]\n");  // a save killed half-way
   WriteFile(Dist + "/Readme.txt", "New readme.\n");
   Boxes.clear();
   RunInstall();
@@ -234,11 +288,13 @@ TEST_F(InstallTest, UninstallRemovesWhatInstallMadeAndReinstallKeepsSettings) {
   EXPECT_FALSE(QFileInfo::exists(UninstallEntry()));
   EXPECT_FALSE(QFileInfo::exists(QFileInfo(UninstallEntry()).path()));
 
-  // What is left are the (empty) standard folders the desktop has anyway,
-  // and the readme this test changed.
+  EXPECT_FALSE(QFileInfo::exists(MenuDirectoryFilePath("Dist")));
+  EXPECT_FALSE(QFileInfo::exists(MenuMergeFilePath("Dist")));
+
+  // Nothing is left, not even the folders made for the installation (the
+  // program-files folder, the desktop, the menus); only the readme this test
+  // changed differs.
   auto after = Snapshot(Root);
-  for (auto it = after.begin(); it != after.end();)
-    it = it.value().contains(" dir ") && !before.contains(it.key()) ? after.erase(it) : std::next(it);
   after["unpacked/Dist/Readme.txt"] = before["unpacked/Dist/Readme.txt"];
   EXPECT_EQ(QStringList(after.keys()).join('|'), QStringList(before.keys()).join('|'));
   EXPECT_TRUE(after == before);
@@ -263,7 +319,11 @@ TEST_F(InstallTest, DecliningEitherQuestionChangesNothing) {
   EXPECT_TRUE(BoxTexts(TMessageKind::Message).isEmpty());
 }
 
-TEST_F(InstallTest, EmptyOrUnusableDirectoryFailsWithoutLeavingEntries) {
+// The installation folder must be new, empty or an installation already: a
+// folder of other files is refused with a warning, nothing is copied, and
+// another folder can be chosen in the same window. An uninstall then takes
+// only what was installed and what the reader made.
+TEST_F(InstallTest, InstallGoesOnlyIntoANewEmptyOrOwnFolder) {
   {
     TInstallForm form(TInstallParams(), false, Dist, "Install");
     form.DirectoryEdit->clear();
@@ -271,31 +331,95 @@ TEST_F(InstallTest, EmptyOrUnusableDirectoryFailsWithoutLeavingEntries) {
     EXPECT_EQ(BoxTexts(TMessageKind::Warning), QStringList{"(Un)Installation directory is empty."});
     EXPECT_TRUE(BoxTexts(TMessageKind::Query).isEmpty());
     EXPECT_FALSE(form.InstallButton->isEnabled());
+    EXPECT_EQ(form.ExitCode(), 1);
   }
-  // The folder that holds the distribution is chosen: the copy would land on
-  // the distribution itself, which stays as it is.
-  {
-    const auto before = Snapshot(Root);
-    TInstallForm form(TInstallParams(), false, Dist, "Install");
-    form.DirectoryEdit->setText(Root + "/unpacked/");
+  // The user's own folder of the distribution's name, and the distribution
+  // itself (its parent chosen).
+  WriteFile(Installed() + "/MyNotes.txt", "my notes\n");
+  WriteFile(Installed() + "/MyBooks/Candide.txt", "Candide\n");
+  const auto before = Snapshot(Root);
+  TInstallForm form(TInstallParams(), false, Dist, "Install");
+  form.show();
+  for (const QString &chosen : {ProgramFiles + "/", Root + "/unpacked/"}) {
+    Boxes.clear();
+    form.DirectoryEdit->setText(chosen);
     form.InstallButton->click();
-    ASSERT_EQ(Reports.size(), 1);
+    const QStringList warnings = BoxTexts(TMessageKind::Warning);
+    ASSERT_EQ(warnings.size(), 1) << chosen.toStdString();
+    EXPECT_TRUE(warnings[0].contains("already exists and is no installation of Pagelume")) << warnings[0].toStdString();
+    EXPECT_TRUE(warnings[0].endsWith("choose another folder."));
+    EXPECT_TRUE(BoxTexts(TMessageKind::Query).isEmpty());
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_TRUE(form.InstallButton->isEnabled());
     EXPECT_TRUE(Snapshot(Root) == before);
-    EXPECT_FALSE(QFileInfo::exists(Started));
-    Reports.clear();
   }
-  // A file stands where the installation folder would go: the copy fails,
-  // and no entry points to the half-made installation.
-  QDir().mkpath(ProgramFiles);
-  WriteFile(Installed(), "not a folder");
-  RunInstall();
+  EXPECT_TRUE(Reports.isEmpty());
+  // An empty folder chosen in the same window takes the installation.
+  const QString other = Root + "/elsewhere/Dist";
+  QDir().mkpath(other);
+  form.DirectoryEdit->setText(Root + "/elsewhere/");
+  form.InstallButton->click();
+  EXPECT_FALSE(form.isVisible());
+  EXPECT_EQ(form.ExitCode(), 0);
+  ASSERT_TRUE(WaitForStart());
+  EXPECT_TRUE(Reports.isEmpty()) << Reports.join('\n').toStdString();
+
+  // Files of the user's put into the installation stay, and so does the folder.
+  WriteFile(other + "/MyNotes.txt", "mine\n");
+  WriteFile(other + "/BackImages/Mine.bmp", "BM");
+  WriteFile(other + "/Pagelume.ini", "[Pagelume_Main]\n");
+  WriteFile(other + "/PagelumeProfile.plp", "[Profile_Main]\n");
+  Boxes.clear();
+  EXPECT_EQ(RunUninstall(other + "/"), 0);
+  EXPECT_TRUE(Reports.isEmpty()) << Reports.join('\n').toStdString();
+  EXPECT_EQ(BoxTexts(TMessageKind::Message),
+            QStringList{"Uninstallation successful. The folder \"" + other + "/\" holds files that were not installed "
+                                                                               "and was kept."});
+  QStringList left;
+  QDirIterator it(other, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+  while (it.hasNext())
+    left << QDir(other).relativeFilePath(it.next());
+  left.sort();
+  EXPECT_EQ(left, (QStringList{"BackImages", "BackImages/Mine.bmp", "MyNotes.txt"}));
+  EXPECT_FALSE(QFileInfo::exists(Desktop() + "/Pagelume.desktop"));
+  EXPECT_FALSE(QFileInfo::exists(Menu()));
+  EXPECT_EQ(ReadFile(Installed() + "/MyNotes.txt"), "my notes\n");
+}
+
+// A failed install is reported, ends with exit status 1 and leaves nothing
+// behind; an uninstall that cannot remove every installed file deletes
+// nothing, says which file stays, and fails too.
+TEST_F(InstallTest, FailuresEndWithStatusOneAndLeaveNothingHalfDone) {
+  // A folder named like the program: renaming "Install" fails after the copy.
+  WriteFile(Dist + "/Pagelume/inside.txt", "x");
+  auto before = Snapshot(Root);
+  {
+    TInstallForm form(TInstallParams(), false, Dist, "Install");
+    form.InstallButton->click();
+    EXPECT_EQ(form.ExitCode(), 1);
+  }
   ASSERT_EQ(Reports.size(), 1);
   EXPECT_TRUE(Reports[0].startsWith(
       "Failed to install program. Check to see if you have rights to write in the installation directory."));
-  EXPECT_FALSE(QFileInfo::exists(Desktop() + "/Pagelume.desktop"));
-  EXPECT_FALSE(QFileInfo::exists(Menu()));
-  EXPECT_FALSE(QFileInfo::exists(UninstallEntry()));
+  EXPECT_TRUE(Snapshot(Root) == before);
   EXPECT_FALSE(QFileInfo::exists(Started));
+  Reports.clear();
+  ReportParams.clear();
+  ASSERT_TRUE(QDir(Dist + "/Pagelume").removeRecursively());
+
+  RunInstall();
+  ASSERT_TRUE(WaitForStart());
+  // A folder of the user's stands where an installed file was.
+  ASSERT_TRUE(QFile::remove(Installed() + "/Readme.txt"));
+  WriteFile(Installed() + "/Readme.txt/notes.txt", "mine");
+  before = Snapshot(Root);
+  Boxes.clear();
+  EXPECT_EQ(RunUninstall(Installed() + "/"), 1);
+  ASSERT_EQ(Reports.size(), 1);
+  EXPECT_EQ(Reports[0], "Failed to uninstall program. / Nothing was deleted: some installed files cannot be removed.");
+  EXPECT_EQ(ReportParams[0], Installed() + "/Readme.txt");
+  EXPECT_TRUE(BoxTexts(TMessageKind::Message).isEmpty());
+  EXPECT_TRUE(Snapshot(Root) == before);
 }
 
 // Folders that are no installation of the installer's: each is left byte for
@@ -318,12 +442,14 @@ TEST_F(InstallTest, UninstallRefusesEveryFolderTheInstallerDidNotMake) {
   ASSERT_TRUE(CopyDeleteDirectory(Installed(), moved, true));
   QFile::copy(Installed() + '/' + InstallMarkerFileName, moved + '/' + InstallMarkerFileName);
   // Records forged into a repository, the home folder and the program-files folder.
-  WriteInstallMarker(project, "Pagelume");
-  WriteFile(project + "/Pagelume", "binary");
-  WriteInstallMarker(Home, "Pagelume");
-  WriteFile(Home + "/Pagelume", "binary");
-  WriteInstallMarker(ProgramFiles, "Pagelume");
-  WriteFile(ProgramFiles + "/Pagelume", "binary");
+  for (const QString &dir : {project, Home, ProgramFiles}) {
+    TInstallRecord forged;
+    forged.Directory = dir;
+    forged.Program = "Pagelume";
+    forged.Files = QStringList{"Pagelume"};
+    ASSERT_TRUE(WriteInstallRecord(forged));
+    WriteFile(dir + "/Pagelume", "binary");
+  }
 
   const auto before = Snapshot(Root);
   struct Case {

@@ -3,8 +3,10 @@
 // in the middle of the save.
 #include "BookLoader.h"
 #include "Bookshelf.h"
+#include "BrowserList.h"
 #include "Dialogs.h"
 #include "Error.h"
+#include "File.h"
 #include "FormatOptions.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
@@ -25,9 +27,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QThread>
 #include <clocale>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -441,3 +446,49 @@ TEST(SettingsKill, SaveKilledHalfWayLeavesTheOldFile) {
 }
 
 }  // namespace
+
+// A book whose name is no UTF-8 (written under another encoding) opens from
+// the command line, the browser and the shelf, and its name comes back from
+// the settings file byte for byte.
+TEST_F(SettingsFormTest, ABookNamedInAnotherEncodingOpensEverywhere) {
+  const QByteArray bookBytes = QFile::encodeName(Dir.path()) + "/caf\xE9.txt";
+  const int fd = ::open(bookBytes.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::write(fd, "A line of the book.\n", 20), 20);
+  ::close(fd);
+  const QString book = DecodeFileName(bookBytes);
+  const QString other = Write("other.txt", "Another book.\n");
+  auto shown = [this] { return QString::fromStdU16String(Form->RichEdit->Text()); };
+
+  StartForm(book);
+  EXPECT_EQ(Form->Loader->State.Path, bookBytes.toStdString());
+  EXPECT_TRUE(shown().contains("A line of the book.")) << shown().toStdString();
+  Form->PutBookshelfButtonClick();
+  CloseForm();
+  QFile ini(IniPath());
+  ASSERT_TRUE(ini.open(QIODevice::ReadOnly));
+  const QByteArray settings = ini.readAll();
+  EXPECT_TRUE(settings.contains("=file://" + QFile::encodeName(Dir.path()) + "/caf%E9.txt\r\n"))
+      << settings.toStdString();
+  EXPECT_EQ(QString::fromUtf8(settings).toUtf8(), settings);  // the file stays UTF-8
+
+  StartForm(other);
+  ASSERT_TRUE(shown().contains("Another book."));
+  EXPECT_EQ(Form->Bookshelf->LastBook(), bookBytes.toStdString());
+  Form->OpenBookshelfButtonClick();
+  TriggerMenuItem(0);
+  EXPECT_EQ(Form->Loader->State.Path, bookBytes.toStdString());
+  EXPECT_TRUE(shown().contains("A line of the book."));
+
+  Form->OpenBook(other);
+  Form->LoadBrowserContent(WithSeparator(Dir.path()));
+  TBrowserList *list = Form->BrowserListBox;
+  for (int i = 0; i < list->Count(); ++i)
+    if (list->ItemText(i) == FileName(book))
+      list->SelectIndex(i);
+  QTest::keyClick(list, Qt::Key_Return);
+  EXPECT_EQ(Form->Loader->State.Path, bookBytes.toStdString());
+  EXPECT_TRUE(shown().contains("A line of the book."));
+  EXPECT_TRUE(Errors.empty()) << Errors.front();
+  EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join('\n').toStdString();
+}

@@ -185,3 +185,35 @@ TEST(StartupProcess, InstallerRunsBesideARunningReader) {
     uninstaller.waitForFinished(5000);
   }
 }
+
+// "/Uninstall" of a copy the package manager installed (the program in
+// usr/bin, its data in usr/share/pagelume) is refused with the reason before
+// any window is made, and nothing is deleted.
+TEST(StartupProcess, UninstallOfAPackagedCopyIsRefusedBeforeAnyWindow) {
+  QTemporaryDir dir;
+  const QString usr = dir.path() + "/usr";
+  ASSERT_TRUE(QDir().mkpath(usr + "/bin") && QDir().mkpath(usr + "/share/pagelume"));
+  ASSERT_TRUE(QFile::copy(ProgramBinary(), usr + "/bin/pagelume"));
+  QFile welcome(usr + "/share/pagelume/Welcome.txt");
+  ASSERT_TRUE(welcome.open(QIODevice::WriteOnly));
+  welcome.close();
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  QProcess uninstaller;
+  uninstaller.setProcessEnvironment(env);
+  uninstaller.start(usr + "/bin/pagelume", {"/Uninstall"});
+  ASSERT_TRUE(uninstaller.waitForStarted(10000));
+  QByteArray told;
+  QElapsedTimer wait;
+  wait.start();
+  while (!told.contains("Nothing was deleted.") && wait.elapsed() < 10000 && uninstaller.state() == QProcess::Running) {
+    uninstaller.waitForReadyRead(200);
+    told += uninstaller.readAllStandardError();
+  }
+  EXPECT_TRUE(told.contains("installed by the system's package manager")) << told.toStdString();
+  EXPECT_TRUE(told.contains("apt remove pagelume"));
+  uninstaller.kill();  // the warning box waits for its "OK"
+  uninstaller.waitForFinished(5000);
+  EXPECT_TRUE(QFile::exists(usr + "/bin/pagelume"));
+  EXPECT_TRUE(QFile::exists(usr + "/share/pagelume/Welcome.txt"));
+}

@@ -445,31 +445,35 @@ QString ProgramFilesPath() {
   return opt.isDir() && opt.isWritable() ? QString("/opt") : QDir::homePath() + "/.local/opt";
 }
 
+QString SystemDirectoryLocation(TSystemFolder folder) {
+  QString dir;
+  switch (folder) {
+  case TSystemFolder::Documents:
+    dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    break;
+  case TSystemFolder::CommonDocuments:
+    dir = QStandardPaths::writableLocation(QStandardPaths::PublicShareLocation);
+    if (dir.isEmpty())
+      dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    break;
+  case TSystemFolder::Desktop:
+    dir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+    break;
+  case TSystemFolder::Programs:
+    dir = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
+    break;
+  case TSystemFolder::ProgramFiles:
+    dir = ProgramFilesPath();
+    break;
+  }
+  return StripSeparator(dir);
+}
+
 QString GetSystemDirectoryPath(TSystemFolder folder) {
   OP_BEGIN("GetSystemDirectoryPath");
   QString result;
   OP_TRY {
-    QString dir;
-    switch (folder) {
-    case TSystemFolder::Documents:
-      dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-      break;
-    case TSystemFolder::CommonDocuments:
-      dir = QStandardPaths::writableLocation(QStandardPaths::PublicShareLocation);
-      if (dir.isEmpty())
-        dir = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-      break;
-    case TSystemFolder::Desktop:
-      dir = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-      break;
-    case TSystemFolder::Programs:
-      dir = QStandardPaths::writableLocation(QStandardPaths::ApplicationsLocation);
-      break;
-    case TSystemFolder::ProgramFiles:
-      dir = ProgramFilesPath();
-      break;
-    }
-    dir = StripSeparator(dir);
+    const QString dir = SystemDirectoryLocation(folder);
     if (dir.isEmpty()) {
       OP_RAISE("Failed to get system directory.", std::to_string(int(folder)), std::string(), ENOENT);
       return result;

@@ -19,6 +19,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QIODevice;
 
@@ -38,6 +39,12 @@ enum : uint32_t {
 // read from a folder can be opened, sized, renamed and deleted again.
 QString DecodeFileName(const QByteArray &name);
 QByteArray EncodeFileName(const QString &name);
+// The same for paths kept as the file system's bytes in a std::string (the
+// book's path, the bookshelf).
+inline std::string PathBytes(const QString &path) { return EncodeFileName(path).toStdString(); }
+inline QString PathText(const std::string &bytes) {
+  return DecodeFileName(QByteArray(bytes.data(), qsizetype(bytes.size())));
+}
 
 // ---- Path operations (no status context, no failures) ----
 QString WithSeparator(const QString &path);
@@ -74,6 +81,8 @@ QString GetTempPathA();
 enum class TSystemFolder { Documents, CommonDocuments, Desktop, Programs, ProgramFiles };
 // The folder's path (no trailing separator), created if missing.
 QString GetSystemDirectoryPath(TSystemFolder folder);
+// The same path, never created (empty when the system names none).
+QString SystemDirectoryLocation(TSystemFolder folder);
 // Points the program-files folder elsewhere (tests of the installer); the
 // empty text restores "/opt" or "~/.local/opt".
 void SetProgramFilesOverride(const QString &dir);
@@ -166,6 +175,9 @@ bool RunFile(const QString &file, const QString &parameters, const QString &dire
 // RunFile with one argument handed to a program exactly as it is: never split,
 // unquoted or seen by a shell.
 bool RunFileWithArgument(const QString &file, const QString &argument);
+// One argument written for a command line that QProcess::splitCommand reads
+// back as it is (quoted when it holds a blank or a quotation mark).
+QString QuoteCommandArgument(const QString &argument);
 bool RunVerb(const QString &path, const QString &verb, const QString &parameters);
 bool OpenSite(const QString &address, const std::string &failureMessage);
 

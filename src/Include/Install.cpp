@@ -16,11 +16,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -126,12 +131,152 @@ bool SaveText(const QString &path, const QString &text) {
   return SaveFileSafely(path, text.toUtf8());
 }
 
+// Whether anything (a dangling link too) has the name.
+bool EntryExists(const QString &path) {
+  struct stat st;
+  return !path.isEmpty() && ::lstat(EncodeFileName(path).constData(), &st) == 0;
+}
+
+bool IsEmptyFolder(const QString &dir) {
+  return QFileInfo(dir).isDir() &&
+         QDir(dir).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+}
+
+// Removes the folder when it is empty (the result is not needed: a folder
+// that holds something stays).
+void RemoveEmptyFolder(const QString &dir) { ::rmdir(EncodeFileName(dir).constData()); }
+
+// Removes a file or link; true when nothing of that name is left.
+bool RemoveEntry(const QString &path) {
+  if (EntryExists(path))
+    MyDeleteFile(path);
+  FunStatContext.Reset();  // the check below decides
+  return !EntryExists(path);
+}
+
+// Creates dir with any missing parents; the folders made are appended to
+// made, the outermost first.
+bool MakeFolders(const QString &dir, QStringList *made) {
+  QStringList missing;
+  for (QString path = QDir::cleanPath(dir); !EntryExists(path);) {
+    missing.prepend(path);
+    const QString parent = QFileInfo(path).path();
+    if (parent == path)
+      break;
+    path = parent;
+  }
+  for (const QString &folder : missing) {
+    if (!QDir().mkdir(folder))
+      return false;
+    made->append(folder);
+  }
+  return QFileInfo(dir).isDir();
+}
+
+// The files and folders of the distribution as the copy takes them (names
+// beginning with "." stay behind), relative to root; false when a folder
+// cannot be listed.
+bool ListDistribution(const QString &root, const QString &relative, QStringList *files, QStringList *folders) {
+  TFileList directories, names;
+  if (!LoadFilesFromDir(root + relative, "*", false, false, -1, nullptr, &directories, &names))
+    return false;
+  for (const TFileItem &item : directories) {
+    const QString path = relative + item.Text;
+    if (QFileInfo(root + path).isSymLink()) {  // copied as a link
+      files->append(path);
+      continue;
+    }
+    folders->append(path);
+    if (!ListDistribution(root, path + '/', files, folders))
+      return false;
+  }
+  for (const TFileItem &item : names)
+    files->append(relative + item.Text);
+  return true;
+}
+
+// Files the program itself makes in its folder: the settings, profiles, the
+// error log, and what an interrupted save or copy leaves.
+const QStringList ProgramMadeFiles{"Pagelume.ini", "Errors.log", "*.plp", "Pagelume.ini.??????", "*.plp.??????",
+                                   ".pagelume-copy-??????"};
+
+// ---- The record's text ----
+
+// A value is the name's bytes with "\", line feed and carriage return escaped.
+QByteArray EscapeRecordValue(const QString &value) {
+  return EncodeFileName(value).replace('\\', "\\\\").replace('\n', "\\n").replace('\r', "\\r");
+}
+
+QString UnescapeRecordValue(const QByteArray &value) {
+  QByteArray out;
+  for (qsizetype i = 0; i < value.size(); ++i) {
+    char c = value[i];
+    if (c == '\\' && i + 1 < value.size()) {
+      c = value[++i];
+      c = c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    out += c;
+  }
+  return DecodeFileName(out);
+}
+
+// The folder of menu folders' descriptions and the folder of menu merge files.
+QString DesktopDirectoriesDir() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/desktop-directories";
+}
+QString MenuMergeDir() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + "/menus/applications-merged";
+}
+
+// A desktop-entry string value: backslash and line breaks escaped.
+QString EntryValue(QString value) {
+  return value.replace('\\', "\\\\").replace('\n', "\\n").replace('\r', "\\r");
+}
+
 }  // namespace
 
-bool WriteInstallMarker(const QString &dir, const QString &name) {
-  const QString canonical = CanonicalDir(dir);
-  return SaveText(canonical + '/' + InstallMarkerFileName,
-                  "[Installation]\nDirectory=" + canonical + "\nProgram=" + name + '\n');
+bool ReadInstallRecord(const QString &dir, TInstallRecord *record) {
+  *record = TInstallRecord();
+  QFile file(EncodeFileName(CanonicalDir(dir) + '/' + InstallMarkerFileName));
+  if (!QFileInfo(file).isFile() || file.size() > (16 << 20) || !file.open(QIODevice::ReadOnly))
+    return false;
+  QByteArray section;
+  for (const QByteArray &raw : file.readAll().split('\n')) {
+    const QByteArray line = raw.endsWith('\r') ? raw.chopped(1) : raw;
+    if (line.startsWith('[')) {
+      section = line;
+      continue;
+    }
+    const qsizetype eq = line.indexOf('=');
+    if (eq <= 0)
+      continue;
+    const QByteArray key = line.left(eq);
+    const QString value = UnescapeRecordValue(line.mid(eq + 1));
+    if (section == "[Installation]" && key == "Directory")
+      record->Directory = value;
+    else if (section == "[Installation]" && key == "Program")
+      record->Program = value;
+    else if (section == "[Installed]" && key == "File")
+      record->Files << value;
+    else if (section == "[Installed]" && key == "Folder")
+      record->Folders << value;
+    else if (section == "[Created]" && key == "Folder")
+      record->Created << value;
+  }
+  return true;
+}
+
+bool WriteInstallRecord(const TInstallRecord &record) {
+  QByteArray text = "[Installation]\nDirectory=" + EscapeRecordValue(record.Directory) +
+                    "\nProgram=" + EscapeRecordValue(record.Program) + "\n[Installed]\n";
+  for (const QString &file : record.Files)
+    text += "File=" + EscapeRecordValue(file) + '\n';
+  for (const QString &folder : record.Folders)
+    text += "Folder=" + EscapeRecordValue(folder) + '\n';
+  text += "[Created]\n";
+  for (const QString &folder : record.Created)
+    text += "Folder=" + EscapeRecordValue(folder) + '\n';
+  return SaveFileSafely(record.Directory + '/' + InstallMarkerFileName, text);
 }
 
 QString UninstallRefusal(const QString &dir, const QString &name) {
@@ -148,13 +293,32 @@ QString UninstallRefusal(const QString &dir, const QString &name) {
   if (HoldsRepository(canonical))
     return "The folder \"" + shown + "\" holds a Git repository, so it is no installation of " + name +
            ". Nothing was deleted.";
-  const auto keys = ReadKeys(marker);
-  if (keys.value("Directory") != canonical || keys.value("Program") != name ||
-      !QFileInfo(canonical + '/' + name).isFile())
+  TInstallRecord record;
+  if (!ReadInstallRecord(canonical, &record) || record.Directory != canonical || record.Program != name ||
+      !record.Files.contains(name))
     return "The folder \"" + shown + "\" is not an installation made by the " + name +
            " installer. Nothing was deleted.";
   return QString();
 }
+
+QString InstallRefusal(const QString &target, const QString &name) {
+  if (IsProtectedFolder(CanonicalDir(target)))
+    return "The folder \"" + target + "\" is a system or home folder. Nothing was copied: choose another folder.";
+  if (!EntryExists(target) || IsEmptyFolder(target))
+    return QString();
+  TInstallRecord record;
+  if (QFileInfo(target).isDir() && ReadInstallRecord(target, &record) && record.Directory == CanonicalDir(target) &&
+      record.Program == name)
+    return QString();
+  return "The folder \"" + target + "\" already exists and is no installation of " + name +
+         ". Nothing was copied: choose another folder.";
+}
+
+QString MenuDirectoryFilePath(const QString &folder) {
+  return DesktopDirectoriesDir() + "/Pagelume-" + folder + ".directory";
+}
+
+QString MenuMergeFilePath(const QString &folder) { return MenuMergeDir() + "/Pagelume-" + folder + ".menu"; }
 
 QString UninstallEntryDir() {
   QString config = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
@@ -324,21 +488,91 @@ void TInstallForm::BrowseButtonClick() {
 
 void TInstallForm::InstallButtonClick() {
   InstallButton->setEnabled(false);
+  ChooseAgain = false;
+  bool done = false;
   if (DirectoryEdit->text().isEmpty())
     Warning("(Un)Installation directory is empty.");
-  else if (UninstallMode)
-    Uninstall();
   else
-    Install();
+    done = UninstallMode ? Uninstall() : Install();
+  if (ChooseAgain) {  // another folder may be chosen
+    InstallButton->setEnabled(true);
+    return;
+  }
+  Status = done ? 0 : 1;
   close();
 }
 
 void TInstallForm::CancelButtonClick() { close(); }
 
+bool TInstallForm::RefuseUninstallAtStart(const TInstallParams &params, const QString &dir) {
+  const QString refusal = UninstallRefusal(dir, params.Name);
+  if (refusal.isEmpty())
+    return false;
+  std::fprintf(stderr, "%s\n", refusal.toLocal8Bit().constData());
+  Warning(refusal);
+  return true;
+}
+
+namespace {
+
+// The listed files that cannot be removed: a folder stands in a file's place,
+// or the folder that holds it is not writable.
+QStringList Unremovable(const TInstallRecord &record) {
+  QStringList stuck;
+  for (const QString &file : record.Files) {
+    const QString path = record.Directory + '/' + file;
+    struct stat st;
+    if (::lstat(EncodeFileName(path).constData(), &st) != 0)
+      continue;
+    if (S_ISDIR(st.st_mode) || ::access(EncodeFileName(FilePath(path)).constData(), W_OK | X_OK) != 0)
+      stuck << path;
+  }
+  return stuck;
+}
+
+// Removes what the record lists and what the program made beside it; the
+// installed folders and the installation folder go when they are left empty.
+// Returns what could not be removed (then the record stays, so that a later
+// uninstall can finish the work).
+QStringList RemoveInstalledFiles(const TInstallRecord &record) {
+  const QString dir = record.Directory + '/';
+  QStringList left;
+  for (const QString &file : record.Files)
+    if (!RemoveEntry(dir + file))
+      left << dir + file;
+  QStringList folders{QString()};
+  for (const QString &folder : record.Folders)
+    folders << folder + '/';
+  for (const QString &folder : folders) {
+    const QStringList made = folder.isEmpty() ? ProgramMadeFiles : QStringList{".pagelume-copy-??????"};
+    for (const QString &name : QDir(dir + folder).entryList(made, QDir::Files | QDir::Hidden | QDir::System))
+      if (!RemoveEntry(dir + folder + name))
+        left << dir + folder + name;
+  }
+  if (!left.isEmpty())
+    return left;
+  if (!RemoveEntry(dir + InstallMarkerFileName))
+    return {dir + InstallMarkerFileName};
+  for (qsizetype i = record.Folders.size() - 1; i >= 0; --i)
+    RemoveEmptyFolder(dir + record.Folders[i]);
+  RemoveEmptyFolder(record.Directory);
+  return left;
+}
+
+void RemoveCreatedFolders(const QStringList &created) {
+  for (qsizetype i = created.size() - 1; i >= 0; --i)
+    RemoveEmptyFolder(created[i]);
+}
+
+}  // namespace
+
 bool TInstallForm::Install() {
   OP_BEGIN("TInstallForm::Install");
   bool result = false;
   OP_TRY {
+    TInstallRecord record;
+    bool fresh = false;  // nothing of an earlier installation is there
+    bool targetExisted = false;
     do {
       if (DirectoryEdit->text().isEmpty()) {
         OP_RAISE("Installation directory is empty.");
@@ -346,9 +580,64 @@ bool TInstallForm::Install() {
       }
       const QString folder = FileName(WithoutSeparator(SourceDir));
       const QString target = WithSeparator(DirectoryEdit->text()) + folder;
+      // Never into a folder of someone else's: an uninstall would take its
+      // files along.
+      const QString refusal = InstallRefusal(target, Params.Name);
+      if (!refusal.isEmpty()) {
+        Warning(refusal);
+        ChooseAgain = true;
+        break;
+      }
       if (!Query("Install the program in directory \"" + target + "\"?"))
         break;
-      QDir().mkpath(DirectoryEdit->text());  // a failure shows in the copy
+      fresh = !ReadInstallRecord(target, &record);
+      targetExisted = EntryExists(target);
+      QStringList created;
+      errno = 0;
+      if (!MakeFolders(DirectoryEdit->text(), &created) || (!EntryExists(target) && !QDir().mkdir(target))) {
+        record.Created << created;
+        OP_RAISE("Failed to create directory.", Std(target), std::string(), errno ? errno : EACCES);
+        break;
+      }
+      // The folders the entries go into.
+      const QString desktop = SystemDirectoryLocation(TSystemFolder::Desktop);
+      const QString programs = SystemDirectoryLocation(TSystemFolder::Programs);
+      const QString menu = programs + '/' + folder;
+      if (desktop.isEmpty() || programs.isEmpty()) {
+        OP_RAISE("Failed to get system directory.", Std(desktop), Std(programs), ENOENT);
+        break;
+      }
+      for (const QString &dir : {desktop, menu, DesktopDirectoriesDir(), MenuMergeDir(), UninstallEntryDir()}) {
+        errno = 0;
+        if (!MakeFolders(dir, &created) && !OP_FAILED())
+          OP_RAISE("Failed to create directory.", Std(dir), std::string(), errno ? errno : EACCES);
+      }
+      record.Created << created;
+      if (OP_FAILED())
+        break;
+
+      // The record comes first: a copy that fails half-way leaves an
+      // installation that can be uninstalled or installed again.
+      QStringList files, folders;
+      if (!ListDistribution(SourceDir, QString(), &files, &folders)) {
+        OP_ADOPT();
+        break;
+      }
+      for (QString &file : files)
+        if (file == ExeFileName)
+          file = Params.Name;  // renamed below
+      record.Directory = CanonicalDir(target);
+      record.Program = Params.Name;
+      record.Files << files;
+      record.Files.removeDuplicates();
+      record.Folders << folders;
+      record.Folders.removeDuplicates();
+      record.Created.removeDuplicates();
+      if (!WriteInstallRecord(record)) {
+        OP_RAISE("Failed to write the installation record.", Std(target + '/' + InstallMarkerFileName),
+                 std::string(), errno ? errno : EIO);
+        break;
+      }
       if (!CopyDeleteDirectory(SourceDir, target, true)) {
         OP_ADOPT();
         break;
@@ -358,49 +647,57 @@ bool TInstallForm::Install() {
         OP_ADOPT();
         break;
       }
-      if (!WriteInstallMarker(target, Params.Name)) {
-        OP_RAISE("Failed to write the installation record.", Std(target + '/' + InstallMarkerFileName),
-                 std::string(), errno ? errno : EIO);
-        break;
-      }
 
-      // The entries carry the shipped icon and a menu category.
+      // The entries carry the shipped icon; the program's carry a menu category.
       const QString icon = QFileInfo::exists(target + "/Pagelume.png") ? target + "/Pagelume.png" : QString();
-      auto saveEntry = [&](const QString &file, const QString &arguments, const QString &description) {
+      auto saveEntry = [&](const QString &file, const QString &arguments, const QString &description,
+                           bool category) {
         TLinkFile link;
         link.ReferencePath = exe;
         link.Arguments = arguments;
         link.Description = description;
         link.WorkingPath = target;
         link.IconPath = icon;
-        link.Categories = "Office;Viewer;";
+        link.Categories = category ? "Office;Viewer;" : "";
         return link.Save(file, true);
       };
-      const QString desktop = GetSystemDirectoryPath(TSystemFolder::Desktop);
-      if (desktop.isEmpty() || !saveEntry(desktop + '/' + MenuEntryName("", Params.Name), QString(),
-                                          "Read plain-text and rich-text books")) {
-        OP_ADOPT();
-        break;
-      }
-      const QString programs = GetSystemDirectoryPath(TSystemFolder::Programs);
-      const QString menu = programs + '/' + folder;
-      errno = 0;
-      if (programs.isEmpty() || !QDir().mkpath(menu)) {
-        if (!OP_ADOPT())
-          OP_RAISE("Failed to create directory.", Std(menu), std::string(), errno ? errno : EACCES);
-        break;
-      }
+      const QString readerText = "Read plain-text and rich-text books";
       // The readme opens in the reader itself, so the entry shows in every
       // desktop's menu (a link to a document shows in few).
-      if (!saveEntry(menu + '/' + MenuEntryName("", Params.Name), QString(), "Read plain-text and rich-text books") ||
+      if (!saveEntry(desktop + '/' + MenuEntryName("", Params.Name), QString(), readerText, true) ||
+          !saveEntry(menu + '/' + MenuEntryName("", Params.Name), QString(), readerText, true) ||
           !saveEntry(menu + '/' + MenuEntryName("Uninstall", Params.Name), "/Uninstall",
-                     "Remove " + Params.Name + " from " + target) ||
-          !saveEntry(menu + '/' + MenuEntryName("Readme", Params.Name), target + "/Readme.txt",
-                     "Read about " + Params.Name)) {
+                     "Remove " + Params.Name + " from " + target, false) ||
+          !saveEntry(menu + '/' + MenuEntryName("Readme", Params.Name), QuoteCommandArgument(target + "/Readme.txt"),
+                     "Read about " + Params.Name, false)) {
         OP_ADOPT();
         break;
       }
-      SetUninstallRegistry(Params.Name, Params.Name, exe + " /Uninstall");
+      // The menu folder is a folder of the applications menu: described by
+      // a ".directory" file and put into the menu by a merge file.
+      QString description = "[Desktop Entry]\nVersion=1.0\nType=Directory\nName=" + EntryValue(folder) + '\n';
+      if (!icon.isEmpty())
+        description += "Icon=" + EntryValue(icon) + '\n';
+      QString merge = "<!DOCTYPE Menu PUBLIC \"-//freedesktop//DTD Menu 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/menu-spec/1.0/menu.dtd\">\n"
+                      "<Menu>\n  <Name>Applications</Name>\n  <Menu>\n    <Name>" +
+                      folder.toHtmlEscaped() + "</Name>\n    <Directory>" +
+                      FileName(MenuDirectoryFilePath(folder)).toHtmlEscaped() + "</Directory>\n    <Include>\n";
+      for (const char *entry : MenuEntryNames)
+        merge += "      <Filename>" + (folder + '-' + MenuEntryName(entry, Params.Name)).toHtmlEscaped() +
+                 "</Filename>\n";
+      merge += "    </Include>\n  </Menu>\n</Menu>\n";
+      for (const auto &[path, text] : {std::pair{MenuDirectoryFilePath(folder), description},
+                                       std::pair{MenuMergeFilePath(folder), merge}}) {
+        errno = 0;
+        if (!SaveText(path, text)) {
+          OP_RAISE("Failed to save link file.", Std(path), std::string(), errno ? errno : EIO);
+          break;
+        }
+      }
+      if (OP_FAILED())
+        break;
+      SetUninstallRegistry(Params.Name, Params.Name, QuoteCommandArgument(exe) + " /Uninstall");
       FunStatContext.Reset();  // the uninstall entry is a convenience only
       if (!RunFile(exe, QString(), target, false, false)) {
         OP_ADOPT();
@@ -408,6 +705,17 @@ bool TInstallForm::Install() {
       }
       result = true;
     } while (false);
+    // A first installation that failed is taken away again: all that is in
+    // its folder was put there just now.
+    if (OP_FAILED() && fresh) {
+      if (!record.Directory.isEmpty()) {
+        DeleteDirectoryNoErrors(record.Directory);
+        if (targetExisted)
+          QDir().mkdir(record.Directory);
+      }
+      RemoveCreatedFolders(record.Created);
+      FunStatContext.Reset();
+    }
   }
   OP_CATCH;
   OP_SHOW("Failed to install program. Check to see if you have rights to write in the installation directory.");
@@ -434,10 +742,13 @@ bool TInstallForm::Uninstall() {
       if (!Query("Delete directory \"" + dir + "\" (and all contained files)?"))
         break;
       const QString canonical = CanonicalDir(dir);
+      TInstallRecord record;
+      ReadInstallRecord(canonical, &record);
       // The desktop and menu entries go only when they start this
       // installation (another installation may have written them since).
-      const QString menu = GetSystemDirectoryPath(TSystemFolder::Programs) + '/' + FileName(canonical);
-      QStringList entries{GetSystemDirectoryPath(TSystemFolder::Desktop) + '/' + MenuEntryName("", Params.Name)};
+      const QString folder = FileName(canonical);
+      const QString menu = SystemDirectoryLocation(TSystemFolder::Programs) + '/' + folder;
+      QStringList entries{SystemDirectoryLocation(TSystemFolder::Desktop) + '/' + MenuEntryName("", Params.Name)};
       for (const char *entry : MenuEntryNames)
         entries << menu + '/' + MenuEntryName(entry, Params.Name);
       QStringList ours;
@@ -447,22 +758,48 @@ bool TInstallForm::Uninstall() {
           ours << entry;
       }
       // Likewise the uninstall entry.
-      QString command = ReadKeys(UninstallEntryPath(Params.Name)).value("UninstallString");
-      if (command.endsWith(" /Uninstall"))
-        command.chop(11);
+      const QString command =
+          QProcess::splitCommand(ReadKeys(UninstallEntryPath(Params.Name)).value("UninstallString")).value(0);
       const bool ourUninstallEntry = command.isEmpty() || IsInside(canonical + '/', CanonicalDir(command));
       FunStatContext.Reset();
 
-      DeleteDirectoryNoErrors(dir);  // what is in use stays
-      FunStatContext.Reset();
-      for (const QString &entry : ours)
-        QFile::remove(entry);
-      QDir().rmdir(menu);  // only when nothing else is in it
-      if (ourUninstallEntry && !DeleteUninstallerRegistry(Params.Name)) {
-        OP_ADOPT();
+      // Nothing goes when not all of it can: a half-removed installation
+      // would work no more and could not be uninstalled again.
+      QStringList left = Unremovable(record);
+      const bool started = left.isEmpty();
+      // The entries stay while the program is there: they still work.
+      if (started)
+        left = RemoveInstalledFiles(record);
+      if (left.isEmpty()) {
+        for (const QString &entry : ours)
+          if (!RemoveEntry(entry))
+            left << entry;
+        RemoveEmptyFolder(menu);
+        if (!EntryExists(menu)) {  // the menu folder is gone: so is its place in the menu
+          for (const QString &file : {MenuDirectoryFilePath(folder), MenuMergeFilePath(folder)})
+            if (!RemoveEntry(file))
+              left << file;
+        }
+        if (ourUninstallEntry && !DeleteUninstallerRegistry(Params.Name))
+          left << UninstallEntryPath(Params.Name);
+        FunStatContext.Reset();
+        RemoveCreatedFolders(record.Created);
+      }
+      if (!left.isEmpty()) {
+        const qsizetype shown = std::min<qsizetype>(left.size(), 10);
+        QString list = left.mid(0, shown).join('\n');
+        if (left.size() > shown)
+          list += "\n(and " + QString::number(left.size() - shown) + " more)";
+        OP_RAISE(started ? "Some installed files could not be removed."
+                         : "Nothing was deleted: some installed files cannot be removed.",
+                 Std(list), std::string(), EACCES);
         break;
       }
-      Message("Uninstallation successful. Some files that were in use were not deleted.");
+      if (EntryExists(canonical))
+        Message("Uninstallation successful. The folder \"" + WithSeparator(canonical) +
+                "\" holds files that were not installed and was kept.");
+      else
+        Message("Uninstallation successful. Some files that were in use were not deleted.");
       result = true;
     } while (false);
   }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -15,20 +16,41 @@ class QPushButton;
 
 // ---- The installation on disk (no toolkit windows) ----
 
-// The file the installer writes into every installation it makes. It names
-// the installation directory and the program, so that an uninstall can tell
-// an installation from any other folder the program happens to run from.
+// The file the installer writes into every installation it makes: the
+// installation record. It names the installation directory and the program,
+// so that an uninstall can tell an installation from any other folder the
+// program happens to run from, and lists what the installer put there.
 inline constexpr const char *InstallMarkerFileName = ".pagelume-installation";
 
-// Writes the marker into dir for the program name. No status context: false
-// on failure.
-bool WriteInstallMarker(const QString &dir, const QString &name);
+struct TInstallRecord {
+  QString Directory;     // the installation folder, symbolic links resolved
+  QString Program;       // the program's name
+  QStringList Files;     // installed files and links, relative to Directory
+  QStringList Folders;   // installed folders, relative, each before the ones inside it
+  QStringList Created;   // folders elsewhere made for the installation (the
+                         // program-files folder, the desktop, menu folders),
+                         // absolute, each before the ones inside it
+};
+
+// The record of the folder dir; false when there is none or it cannot be read.
+bool ReadInstallRecord(const QString &dir, TInstallRecord *record);
+// Writes the record into record.Directory. No status context: false on failure.
+bool WriteInstallRecord(const TInstallRecord &record);
 
 // Why dir must not be deleted as the installation of the program name; the
-// empty text when it is an installation the installer made (the marker names
-// this very directory and the program, the program file is there, and the
-// folder is no system, home or source folder).
+// empty text when it is an installation the installer made (the record names
+// this very directory and the program, and lists the program; the folder is
+// no system, home or source folder).
 QString UninstallRefusal(const QString &dir, const QString &name);
+// Why the program name must not be installed into target; the empty text when
+// target does not exist, is an empty folder, or is an installation of the
+// program already (which a reinstall renews).
+QString InstallRefusal(const QString &target, const QString &name);
+
+// The files for the menu folder named folder: its ".directory" file and the
+// merge file that puts the folder into the applications menu.
+QString MenuDirectoryFilePath(const QString &folder);
+QString MenuMergeFilePath(const QString &folder);
 
 // The folder of uninstall entries ("Pagelume-uninstall" in the user's
 // configuration folder), with a trailing separator.
@@ -65,6 +87,14 @@ public:
   // work was done (false when it failed, was declined or refused).
   bool Install();
   bool Uninstall();
+  // The program's exit status after the window closes: 1 when the last
+  // operation failed or was refused, else 0.
+  int ExitCode() const { return Status; }
+
+  // "/Uninstall" of a folder that is no installation of the installer's (the
+  // build tree, a system package's copy): shows the refusal (also on
+  // standard error) and returns true, before any window is made.
+  static bool RefuseUninstallAtStart(const TInstallParams &params, const QString &dir);
 
   void BrowseButtonClick();
   void InstallButtonClick();
@@ -89,4 +119,6 @@ private:
   bool UninstallMode;
   QString SourceDir;    // with a trailing separator
   QString ExeFileName;  // the running executable's file name ("Install")
+  int Status = 0;
+  bool ChooseAgain = false;  // the chosen folder was refused: the window stays
 };

@@ -120,11 +120,8 @@ bool SplitExec(const QString &line, QStringList *arguments) {
 // is written: an argument with a blank or a quotation mark is quoted.
 QString JoinArguments(const QStringList &arguments) {
   QStringList parts;
-  for (QString a : arguments) {
-    if (a.isEmpty() || a.contains(' ') || a.contains('\t') || a.contains('"'))
-      a = '"' + a.replace('"', "\"\"\"") + '"';
-    parts.append(a);
-  }
+  for (const QString &a : arguments)
+    parts.append(QuoteCommandArgument(a));
   return parts.join(' ');
 }
 
@@ -139,6 +136,13 @@ bool ParseInt(const QString &text, int32_t *value) {
 }
 
 }  // namespace
+
+QString QuoteCommandArgument(const QString &argument) {
+  QString a = argument;
+  if (a.isEmpty() || a.contains(' ') || a.contains('\t') || a.contains('"'))
+    a = '"' + a.replace('"', "\"\"\"") + '"';
+  return a;
+}
 
 bool TLinkFile::Save(const QString &fileName, bool replace) {
   OP_BEGIN("TLinkFile::Save");

@@ -2,6 +2,8 @@
 // document and written from the document.
 #include "RTF.h"
 
+#include "File.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QFile>
 #include <QFileDevice>
@@ -377,7 +379,7 @@ bool TRichEdit::LoadRtf(const QString &path) {
     if (PlainOnly) {
       TTextSink sink(PlainText);
       TRtfReader reader(sink);
-      ok = reader.ReadFile(path.toStdString());
+      ok = reader.ReadFile(PathBytes(path));
       error = reader.Error();
       if (!ok) {
         Clear();
@@ -390,7 +392,7 @@ bool TRichEdit::LoadRtf(const QString &path) {
       QTextDocument *doc = BeginNewDocument(false);
       TDocumentSink sink(*this, doc, [this](int32_t position) { return Breathe(position); });
       TRtfReader reader(sink);
-      ok = reader.ReadFile(path.toStdString());
+      ok = reader.ReadFile(PathBytes(path));
       error = reader.Error();
       sink.Finish();
       Merged.Invalidate();
