@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QStatusTipEvent>
 #include <QStyledItemDelegate>
+#include <QCursor>
 #include <QToolTip>
 #include <cmath>
 
@@ -76,7 +77,9 @@ public:
       painter->setClipping(false);
     };
     text(typeCell, dir ? c.DirTypeFore : c.ScreenFore, type);
-    text(nameCell, selected ? c.FocusFore : c.ScreenFore, name);
+    // A name too long for its cell ends in an ellipsis.
+    text(nameCell, selected ? c.FocusFore : c.ScreenFore,
+         painter->fontMetrics().elidedText(name, Qt::ElideRight, nameCell.width() - 6));
     painter->setPen(c.ScreenFore);
     painter->drawLine(split, row.top(), split, row.bottom());
     painter->drawLine(row.left(), row.bottom(), row.right(), row.bottom());
@@ -110,6 +113,8 @@ TBrowserList::TBrowserList(QWidget *parent) : QListView(parent), ItemModel(new T
   rows.setFamilies({"Tahoma", "Liberation Sans", rows.family()});
   setFont(rows);
   SetColors(RowColors);
+  // New rows under a still pointer: the hint and tool tip tell of the new row.
+  connect(ItemModel, &QAbstractItemModel::modelReset, this, &TBrowserList::RefreshHint);
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
     if (OnSelectionMoved && SelectedIndex() >= 0)
       OnSelectionMoved(SelectedIndex());
@@ -124,7 +129,14 @@ void TBrowserList::currentChanged(const QModelIndex &current, const QModelIndex 
 
 int TBrowserList::RowHeight() const { return fontMetrics().height() + 5; }
 
-int TBrowserList::TypeCellWidth() const { return static_cast<int>(std::trunc(RowHeight() * 1.7)); }
+int TBrowserList::TypeCellWidth() const {
+  // The cell follows the row height, but never cuts a type text (3 pixels
+  // before the text, one before the dividing line).
+  int widest = 0;
+  for (const char *type : {"Dir", "Form", "Plain"})
+    widest = std::max(widest, fontMetrics().horizontalAdvance(QString::fromLatin1(type)));
+  return std::max(static_cast<int>(std::trunc(RowHeight() * 1.7)), widest + 5);
+}
 
 QString TBrowserList::TypeText(const TFileItem &item) {
   if (item.Directory)
@@ -220,18 +232,26 @@ void TBrowserList::mouseDoubleClickEvent(QMouseEvent *event) {
     OnOpenItem();
 }
 
-void TBrowserList::mouseMoveEvent(QMouseEvent *event) {
+void TBrowserList::mouseMoveEvent(QMouseEvent *event) { ShowHintAt(event->position().toPoint()); }
+
+void TBrowserList::ShowHintAt(const QPoint &at) {
   QString hint = FixedHint;
-  const QModelIndex at = indexAt(event->position().toPoint());
-  if (at.isValid() && ItemHintText)
-    hint += ItemHintText(at.row());
-  if (hint != statusTip()) {
-    setStatusTip(hint);
-    setToolTip(hint);
-    QStatusTipEvent tip(hint);
-    QApplication::sendEvent(this, &tip);
-  }
+  const QModelIndex index = indexAt(at);
+  if (index.isValid() && ItemHintText)
+    hint += ItemHintText(index.row());
+  if (hint == statusTip())
+    return;
+  setStatusTip(hint);
+  setToolTip(hint);
+  if (!underMouse())
+    return;
+  QStatusTipEvent tip(hint);
+  QApplication::sendEvent(this, &tip);
+  if (QToolTip::isVisible())
+    QToolTip::showText(QCursor::pos(), hint, this);
 }
+
+void TBrowserList::RefreshHint() { ShowHintAt(viewport()->mapFromGlobal(QCursor::pos())); }
 
 void TBrowserList::focusInEvent(QFocusEvent *event) {
   QListView::focusInEvent(event);

@@ -86,6 +86,9 @@ protected:
   void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
+  // The fixed hint plus the text of the row at a viewport point.
+  void ShowHintAt(const QPoint &at);
+  void RefreshHint();
   TBrowserModel *ItemModel;
   TBrowserColors RowColors;
 };

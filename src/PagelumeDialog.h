@@ -589,6 +589,9 @@ private:
   void UpdateModifiedLabel();
   void BackSoundStep();
   void RebuildBackImages();
+  // The dark or the desktop's palette for the window's own widgets, after the screen colour.
+  void ColorWindowWidgets();
+  bool DarkWidgets = false;
   void FocusConverterValue();
   bool ProfileListLoading() const;
 

@@ -6,6 +6,7 @@
 #include "BrowserList.h"
 
 #include "ColorDialog.h"
+#include "ColorContrast.h"
 #include "ColorSchemes.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
@@ -202,7 +203,8 @@ bool TPagelumeForm::PickColor(TColorPanel *panel, Qt::MouseButton button) {
 
 void TPagelumeForm::ScreenBackColorPanelMouseUp(Qt::MouseButton button) {
   if (PickColor(ScreenBackColorPanel, button)) {
-    SetWindowBackColor();
+    IniScreenBackImage();  // a translucent picture shows the new colour (sets the window colour too)
+    ColorWindowWidgets();
     ColorScreenLists();
     RichEdit->viewport()->update();
     DrawRichBoxFrame();
@@ -221,8 +223,12 @@ void TPagelumeForm::ScreenForeColorPanelMouseUp(Qt::MouseButton button) {
 }
 
 void TPagelumeForm::RichBoxBackColorPanelMouseUp(Qt::MouseButton button) {
-  if (PickColor(RichBoxBackColorPanel, button))
+  if (PickColor(RichBoxBackColorPanel, button)) {
     SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
+    RichEdit->SetLinkColor(ColorToQColor(LinkColorFor(RichBoxBackColorPanel->Color())));
+    IniRichBackImage();
+    RepaintRichBox();
+  }
   RichEdit->setFocus();
 }
 
@@ -328,9 +334,36 @@ void TPagelumeForm::RepaintBrowserList() {
   }
 }
 
+void TPagelumeForm::ColorWindowWidgets() {
+  // On a dark screen the sidebar, the scroll bars and the editing view's
+  // frame turn dark too; otherwise they keep the desktop's palette.
+  const bool dark = IsDarkColor(ScreenBackColorPanel->Color());
+  if (dark == DarkWidgets)
+    return;
+  DarkWidgets = dark;
+  QPalette p;
+  if (dark) {
+    const QColor window(40, 40, 40), text(215, 210, 200), base(24, 24, 24), button(55, 55, 55);
+    p = QPalette(text, button, button.lighter(130), button.darker(150), button.darker(120), text, text, base,
+                 window);
+    p.setColor(QPalette::ToolTipBase, window);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, text.darker(160));
+    p.setColor(QPalette::Highlight, QColor(25, 110, 185));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(120, 170, 255));
+    for (QPalette::ColorRole role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+      p.setColor(QPalette::Disabled, role, QColor(120, 120, 120));
+  }
+  // Roles the window's parts set themselves (list and box colours) stay theirs.
+  setPalette(p);
+}
+
 void TPagelumeForm::ApplyScreenAndBoxColors() {
+  ColorWindowWidgets();
   SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
   SetWidgetColor(RichEdit, QPalette::Text, RichBoxForeColorPanel->Color());
+  RichEdit->SetLinkColor(ColorToQColor(LinkColorFor(RichBoxBackColorPanel->Color())));
   SetWindowBackColor();
   SetWindowForeColor();
   ColorScreenLists();
@@ -338,8 +371,9 @@ void TPagelumeForm::ApplyScreenAndBoxColors() {
 
 void TPagelumeForm::ApplyColors() {
   ApplyScreenAndBoxColors();
+  RebuildBackImages();  // translucent pictures show the new colours
   RecolorText(true);
-  DrawRichBoxFrame();
+  RepaintScreen();
   RichEdit->setFocus();
 }
 

@@ -7,6 +7,7 @@
 #include "Error.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "TabRows.h"
 #include "Utilities.h"
 
 #include <QApplication>
@@ -32,7 +33,9 @@ const char *const TPagelumeForm::ConvertTabHint =
 
 namespace {
 
-QString Text(const std::string &text) { return QString::fromStdString(text); }
+// The converter's texts separate conversions with 0x7F, a control character
+// that the screen's fonts draw as an empty box: a bullet shows instead.
+QString Text(const std::string &text) { return QString::fromStdString(text).replace(QChar(0x7F), QChar(0x2022)); }
 
 // Draws a unit: screen colours, or the browser's focus colours when selected;
 // the text inset 3 pixels left and right and 2 top and bottom; a line in the
@@ -126,8 +129,6 @@ void TPagelumeForm::BuildConverterControls() {
 
   ConvertPageControl = new QTabWidget(ConvertTabSheet);
   ConvertPageControl->setObjectName("ConvertPageControl");
-  // Seven tabs do not fit the sidebar's width in one row: the row scrolls.
-  ConvertPageControl->setUsesScrollButtons(true);
   page->addWidget(ConvertPageControl, 1);
 
   QListWidget **lists[mqCount] = {&LengthListBox, &SpeedListBox,  &AreaListBox,
@@ -166,6 +167,8 @@ void TPagelumeForm::BuildConverterControls() {
   MiscMemo->setStatusTip(ConvertTabHint);
   miscLayout->addWidget(MiscMemo);
   ConvertPageControl->addTab(miscSheet, "Misc");
+  // Seven captions do not fit the sidebar's width in one row: two rows show them whole.
+  page->insertWidget(page->indexOf(ConvertPageControl), new TTabRows(ConvertPageControl, {4, 3}, ConvertTabSheet));
 
   SetConverterColors(QColor(255, 255, 255), QColor(0, 0, 0), QColor(185, 110, 25), QColor(255, 255, 255));
   MiscConvertMeasure(0);

@@ -14,6 +14,7 @@
 #include "Program.h"
 #include "RTF.h"
 #include "Utilities.h"
+#include "UtilitiesQt.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -218,8 +219,9 @@ void TPagelumeForm::IniScreenBackImage(TDecodedPicture *shared) {
       const int32_t fadeCenter = ReadOption(FadeCenterScreenBackImageComboBox, 0, 100, 0);
       const int32_t gamma = ReadOption(GammaScreenBackImageComboBox, 1, 1000, 100);
       QImage a, b;
+      // A translucent picture shows the screen colour through it.
       if (LoadPictureToBitmap(path, width(), height(), StretchScreenBackImageCheckBox->isChecked(), false, fade,
-                              fadeCenter, gamma, a, b, shared)) {
+                              fadeCenter, gamma, a, b, shared, ColorToQColor(ScreenBackColorPanel->Color()))) {
         ScreenBackBitmap = TilePicture(a, width(), height());
         // Equal fades give equal pictures: the copy shares the pixels.
         ScreenCenterBitmap = fade == fadeCenter ? ScreenBackBitmap : TilePicture(b, width(), height());
@@ -247,7 +249,8 @@ void TPagelumeForm::IniRichBackImage(TDecodedPicture *shared) {
       QImage a, b;
       if (LoadPictureToBitmap(path, client.width(), client.height(), StretchRichBackImageCheckBox->isChecked(), false,
                               ReadOption(FadeRichBackImageComboBox, 0, 100, 0), 0,
-                              ReadOption(GammaRichBackImageComboBox, 1, 1000, 100), a, b, shared))
+                              ReadOption(GammaRichBackImageComboBox, 1, 1000, 100), a, b, shared,
+                              ColorToQColor(RichBoxBackColorPanel->Color())))
         RichBackBitmap = a;
       else
         OP_ADOPT();

@@ -9,7 +9,7 @@ TRichEdit *CreateReadingBox(QWidget *parent) {
   box->setFocusPolicy(Qt::ClickFocus);  // no tab stop
   box->setFrameShape(QFrame::NoFrame);  // the window draws the optional frame around it
   box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  box->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);  // wrapped lines never need it
   box->setFrameStyle(QFrame::NoFrame);  // the window draws the optional frame around it
   return box;
 }

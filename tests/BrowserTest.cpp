@@ -161,7 +161,10 @@ TEST_F(BrowserTest, ListsFoldersThenBooksSortedWithTheirTypes) {
     types << TBrowserList::TypeText(item);
   EXPECT_EQ(types, (QStringList{"Dir", "Dir", "Form", "Plain"}));
   EXPECT_EQ(List()->RowHeight(), List()->fontMetrics().height() + 5);
-  EXPECT_EQ(List()->TypeCellWidth(), static_cast<int>(List()->RowHeight() * 1.7));
+  // The type cell follows the row height, but "Form" and "Plain" show whole.
+  EXPECT_GE(List()->TypeCellWidth(), static_cast<int>(List()->RowHeight() * 1.7));
+  for (const char *type : {"Form", "Plain"})
+    EXPECT_GE(List()->TypeCellWidth(), List()->fontMetrics().horizontalAdvance(type) + 5) << type;
   EXPECT_EQ(Selected(), "alpha");
 
   // The hint names the item under the pointer and its folder; books also
@@ -243,3 +246,32 @@ TEST_F(BrowserTest, KeysTypingAndOpeningABook) {
 }
 
 }  // namespace
+
+// A long name ends in an ellipsis; new rows under a still pointer bring their
+// own tool tip.
+TEST_F(BrowserTest, LongNamesElidedAndTheToolTipFollowsTheList) {
+  const QString longName = "A very long name of a book that goes on well beyond the width of the list.txt";
+  Touch(Root + "One/" + longName);
+  Touch(Root + "Two/short.txt");
+  Form->LoadBrowserContent(Root + "One/");
+  QApplication::processEvents();
+  const QRect row = List()->visualRect(List()->Model()->index(0));
+  const QImage drawn = List()->viewport()->grab(row).toImage();
+  // The same row painted with the elided name itself.
+  const int cell = row.width() - List()->TypeCellWidth();
+  TFileItem item = List()->Model()->Items()[0];
+  item.Text = List()->fontMetrics().elidedText(longName, Qt::ElideRight, cell - 6);
+  ASSERT_TRUE(item.Text.endsWith(QChar(0x2026)));
+  List()->Model()->SetItems({item}, false);
+  QApplication::processEvents();
+  EXPECT_EQ(List()->viewport()->grab(row).toImage(), drawn);
+
+  Form->LoadBrowserContent(Root + "One/");
+  const QPoint over = row.center();
+  QCursor::setPos(List()->viewport()->mapToGlobal(over));
+  QTest::mouseMove(List()->viewport(), over);
+  ASSERT_TRUE(List()->toolTip().contains(longName)) << List()->toolTip().toStdString();
+  Form->LoadBrowserContent(Root + "Two/");
+  EXPECT_TRUE(List()->toolTip().contains("short.txt")) << List()->toolTip().toStdString();
+  EXPECT_FALSE(List()->toolTip().contains(longName));
+}

@@ -59,6 +59,18 @@ TEST_F(MediaTitleTest, ResolveOfMissingEmptyAndFullTitles) {
   EXPECT_EQ(ResolveMediaTitle("C:\\Pictures\\x.bmp", Media, Profile), Media + "*");
 }
 
+TEST_F(MediaTitleTest, StoredBitmapTitlesFindTheShippedPng) {
+  Touch(Media + "DefaultScreen.png");
+  EXPECT_EQ(ResolveMediaTitle("DefaultScreen.bmp", Media, Profile), Media + "DefaultScreen.png");
+  // A bitmap of that name beside the profile still wins; folders and other
+  // extensions are not redirected.
+  Touch(Profile + "DefaultScreen.bmp");
+  EXPECT_EQ(ResolveMediaTitle("DefaultScreen.bmp", Media, Profile), Profile + "DefaultScreen.bmp");
+  Touch(Profile + "sub/x.png");
+  EXPECT_EQ(ResolveMediaTitle("sub/x.bmp", Media, Profile), Media + "*");
+  EXPECT_EQ(ResolveMediaTitle("DefaultScreen.jpg", Media, Profile), Media + "*");
+}
+
 TEST_F(MediaTitleTest, MakeShortensThreeWays) {
   // Inside the profile's folder: the bare name (or the part below it).
   EXPECT_EQ(MakeMediaTitle(Profile + "pic.jpg", Media, Profile), "pic.jpg");

@@ -1,3 +1,5 @@
+#include "BookLoader.h"
+#include "ColorContrast.h"
 #include "ColorDialog.h"
 #include "ColorSchemes.h"
 #include "Dialogs.h"
@@ -18,7 +20,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -72,6 +78,34 @@ protected:
   QStringList Errors;
   TPagelumeForm *Form = nullptr;
 };
+
+uint32_t ColorOf(QRgb rgb) { return Rgb(qRed(rgb), qGreen(rgb), qBlue(rgb)); }
+
+// The contrast of text in an area of a screenshot: the background is the
+// median brightness of the area (text covers little of it), the text its
+// extreme away from the background (the stems of the letters).
+double TextContrast(const QImage &shot, const QRect &area) {
+  std::vector<std::pair<double, QRgb>> pixels;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      pixels.emplace_back(RelativeLuminance(ColorOf(shot.pixel(x, y))), shot.pixel(x, y));
+  if (pixels.empty())
+    return 0;
+  std::sort(pixels.begin(), pixels.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+  const QRgb back = pixels[pixels.size() / 2].second;
+  // The 0.2 % farthest pixel, so that one stray pixel does not decide.
+  const size_t margin = pixels.size() / 500;
+  const QRgb dark = pixels[margin].second, light = pixels[pixels.size() - 1 - margin].second;
+  return std::max(ContrastRatio(ColorOf(back), ColorOf(dark)), ContrastRatio(ColorOf(back), ColorOf(light)));
+}
+
+double MeanLuminance(const QImage &shot, const QRect &area) {
+  double sum = 0;
+  for (int y = area.top(); y <= area.bottom(); ++y)
+    for (int x = area.left(); x <= area.right(); ++x)
+      sum += RelativeLuminance(ColorOf(shot.pixel(x, y)));
+  return area.isEmpty() ? 0 : sum / (area.width() * area.height());
+}
 
 QImage Numbered(int w, int h) {
   QImage image(w, h, QImage::Format_RGB32);
@@ -360,4 +394,124 @@ TEST_F(PagelumeColorsTest, ProfileFieldsLiveInTheControls) {
   }());
   Form->FadeRichBackImageComboBox->setCurrentIndex(-1);
   EXPECT_EQ(Form->CurrentProfile().FadeRichBackImage, 0);
+}
+
+// The shipped pictures are translucent: every scheme's colours show through,
+// and a page of a real book keeps its body text legible.
+TEST_F(PagelumeColorsTest, ShippedPicturesKeepEverySchemeLegible) {
+  for (const QFileInfo &shipped : QDir(QString(PAGELUME_SOURCE_DIR) + "/data/BackImages").entryInfoList(QDir::Files))
+    ASSERT_TRUE(QFile::copy(shipped.filePath(), Picture(shipped.fileName())));
+  QFile book(QDir(Dir.path()).filePath("Page.txt"));
+  ASSERT_TRUE(book.open(QIODevice::WriteOnly));
+  for (int i = 0; i < 20; ++i)
+    book.write("The road ran north for twelve miles through the low hills, and the travellers kept to it for "
+               "three days before they saw the river.\n\n");
+  book.close();
+  ASSERT_TRUE(Form->Loader->OpenBook(book.fileName(), false));
+  // The stored titles of the pictures are those of the bitmaps they once were.
+  EXPECT_EQ(Form->TitleScreenBackImageEdit->text(), "DefaultScreen.bmp");
+  EXPECT_EQ(Form->TitleRichBackImageEdit->text(), "DefaultRich.bmp");
+  const struct {
+    QPushButton *Button;
+    TColorSlots Colors;
+    double Wanted;
+  } schemes[] = {{Form->SetHighLightColorsButton, HighLightColors, 7},
+                 // Its own colours stand at 3.95 : 1; the picture must not take from that.
+                 {Form->SetLowStrainColorsButton, LowStrainColors, 3.8},
+                 {Form->SetLowLightColorsButton, LowLightColors, 7}};
+  const QRect box(Form->RichEdit->viewport()->mapTo(Form, QPoint(0, 0)), Form->RichEdit->viewport()->size());
+  for (const auto &s : schemes) {
+    s.Button->click();
+    ASSERT_FALSE(Form->RichBackBitmap.isNull());
+    ASSERT_FALSE(Form->ScreenBackBitmap.isNull());
+    const QImage shot = Shot();
+    const double contrast = TextContrast(shot, box.adjusted(10, 10, -10, -10));
+    std::printf("%s: body text %.2f : 1\n", qPrintable(s.Button->text()), contrast);
+    EXPECT_GE(contrast, s.Wanted) << s.Button->text().toStdString();
+    // The picture tints the scheme's colours, it does not replace them.
+    const QRgb corner = shot.pixel(box.topLeft() + QPoint(2, 2));
+    EXPECT_LT(ContrastRatio(ColorOf(corner), s.Colors.RichBoxBackColor), 1.25) << s.Button->text().toStdString();
+    EXPECT_LT(ContrastRatio(ColorOf(shot.pixel(3, 3)), s.Colors.ScreenBackColor), 1.6) << s.Button->text().toStdString();
+  }
+  // "High light" keeps its cream paper over white.
+  Form->SetHighLightColorsButton->click();
+  const QRgb paper = Shot().pixel(box.topLeft() + QPoint(2, 2));
+  EXPECT_GT(qRed(paper), qBlue(paper) + 8);
+  EXPECT_GT(qBlue(paper), 200);
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+// Links take a colour legible on the box, and the window's own widgets turn
+// dark with a dark screen.
+TEST_F(PagelumeColorsTest, LinksAndWidgetsFollowTheScheme) {
+  Form->RichEdit->AppendParagraph(u"Books are at http://www.gutenberg.org/ebooks/ for everyone.");
+  for (int i = 0; i < 200; ++i)
+    Form->RichEdit->AppendParagraph(u"More text.");
+  Form->ShowSidebar(false);
+  Form->Container_MainPanel->show();
+  auto linkColor = [&] {
+    const QTextBlock first = Form->RichEdit->document()->firstBlock();
+    for (auto it = first.begin(); !it.atEnd(); ++it)
+      if (it.fragment().charFormat().isAnchor())
+        return ColorOf(it.fragment().charFormat().foreground().color().rgb());
+    return 0xFFFFFFFFu;
+  };
+  const QRect bar = Form->RichEdit->verticalScrollBar()->geometry().translated(Form->RichEdit->pos());
+  const QRect panel = Form->Container_MainPanel->geometry();
+  for (QPushButton *button : {Form->SetLowLightColorsButton, Form->SetLowStrainColorsButton,
+                              Form->SetHighLightColorsButton, Form->SetLowLightColorsButton}) {
+    button->click();
+    const uint32_t back = Form->RichBoxBackColorPanel->Color();
+    ASSERT_NE(linkColor(), 0xFFFFFFFFu);
+    EXPECT_GE(ContrastRatio(linkColor(), back), 4.5) << button->text().toStdString();
+    const QImage shot = Shot();
+    const bool dark = button == Form->SetLowLightColorsButton;
+    EXPECT_EQ(MeanLuminance(shot, bar) < 0.15, dark) << button->text().toStdString();
+    EXPECT_EQ(MeanLuminance(shot, panel) < 0.15, dark) << button->text().toStdString();
+  }
+  // A box colour of the reader's own also gives its links a legible colour.
+  Form->ChooseSystemColor = [](uint32_t &c) {
+    c = Rgb(0, 0, 140);
+    return true;
+  };
+  Form->RichBoxBackColorPanelMouseUp(Qt::RightButton);
+  EXPECT_GE(ContrastRatio(linkColor(), Rgb(0, 0, 140)), 4.5);
+}
+
+// Allowing editing changes nothing on the screen but the caret: the same
+// picture, margins, line pitch and scroll bars; and no horizontal scroll bar
+// under wrapped text in either view.
+TEST_F(PagelumeColorsTest, EditingLooksLikeReading) {
+  ASSERT_TRUE(Numbered(64, 40).save(Picture("DefaultRich.bmp")));
+  QFile book(QDir(Dir.path()).filePath("Page.txt"));
+  ASSERT_TRUE(book.open(QIODevice::WriteOnly));
+  for (int i = 0; i < 30; ++i)
+    book.write("The water was wide and slow, and the ferryman asked forty shillings for the crossing.\n\n");
+  book.close();
+  ASSERT_TRUE(Form->Loader->OpenBook(book.fileName(), false));
+  Form->RichEdit->SetMargins(12, 7);
+  Form->RichEdit->setFocus();
+  const QRect box = Form->RichEdit->geometry();
+  const QImage reading = Shot().copy(box);
+  EXPECT_FALSE(Form->RichEdit->horizontalScrollBar()->isVisible());
+
+  Form->AllowEditingCheckBox->click();
+  ASSERT_FALSE(Form->RichEdit->ReadOnly());
+  Form->RichEdit->setFocus();
+  const QImage editing = Shot().copy(box);
+  int differing = 0;
+  QRect where;
+  for (int y = 0; y < reading.height(); ++y)
+    for (int x = 0; x < reading.width(); ++x)
+      if (reading.pixel(x, y) != editing.pixel(x, y)) {
+        ++differing;
+        where |= QRect(x, y, 1, 1);
+      }
+  // At most the caret: a line one or two pixels wide.
+  EXPECT_LE(where.width(), 2) << "differences in " << where.x() << "," << where.y() << " " << where.width() << "x"
+                              << where.height();
+  EXPECT_LE(differing, 2 * 40);
+  for (QScrollBar *bar : Form->RichEdit->findChildren<QScrollBar *>())
+    if (bar->orientation() == Qt::Horizontal)
+      EXPECT_FALSE(bar->isVisible());
 }

@@ -10,6 +10,7 @@
 #include "ReadingKeys.h"
 #include "StoredTextList.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -129,6 +130,30 @@ TEST_F(ReadingAidsTest, ConvertTabLayoutAndDefaults) {
   EXPECT_TRUE(Form->MiscMemo->isReadOnly());
 }
 
+// Every caption of the converter's seven pages shows whole in the sidebar,
+// and a click on one shows its page.
+TEST_F(ReadingAidsTest, ConvertTabsAllShownWhole) {
+  Form->show();
+  Form->Container_MainPanel->show();
+  Form->Container_OptionsPageControl->setCurrentWidget(Form->ConvertTabSheet);
+  QApplication::processEvents();
+  const QRect page = Form->ConvertTabSheet->rect();
+  for (int i = 0; i < Form->ConvertPageControl->count(); ++i) {
+    const QString caption = Form->ConvertPageControl->tabText(i);
+    auto *button = Form->ConvertTabSheet->findChild<QAbstractButton *>(caption + "TabButton");
+    ASSERT_NE(button, nullptr) << caption.toStdString();
+    ASSERT_TRUE(button->isVisible());
+    const QRect shown(button->mapTo(Form->ConvertTabSheet, QPoint(0, 0)), button->size());
+    EXPECT_TRUE(page.contains(shown)) << caption.toStdString();
+    EXPECT_GE(button->width(), button->fontMetrics().horizontalAdvance(caption) + 4) << caption.toStdString();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(Form->ConvertPageControl->currentIndex(), i);
+  }
+  // A page chosen by the program marks its caption.
+  Form->ConvertPageControl->setCurrentIndex(mqArea);
+  EXPECT_TRUE(Form->ConvertTabSheet->findChild<QAbstractButton *>("AreaTabButton")->isChecked());
+}
+
 TEST_F(ReadingAidsTest, StoredUnitsAreMatchedIgnoringCase) {
   Form->SelectUnitByText(mqSpeed, "Meters / second");
   EXPECT_EQ(Form->SelectedUnitText(mqSpeed), "Meters / Second");
@@ -167,11 +192,13 @@ TEST_F(ReadingAidsTest, PointerOverANumberFillsValueHintAndNotes) {
   SetText(u"They rode 40 miles in 12-15 days at 1,234 feet.");
   Form->ConvertMeasureRichEditMouseMove(At(u"0 miles"));
   EXPECT_EQ(Form->ConvertMeasureEdit->text(), "40");
-  EXPECT_TRUE(Form->HintLabel->text().startsWith("Convert 40.00 \x7F Centimeters -> Inches = 15.75"))
+  EXPECT_TRUE(Form->HintLabel->text().startsWith("Convert 40.00 \u2022 Centimeters -> Inches = 15.75"))
       << Form->HintLabel->text().toStdString();
   EXPECT_TRUE(Form->HintLabel->text().contains("Miles -> Kilometers = 64.36"));
   EXPECT_EQ(Form->MiscMemo->document()->blockCount(), 12);
-  EXPECT_TRUE(Form->MiscMemo->toPlainText().startsWith(" \x7F 40.00 Horse-power = 3000.00"));
+  EXPECT_TRUE(Form->MiscMemo->toPlainText().startsWith(" \u2022 40.00 Horse-power = 3000.00"));
+  // The separator shows as a bullet: 0x7F is an empty box in the screen's fonts.
+  EXPECT_FALSE(Form->HintLabel->text().contains(QChar(0x7F)));
 
   Form->ConvertMeasureRichEditMouseMove(At(u"2-15"));
   EXPECT_EQ(Form->ConvertValue(), 12);

@@ -34,6 +34,11 @@ QString ResolveMediaTitle(const QString &title, const QString &mediaDirectory, c
   const QString inMedia = Under(mediaDirectory, title);
   if (IsFile(inMedia))
     return inMedia;
+  if (!title.contains('/') && title.endsWith(QStringLiteral(".bmp"), Qt::CaseInsensitive)) {
+    const QString png = Under(mediaDirectory, title.chopped(4) + QStringLiteral(".png"));
+    if (IsFile(png))
+      return png;
+  }
   return WithSeparator(mediaDirectory) + QStringLiteral("*");
 }
 

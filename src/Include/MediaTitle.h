@@ -19,6 +19,9 @@ QString BackSoundsDir();
 //  - a full path is used unchanged;
 //  - else profileDirectory + title, normalised, when that file exists;
 //  - else mediaDirectory + title, normalised, when that file exists;
+//  - else, for a bare ".bmp" title, the ".png" of that name in mediaDirectory
+//    when it exists (the shipped pictures were bitmaps once: stored titles
+//    such as "DefaultScreen.bmp" find them);
 //  - else mediaDirectory + "*", a path that names no file.
 QString ResolveMediaTitle(const QString &title, const QString &mediaDirectory, const QString &profileDirectory);
 

@@ -85,12 +85,12 @@ std::array<uint8_t, 256> FadeGammaTable(int32_t fade, int32_t gamma) {
 }
 
 namespace {
-// The picture as opaque RGB32: transparent parts over black.
-QImage OverBlack(const QImage &picture) {
+// The picture as opaque RGB32: transparent parts over the colour under.
+QImage OverColor(const QImage &picture, const QColor &under) {
   if (!picture.hasAlphaChannel())
     return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
   QImage out(picture.size(), QImage::Format_RGB32);
-  out.fill(Qt::black);
+  out.fill(under.rgb());
   QPainter painter(&out);
   painter.drawImage(0, 0, picture);
   return out;
@@ -113,7 +113,8 @@ QImage ApplyTable(const QImage &source, const std::array<uint8_t, 256> &t) {
 }
 }  // namespace
 
-bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t height, int32_t fade, int32_t gamma) {
+bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t height, int32_t fade, int32_t gamma,
+                 const QColor &under) {
   if (picture.isNull() || width < 1 || height < 1) {
     target = QImage();
     return false;
@@ -121,7 +122,7 @@ bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t h
   const QImage scaled = picture.size() == QSize(width, height)
                             ? picture
                             : picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-  target = OverBlack(scaled);
+  target = OverColor(scaled, under);
   if (!target.isNull() && FadeGammaActive(fade, gamma))
     target = ApplyTable(target, FadeGammaTable(fade, gamma));
   return !target.isNull();
@@ -145,7 +146,7 @@ bool DecodePicture(QImageReader &reader, const QSize &full, int32_t width, int32
 
 bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeight, bool stretch, bool enlarge,
                          int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB,
-                         TDecodedPicture *shared) {
+                         TDecodedPicture *shared, const QColor &under) {
   OP_BEGIN("LoadPictureToBitmap");
   bitmapA = QImage();
   bitmapB = QImage();
@@ -189,8 +190,9 @@ bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeigh
     if (shared)
       *shared = {path, full, picture};
     const QImage scaled = picture.scaled(width, height, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
-    if (!DrawPicture(scaled, bitmapA, width, height, fadeA, gamma) ||
-        !(fadeA == fadeB ? (bitmapB = bitmapA, true) : DrawPicture(scaled, bitmapB, width, height, fadeB, gamma))) {
+    if (!DrawPicture(scaled, bitmapA, width, height, fadeA, gamma, under) ||
+        !(fadeA == fadeB ? (bitmapB = bitmapA, true)
+                         : DrawPicture(scaled, bitmapB, width, height, fadeB, gamma, under))) {
       OP_RAISE("Failed to load picture.", file, "The picture could not be drawn.");
       bitmapA = bitmapB = QImage();
       return false;

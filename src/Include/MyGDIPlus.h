@@ -2,9 +2,11 @@
 // tiling. Pure image work on QImage (no widgets), so it runs without a display.
 //
 // The order of the work is fixed: fit or stretch the picture to its target
-// size, then gamma-correct and darken it over black, then tile it.
+// size, lay it over its background colour (black unless the caller names
+// one), then gamma-correct and darken it over black, then tile it.
 #pragma once
 
+#include <QColor>
 #include <QImage>
 #include <QString>
 #include <array>
@@ -32,10 +34,12 @@ std::array<uint8_t, 256> FadeGammaTable(int32_t fade, int32_t gamma);
 bool FadeGammaActive(int32_t fade, int32_t gamma);
 
 // Draws the whole picture scaled (smoothly) into (0, 0, width, height) of
-// target, which is made width × height and black first; then applies fade and
-// gamma. Transparent parts of the picture come out black. A picture already of
-// that size is not scaled again. False when there is nothing to draw.
-bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t height, int32_t fade, int32_t gamma);
+// target, which is made width × height and filled with under first; then
+// applies fade and gamma. Transparent parts of the picture show under (black
+// by default). A picture already of that size is not scaled again. False when
+// there is nothing to draw.
+bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t height, int32_t fade, int32_t gamma,
+                 const QColor &under = Qt::black);
 
 // Decodes the picture at path once, fits it to maxWidth × maxHeight (or
 // stretches it to exactly that size), and gives two processed copies: A with
@@ -43,6 +47,7 @@ bool DrawPicture(const QImage &picture, QImage &target, int32_t width, int32_t h
 // more memory than the toolkit's image allocation limit are refused before
 // they are decoded. Failures are raised in the operation's status context
 // ("Failed to load picture." with the reader's reason) and leave A and B null.
+// Transparent parts of the picture show under.
 //
 // shared (optional) lets the pictures of one rebuild that name the same file
 // share one decoding: it keeps the last decoded picture, which serves a later
@@ -54,7 +59,7 @@ struct TDecodedPicture {
 };
 bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeight, bool stretch, bool enlarge,
                          int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB,
-                         TDecodedPicture *shared = nullptr);
+                         TDecodedPicture *shared = nullptr, const QColor &under = Qt::black);
 
 // A width × height image covered with copies of tile from the top-left corner,
 // ceil(width / tile width) columns by ceil(height / tile height) rows.

@@ -390,6 +390,16 @@ std::u16string TRichEdit::SelectedText() const {
 
 // ---------------------------------------------------------------- links
 
+void TRichEdit::SetLinkColor(const QColor &color) {
+  QPalette p = palette();
+  if (p.color(QPalette::Link) == color)
+    return;
+  p.setColor(QPalette::Link, color);
+  setPalette(p);
+  Flush();
+  MarkLinks(0, Doc()->blockCount() - 1);
+}
+
 void TRichEdit::MarkLinks(int firstBlock, int lastBlock) const {
   QTextDocument *doc = Doc();
   TProgramEdit guard(doc, InProgramEdit, true);

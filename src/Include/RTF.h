@@ -110,6 +110,9 @@ public:
   TParaFormat GetParaFormat() const;
   // Pixels between the box's edges and the text.
   void SetMargins(int left, int right);
+  // The colour of marked links (the palette's link colour); the links shown
+  // take it at once.
+  void SetLinkColor(const QColor &color);
   int LeftMargin() const { return MarginLeft; }
   int RightMargin() const { return MarginRight; }
   // Display zoom numerator / denominator (0/0 or equal: none). Keeps the top line.

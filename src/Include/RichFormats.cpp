@@ -399,9 +399,11 @@ TParaFormat TRichEdit::GetParaFormat() const {
 
 void TRichEdit::ApplyMargins() {
   TProgramEdit guard(Doc(), InProgramEdit);
+  // The toolkit's layout (editing) puts the text where the reading view does:
+  // the document margin inside the box's margins.
   QTextFrameFormat ff = Doc()->rootFrame()->frameFormat();
-  ff.setLeftMargin(MarginLeft);
-  ff.setRightMargin(MarginRight);
+  ff.setLeftMargin(MarginLeft + Doc()->documentMargin());
+  ff.setRightMargin(MarginRight + Doc()->documentMargin());
   Doc()->rootFrame()->setFrameFormat(ff);
   UpdateLayoutWidth();
 }

@@ -213,6 +213,9 @@ void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool fi
     if (!line.isValid())
       break;
     const double shift = firstLine ? indent : 0;
+    // A line's height counts the font's leading, as the toolkit's own layout
+    // (the editing view) does: both views keep the same line pitch.
+    line.setLeadingIncluded(true);
     line.setLineWidth(std::max(available - shift, 8.0));
     const double height = line.height();
     double slot = height, adjust = 0;
