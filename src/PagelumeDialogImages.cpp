@@ -14,6 +14,7 @@
 #include "Program.h"
 #include "RTF.h"
 #include "Utilities.h"
+#include "UtilitiesQt.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -181,6 +182,8 @@ void TPagelumeForm::BuildImageOptions() {
   connect(FadeCenterScreenBackImageComboBox, &QComboBox::activated, this,
           &TPagelumeForm::FadeCenterScreenBackImageComboBoxChange);
   connect(TitleScreenBackImageEdit, &QLineEdit::editingFinished, this, &TPagelumeForm::TitleScreenBackImageEditExit);
+  IgnoreDoubleClicks(ChangeScreenBackImageButton);
+  IgnoreDoubleClicks(ChangeRichBackImageButton);
   connect(ChangeScreenBackImageButton, &QPushButton::pressed, this, [this] {
     ChangeScreenBackImageButtonMouseDown(Qt::LeftButton, QGuiApplication::keyboardModifiers());
   });
