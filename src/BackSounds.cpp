@@ -18,10 +18,10 @@ void TSoundList::Clear() {
 }
 
 bool TWaveOutput::PlayWave(const std::string &path, bool loop, double volume) {
-  if (volume > 0) {
-    StopWave();
+  // The sound before always stops: a file that cannot be played leaves silence.
+  StopWave();
+  if (volume > 0)
     SetWaveVolume(volume);
-  }
   return StartWave(path, loop);
 }
 
@@ -47,9 +47,10 @@ void TBackSounds::PlaySoundAt(int32_t index) {
     Crono.Start();
     List.Current = index;
     const bool valid = index >= 0 && index < List.Count && index < TSoundList::MaxCount;
+    Next = -1;
     if (List.Use && valid && !List.Titles[index].empty()) {
-      const std::string path = ResolveTitle ? ResolveTitle(List.Titles[index]) : List.Titles[index];
-      Output->PlayWave(path, true, List.Volumes[index] * 0.001);
+      Output->PlayWave(PathOf(index), true, List.Volumes[index] * 0.001);
+      ChooseNext();
     } else {
       Output->StopWave();
     }
@@ -64,17 +65,32 @@ void TBackSounds::TimerStep() {
   const int32_t period = List.Durations[List.Current];
   if (!Crono.IsPeriod(period))
     return;
-  const int32_t old = List.Current;
-  int32_t next = old;
+  if (Next < 0 || Next >= List.Count)
+    ChooseNext();  // the list changed under the sound
+  if (Next != List.Current)
+    PlaySoundAt(Next);
+  else
+    ChooseNext();  // the same sound again: it loops on for another period
+}
+
+void TBackSounds::ChooseNext() {
+  const int32_t current = List.Current;
+  Next = current;
+  if (!List.Use || List.Count < 2 || current < 0 || current >= List.Count)
+    return;
   if (List.Random) {
-    next = PickWeighted(List.Count, List.Weights.data());
-    if (next < 0)
-      next = old;
+    Next = PickWeighted(List.Count, List.Weights.data());
+    if (Next < 0 || Next >= List.Count)
+      Next = current;
   } else {
-    next = old + 1 >= List.Count ? 0 : old + 1;
+    Next = current + 1 >= List.Count ? 0 : current + 1;
   }
-  if (next != old)
-    PlaySoundAt(next);
+  if (Next != current && !List.Titles[Next].empty())
+    Output->PrepareWave(PathOf(Next));
+}
+
+std::string TBackSounds::PathOf(int32_t index) const {
+  return ResolveTitle ? ResolveTitle(List.Titles[index]) : List.Titles[index];
 }
 
 void TBackSounds::Stop() { Output->StopWave(); }

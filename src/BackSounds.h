@@ -38,11 +38,15 @@ struct TSoundList {
 class TWaveOutput {
 public:
   virtual ~TWaveOutput() = default;
-  // If volume > 0: stop any sound and set the output level to it; then start
-  // the file asynchronously. False when it cannot be played (nothing else
-  // happens then).
+  // Stops any sound; if volume > 0, sets the output level to it; then starts
+  // the file asynchronously. False when it cannot be played: the output is
+  // silent then, whatever the volume.
   bool PlayWave(const std::string &path, bool loop, double volume);
   virtual void StopWave() = 0;
+  // Loads a file that is to be played next, while the current sound plays
+  // on, so that PlayWave of it starts without a pause. Only the last file
+  // prepared is kept.
+  virtual void PrepareWave(const std::string &path) { (void)path; }
   // A fraction outside 0 to 1 counts as 0; the level is kept as
   // trunc(f × 65535) ÷ 65535, as a 16-bit channel level would be.
   void SetWaveVolume(double fraction);
@@ -79,7 +83,8 @@ public:
   // level when sound is off.
   void PlaySoundAt(int32_t index);
   // The one-second step: switches to the next sound when the current one has
-  // played its duration.
+  // played its duration. The next sound is chosen, and prepared, as soon as
+  // the current one starts, so the switch leaves no pause.
   void TimerStep();
   void Stop();
   // At exit: stops the sound and restores the start-up level.
@@ -88,5 +93,10 @@ public:
   void SetFirstVolume(int32_t thousandths);
 
 private:
+  // Chooses the sound to follow the current one and prepares it.
+  void ChooseNext();
+  std::string PathOf(int32_t index) const;
+
   TWaveOutput *Output;
+  int32_t Next = -1;  // the sound to follow the current one; -1 when none is chosen
 };

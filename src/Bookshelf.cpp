@@ -2,7 +2,9 @@
 
 #include "BookText.h"
 #include "Error.h"
+#include "File.h"
 #include "StoredTextList.h"
+#include "Utilities.h"
 
 #include <QAction>
 #include <QMenu>
@@ -82,7 +84,7 @@ TBookshelf &TBookshelf::operator=(TBookshelf &&) noexcept = default;
 
 int32_t TBookshelf::IndexOf(const std::string &fileName) const {
   for (size_t i = 0; i < Books.size(); ++i)
-    if (SameTextNoCase(Books[i].FileName, fileName))
+    if (SamePathName(Books[i].FileName, fileName))
       return static_cast<int32_t>(i);
   return -1;
 }
@@ -108,7 +110,7 @@ void TBookshelf::SetBookmark(const std::string &fileName, int32_t slot, int32_t 
         book.Pieces[0] = piece;
       }
     };
-    if (!Books.empty() && SameTextNoCase(Books.back().FileName, fileName)) {
+    if (!Books.empty() && SamePathName(Books.back().FileName, fileName)) {
       setAuto(Books.back());
       return;
     }
@@ -158,7 +160,8 @@ void TBookshelf::LoadBookshelf(TStoredTextList &list) {
     const std::string key = std::to_string(i);
     std::string name;
     list.ReadString(MainSection, key, name, false, MaxNameLength);
-    name = NameFromStored(name);
+    // Written where case did not count, a name may come with another spelling.
+    name = PathBytes(ExistingSpelling(PathText(NameFromStored(name))));
     if (name.empty())
       continue;
     int32_t position = 0, piece = 1;
@@ -196,29 +199,6 @@ void TBookshelf::SaveBookshelf(TStoredTextList &list) const {
 
 // ---- Menu ----
 
-std::vector<std::string> WithAccessKeys(const std::vector<std::string> &captions) {
-  std::set<char> used;
-  std::vector<std::string> result;
-  result.reserve(captions.size());
-  for (const std::string &caption : captions) {
-    std::string out;
-    bool keyed = false;
-    for (char ch : caption) {
-      const auto u = static_cast<unsigned char>(ch);
-      if (!keyed && u < 0x80 && std::isalnum(u) && !used.count(static_cast<char>(std::tolower(u)))) {
-        used.insert(static_cast<char>(std::tolower(u)));
-        out += '&';
-        keyed = true;
-      }
-      out += ch;
-      if (ch == '&')
-        out += '&';
-    }
-    result.push_back(out);
-  }
-  return result;
-}
-
 QWidget *TBookshelf::Menu() const { return MenuHolder->Menu.data(); }
 
 void TBookshelf::Dialog(QWidget *owner, int x, int y, bool removing) {
@@ -238,6 +218,7 @@ void TBookshelf::Dialog(QWidget *owner, int x, int y, bool removing) {
     const std::vector<std::string> captions = WithAccessKeys(names);
     for (size_t i = 0; i < names.size(); ++i) {
       QAction *action = menu->addAction(QString::fromStdString(captions[i]));
+      action->setStatusTip(QString::fromStdString(names[i]));
       const std::string name = names[i];
       QObject::connect(action, &QAction::triggered, menu, [this, name, removing] {
         if (OnSelect)

@@ -76,8 +76,3 @@ private:
   struct TMenuHolder;
   std::unique_ptr<TMenuHolder> MenuHolder;
 };
-
-// Menu captions with access keys: each caption gets "&" before its first
-// letter or digit not taken by an earlier caption (none when all are taken);
-// an "&" of the text itself is doubled.
-std::vector<std::string> WithAccessKeys(const std::vector<std::string> &captions);

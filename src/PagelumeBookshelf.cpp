@@ -10,6 +10,7 @@
 #include "File.h"
 #include "RTF.h"
 #include "ReadingKeys.h"
+#include "UtilitiesQt.h"
 
 #include <QCheckBox>
 #include <QFileInfo>
@@ -22,26 +23,6 @@
 namespace {
 
 const char *const BookmarkCaptions[TBookmark::Slots] = {"&Auto", "&1", "&2", "&3", "&4", "&5"};
-
-// Hands mouse presses on a bookmark button to the window, before the button
-// sees them (a right press would otherwise do nothing, and a left one would
-// wait for the release).
-class TBookmarkPressFilter : public QObject {
-public:
-  TBookmarkPressFilter(int slot, TPagelumeForm *form, QObject *parent) : QObject(parent), Slot(slot), Form(form) {}
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick) {
-      auto *mouse = static_cast<QMouseEvent *>(event);
-      Form->BookmarkButtonMouseDown(Slot, mouse->button(), mouse->modifiers());
-      return true;
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
-private:
-  int Slot;
-  TPagelumeForm *Form;
-};
 
 QPushButton *NewShelfButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {
   auto *button = new QPushButton(caption, parent);
@@ -94,7 +75,11 @@ void TPagelumeForm::BuildBookshelfControls() {
                             "line, [Ctrl + RMB] to remove it. [Alt + %1]")
                         .arg(slot);
     QPushButton *button = NewShelfButton(BookGroupBox, name.toUtf8().constData(), BookmarkCaptions[slot], hint);
-    button->installEventFilter(new TBookmarkPressFilter(slot, this, button));
+    // Presses go to the window before the button sees them: a right press
+    // would otherwise do nothing, and a left one would wait for the release.
+    HandlePresses(button, [this, slot](QMouseEvent *press) {
+      BookmarkButtonMouseDown(slot, press->button(), press->modifiers());
+    });
     // The keyboard's click (Space) goes to the bookmark, like a left press.
     connect(button, &QPushButton::clicked, this,
             [this, slot] { BookmarkButtonMouseDown(slot, Qt::LeftButton, Qt::NoModifier); });

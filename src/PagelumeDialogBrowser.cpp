@@ -11,18 +11,37 @@
 #include "RTF.h"
 #include "SidebarControls.h"
 
+#include <QCollator>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <vector>
 
 namespace {
+// Names in the order of the reader's language: letter case ignored, accented
+// letters beside their plain ones, numbers by their value ("Book 2" before
+// "Book 10"). The C locale has no order of its own: it gets English's.
+// Sort keys are made once per name, so a folder of many books sorts quickly.
 void SortByName(TFileList &list) {
-  std::stable_sort(list.begin(), list.end(), [](const TFileItem &a, const TFileItem &b) {
-    return a.Text.compare(b.Text, Qt::CaseInsensitive) < 0;
-  });
+  QLocale locale;
+  if (locale.language() == QLocale::C)
+    locale = QLocale(QLocale::English);
+  QCollator collator(locale);
+  collator.setCaseSensitivity(Qt::CaseInsensitive);
+  collator.setNumericMode(true);
+  std::vector<std::pair<QCollatorSortKey, qsizetype>> keys;
+  keys.reserve(list.size());
+  for (qsizetype i = 0; i < list.size(); ++i)
+    keys.emplace_back(collator.sortKey(list[i].Text), i);
+  std::stable_sort(keys.begin(), keys.end(), [](const auto &a, const auto &b) { return a.first < b.first; });
+  TFileList sorted;
+  sorted.reserve(list.size());
+  for (const auto &key : keys)
+    sorted.append(std::move(list[key.second]));
+  list = std::move(sorted);
 }
 }  // namespace
 
@@ -122,7 +141,7 @@ void TPagelumeForm::LoadBrowserContent(const QString &path) {
 
     // The place asked for is recorded; when it could not be listed (and was
     // forgotten) the place shown instead, so a dead folder does not return.
-    const bool fellBack = directory.compare(BrowserPath, Qt::CaseInsensitive) != 0 &&
+    const bool fellBack = !SamePathName(directory, BrowserPath) &&
                           !(directory.isEmpty() && BrowserPath.isEmpty());
     History->Add(fellBack ? BrowserPath : path, topBefore);
     THistoryEntry entry;
@@ -140,7 +159,7 @@ void TPagelumeForm::LoadBrowserContent(const QString &path) {
     int selected = 0;
     if (!name.isEmpty()) {
       for (int i = 0; i < BrowserListBox->Count(); ++i)
-        if (BrowserListBox->ItemText(i).compare(name, Qt::CaseInsensitive) == 0) {
+        if (SamePathName(BrowserPath + BrowserListBox->ItemText(i), BrowserPath + name)) {
           selected = i;
           break;
         }

@@ -182,6 +182,8 @@ void TPagelumeForm::BuildImageOptions() {
   connect(FadeCenterScreenBackImageComboBox, &QComboBox::activated, this,
           &TPagelumeForm::FadeCenterScreenBackImageComboBoxChange);
   connect(TitleScreenBackImageEdit, &QLineEdit::editingFinished, this, &TPagelumeForm::TitleScreenBackImageEditExit);
+  IgnoreDoubleClicks(ChangeScreenBackImageButton);
+  IgnoreDoubleClicks(ChangeRichBackImageButton);
   connect(ChangeScreenBackImageButton, &QPushButton::pressed, this, [this] {
     ChangeScreenBackImageButtonMouseDown(Qt::LeftButton, QGuiApplication::keyboardModifiers());
   });

@@ -15,6 +15,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QStatusTipEvent>
@@ -90,9 +91,12 @@ void TPagelumeForm::mouseMoveEvent(QMouseEvent *event) {
 
 // ---- Hints, key preview, moves over the labels and the reading box ----
 
+// A control or menu item without a hint of its own (and the empty tip sent
+// when the pointer leaves one that has a hint) shows the reading box's hint.
 bool TPagelumeForm::event(QEvent *event) {
   if (event->type() == QEvent::StatusTip) {
-    HintLabel->setText(static_cast<QStatusTipEvent *>(event)->tip());
+    const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+    HintLabel->setText(tip.isEmpty() ? QString(RichEditHint) : tip);
     return true;
   }
   return QWidget::event(event);
@@ -100,6 +104,12 @@ bool TPagelumeForm::event(QEvent *event) {
 
 bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
   switch (event->type()) {
+  case QEvent::StatusTip:
+    // A pop-up menu is a window of its own, so its items' hints stop at the
+    // menu instead of rising to this window.
+    if (qobject_cast<QMenu *>(watched))
+      return TPagelumeForm::event(event);
+    break;
   // Window keys and moves over the reading box belong to the reading controller.
   case QEvent::MouseMove:
     if (watched == CurrentFileInfoLabel)

@@ -51,26 +51,6 @@ const char *const ProfilePagesHint =
 const char *const ProfilesFilter = "Profiles (*.plp)";
 const char *const InvalidExtensionText = "Invalid file extensions.";
 
-// Left presses on a button, with the keyboard modifiers held (the button itself not counted).
-class TLeftPressFilter : public QObject {
-public:
-  TLeftPressFilter(QObject *parent, std::function<void(TShiftState)> handler)
-      : QObject(parent), Handler(std::move(handler)) {}
-  bool eventFilter(QObject *watched, QEvent *event) override {
-    if (event->type() == QEvent::MouseButtonPress) {
-      auto *mouse = static_cast<QMouseEvent *>(event);
-      if (mouse->button() == Qt::LeftButton) {
-        Handler(ShiftStateFromQt(mouse->modifiers(), Qt::NoButton, false));
-        return true;  // the button does not go on to a click of its own
-      }
-    }
-    return QObject::eventFilter(watched, event);
-  }
-
-private:
-  std::function<void(TShiftState)> Handler;
-};
-
 // Which of the four initial files a modifier set chooses.
 enum class TProfileChoice { None, Current, Default, BookDirectory, BookProfile };
 
@@ -129,9 +109,11 @@ void TPagelumeForm::BuildProfileWorkGroup() {
     button->setObjectName(name);
     button->setStatusTip(hint);
     button->setToolTip(hint);
-    button->installEventFilter(new TLeftPressFilter(button, [this, handler](TShiftState shift) {
-      (this->*handler)(shift);
-    }));
+    // Left presses act, with the keyboard modifiers held (the button itself not counted).
+    HandlePresses(button, [this, handler](QMouseEvent *press) {
+      if (press->button() == Qt::LeftButton)
+        (this->*handler)(ShiftStateFromQt(press->modifiers(), Qt::NoButton, false));
+    });
     // The mouse press never reaches the button, so a click comes only from
     // the keyboard (Space): it acts like a left press with the keys held.
     connect(button, &QPushButton::clicked, this, [this, handler] {

@@ -118,8 +118,7 @@ void TPagelumeForm::BuildBackSoundControls() {
       "Change the sound. Click [Ctrl + LMB] to open the default sounds directory. Click [Shift + LMB] to open "
       "the parent directory of the currently opened book.");
   ChangeBackSoundButton->setFixedWidth(28);
-  new TEventHook(ChangeBackSoundButton, QEvent::MouseButtonPress, true, [this](QEvent *event) {
-    auto *press = static_cast<QMouseEvent *>(event);
+  HandlePresses(ChangeBackSoundButton, [this](QMouseEvent *press) {
     ChangeBackSoundButtonMouseDown(press->button(), press->modifiers());
   });
   RunBackSoundButton =

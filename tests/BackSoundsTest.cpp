@@ -6,9 +6,11 @@
 #include "Myrandom.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
+#include "SoundOutput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -25,8 +27,10 @@ public:
     std::string Path;
     bool Loop;
     double Level;
+    bool Prepared;  // loaded beforehand, while the sound before it played
   };
   std::vector<TPlay> Plays;
+  std::vector<std::string> Prepares;
   int Stops = 0;
   double Level = 1.0;
   bool Playing = false;
@@ -35,11 +39,15 @@ public:
     ++Stops;
     Playing = false;
   }
+  void PrepareWave(const std::string &path) override { Prepares.push_back(path); }
   double GetWaveVolume() const override { return Level; }
 
 protected:
+  // A file named "missing" cannot be played.
   bool StartWave(const std::string &path, bool loop) override {
-    Plays.push_back({path, loop, Level});
+    if (path.ends_with("missing"))
+      return false;
+    Plays.push_back({path, loop, Level, !Prepares.empty() && Prepares.back() == path});
     Playing = true;
     return true;
   }
@@ -119,6 +127,36 @@ TEST_F(BackSoundsTest, RandomChoiceKeepsPlayingWhenTheSameSoundIsPicked) {
   EXPECT_EQ(PlayedTitles(), "acb");
 }
 
+TEST_F(BackSoundsTest, EachSwitchStartsASoundPreparedWhileTheOneBeforePlayed) {
+  ThreeSounds(false, {5, 10, 5});
+  Sounds.PlaySoundAt(0);
+  EXPECT_EQ(Output.Prepares, std::vector<std::string>{"/sounds/b"});
+  Run(40);
+  ThreeSounds(true, {5, 5, 5});
+  std::vector<int32_t> picks = {1, 1, 2, 0, 0, 1};
+  size_t next = 0;
+  Sounds.PickWeighted = [&](int32_t, const int32_t *) { return picks[next++ % picks.size()]; };
+  Sounds.PlaySoundAt(0);
+  Run(60);
+  ASSERT_EQ(PlayedTitles(), "abcabca" "a" "bcabcab");
+  for (size_t i = 0; i < Output.Plays.size(); ++i)
+    EXPECT_EQ(Output.Plays[i].Prepared, i != 0 && i != 7) << i;
+}
+
+TEST_F(BackSoundsTest, AFileThatCannotPlaySilencesTheBackgroundAtAnyVolume) {
+  ThreeSounds(false, {5, 5, 5});
+  Sounds.List.Titles[1] = "missing";
+  for (int32_t volume : {0, 300}) {
+    Sounds.List.Volumes[1] = volume;
+    Sounds.PlaySoundAt(0);
+    ASSERT_TRUE(Output.Playing);
+    Run(5);
+    EXPECT_FALSE(Output.Playing) << volume;
+    Run(5);
+    EXPECT_TRUE(Output.Playing);  // the next sound plays again
+  }
+}
+
 TEST_F(BackSoundsTest, VolumesAndTheStartUpLevel) {
   Output.Level = 0.8;
   Sounds.Start();
@@ -170,6 +208,23 @@ TEST_F(BackSoundsTest, NothingStartsWhileTheProfileLoads) {
   loading = false;
   Sounds.PlaySoundAt(0);
   EXPECT_EQ(Output.Plays.size(), 1u);
+}
+
+// The real output: a file that cannot be played silences the sound before
+// it, whatever the volume; a prepared file is the one that starts.
+TEST(SoundOutput, AMissingFileSilencesTheSoundBefore) {
+  QTemporaryDir dir;
+  const std::string wave = dir.filePath("tone.wav").toStdString();
+  QFile file(QString::fromStdString(wave));
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write("RIFF");
+  file.close();
+  TSoundOutput output;
+  output.PrepareWave(wave);
+  EXPECT_TRUE(output.PlayWave(wave, true, 0.5));
+  EXPECT_EQ(output.Playing(), wave);
+  EXPECT_FALSE(output.PlayWave(dir.filePath("missing.wav").toStdString(), true, 0));
+  EXPECT_EQ(output.Playing(), "");
 }
 
 TEST(Crono, PeriodsAndTheStoppedChronometer) {

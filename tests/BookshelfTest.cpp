@@ -2,6 +2,7 @@
 #include "Bookshelf.h"
 
 #include "StoredTextList.h"
+#include "Utilities.h"
 
 #include <gtest/gtest.h>
 
@@ -44,8 +45,8 @@ TEST(Bookshelf, MostRecentLastAndAFullShelfDropsTheLeastRecent) {
 
   // Touching a book moves it to the top with its bookmarks.
   shelf.SetBookmark(Name(5), 3, 4, 777);
-  shelf.TouchBook("/BOOKS/B5.TXT");
-  EXPECT_EQ(shelf.LastBook(), Name(5));  // the stored spelling stays
+  shelf.TouchBook(Name(5));
+  EXPECT_EQ(shelf.LastBook(), Name(5));
   EXPECT_EQ(shelf.GetBookmark(Name(5), 0, piece), 50);
   EXPECT_EQ(shelf.GetBookmark(Name(5), 3, piece), 777);
   EXPECT_EQ(piece, 4);
@@ -119,11 +120,11 @@ TEST(Bookshelf, StoredValuesOutsideTheirRangesFallBack) {
   EXPECT_EQ(load("[Pagelume_Bookshelf_Main]\r\nCount=31\r\n0=/a.txt\r\n").Count(), 0);
   EXPECT_EQ(load("[Pagelume_Bookshelf_Main]\r\nCount=-1\r\n0=/a.txt\r\n").Count(), 0);
 
-  TBookshelf shelf = load("[Pagelume_Bookshelf_Main]\r\nCount=4\r\n0=\r\n1=/a.txt\r\n2=/b.txt\r\n3=/A.TXT\r\n"
+  TBookshelf shelf = load("[Pagelume_Bookshelf_Main]\r\nCount=4\r\n0=\r\n1=/a.txt\r\n2=/b.txt\r\n3=/a.txt\r\n"
                           "[Pagelume_Bookshelf_CaretPos]\r\n1=-5\r\n1_1=7\r\n2=abc\r\n2_2=-2\r\n2_3=$10\r\n"
                           "3=99\r\n3_5=12\r\n"
                           "[Pagelume_Bookshelf_Pieces]\r\n1=0\r\n1_1=3\r\n2=99999999999\r\n2_3=0\r\n3=4\r\n");
-  ASSERT_EQ(shelf.Count(), 2);  // the empty name is skipped; /A.TXT is /a.txt
+  ASSERT_EQ(shelf.Count(), 2);  // the empty name is skipped
   int32_t piece = 0;
   // /a.txt occurred twice: it is the most recent, with the values read last.
   EXPECT_EQ(shelf.LastBook(), "/a.txt");

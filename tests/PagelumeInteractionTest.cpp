@@ -1,6 +1,8 @@
 // The main window as a reader meets it first: keys that open the sidebar,
 // pop-up hints and the reading box's edge.
+#include "Bookshelf.h"
 #include "Dialogs.h"
+#include "History.h"
 #include "HintTiming.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
@@ -14,6 +16,7 @@
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
@@ -151,6 +154,65 @@ TEST_F(PagelumeInteractionTest, NoSidebarCaptionIsCut) {
   }
   EXPECT_GT(checked, 10);
   EXPECT_TRUE(cut.isEmpty()) << cut.join(" | ").toStdString();
+}
+
+// The hint label follows the pointer over controls and over the items of the
+// pop-up menus; where there is no hint it shows the reading box's.
+TEST_F(PagelumeInteractionTest, HintsFollowThePointerIntoMenus) {
+  const QString boxHint = TPagelumeForm::RichEditHint;
+  Form->SidebarGuard = false;
+  Form->ShowSidebar(false);
+  Form->ProgramPageControl->setCurrentWidget(Form->OpenTabSheet);
+  QCoreApplication::processEvents();
+  auto hoverWidget = [](QWidget *w, QPoint at) {
+    QTest::mouseMove(w, at);
+    QCoreApplication::processEvents();
+  };
+  hoverWidget(Form->UpBrowserButton, Form->UpBrowserButton->rect().center());
+  EXPECT_EQ(Form->HintLabel->text(), "Load the parent directory. [Backspace]");
+  hoverWidget(Form->BrowserGroupBox, QPoint(2, 2));  // the group's edge, which has no hint
+  EXPECT_EQ(Form->HintLabel->text(), boxHint);
+
+  auto hoverItem = [](QMenu *menu, int index) {
+    QTest::mouseMove(menu, menu->actionGeometry(menu->actions()[index]).center());
+    QCoreApplication::processEvents();
+  };
+  Form->DownloadBooksButtonClick();
+  QMenu *download = Form->DownloadBooksPopupMenu;
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(download));
+  hoverItem(download, 0);
+  EXPECT_EQ(Form->HintLabel->text(), "All sorts of books");
+  hoverItem(download, 3);  // "Alex" has no hint
+  EXPECT_EQ(Form->HintLabel->text(), boxHint);
+  download->close();
+
+  // The bookshelf's and the history's items name their book or place, and
+  // both menus give their items access keys.
+  const QString book = Dir.filePath("a.txt");
+  Form->Bookshelf->SetBookmark(book.toStdString(), 0, 1, 0);
+  Form->OpenBookshelfButtonClick();
+  auto *shelf = qobject_cast<QMenu *>(Form->Bookshelf->Menu());
+  ASSERT_NE(shelf, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(shelf));
+  hoverItem(shelf, 0);
+  EXPECT_EQ(Form->HintLabel->text(), book);
+  shelf->close();
+
+  Form->History->Add(Dir.filePath("x/b.txt"), 0);
+  Form->History->Add(Dir.filePath("y/"), 0);
+  Form->BrowserHistoryButtonClick();
+  QMenu *history = Form->History->Menu();
+  ASSERT_NE(history, nullptr);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(history));
+  QStringList keys;
+  for (QAction *item : history->actions().mid(1))
+    keys << item->text().mid(item->text().indexOf('&') + 1, 1);
+  EXPECT_EQ(keys.size(), history->actions().size() - 1);
+  EXPECT_EQ(keys.removeDuplicates(), 0) << keys.join(" ").toStdString();
+  EXPECT_EQ(history->actions()[2]->text().remove('&'), Dir.filePath("x/"));
+  hoverItem(history, 2);
+  EXPECT_EQ(Form->HintLabel->text(), Dir.filePath("x/b.txt"));
+  history->close();
 }
 
 }  // namespace

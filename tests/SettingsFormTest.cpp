@@ -4,10 +4,12 @@
 #include "BookLoader.h"
 #include "Bookshelf.h"
 #include "BrowserList.h"
+#include "ColorDialog.h"
 #include "Dialogs.h"
 #include "Error.h"
 #include "File.h"
 #include "FormatOptions.h"
+#include "History.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
 #include "RTF.h"
@@ -278,6 +280,76 @@ TEST_F(SettingsFormTest, BookshelfButtonsAndMenus) {
   EXPECT_EQ(Form->OpenBookshelfButton->text(), "&Open (0)");
   EXPECT_FALSE(Form->RemoveBookshelfButton->isEnabled());
   EXPECT_EQ(Boxes.size(), boxes);
+  EXPECT_TRUE(Errors.empty());
+}
+
+// A double click is a press followed by a second press that arrives as a
+// double-click event: a button that acts on presses acts once.
+TEST_F(SettingsFormTest, ADoubleClickOnAPressButtonActsOnce) {
+  auto doubleClick = [](QWidget *w, Qt::MouseButton which, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QTest::mouseClick(w, which, modifiers);
+    QTest::mouseDClick(w, which, modifiers);
+    QTest::mouseRelease(w, which, modifiers);
+  };
+  const QString a = Write("a.txt", LinesBook(400));
+  StartForm(a);
+  Form->RichEdit->GotoLine(40);
+  Form->PutBookshelfButtonClick();
+  doubleClick(Form->Bookmark1Button, Qt::RightButton);
+  EXPECT_EQ(Form->Bookmark1Button->text(), "&1*");
+  doubleClick(Form->BookmarkAutoButton, Qt::LeftButton);
+  EXPECT_EQ(TopLine(), 40);
+  EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join("|").toStdString();
+
+  int chosen = 0;
+  Form->ChooseImageFile = [&](const QString &, const QString &) { return ++chosen, QString(); };
+  Form->ChooseSoundFile = [&](const QString &) { return ++chosen, QString(); };
+  Form->ChooseProfileFile = [&](const QString &, const QString &, bool) { return ++chosen, QString(); };
+  Form->ChooseStockColor = [&](uint32_t &) { return ++chosen, false; };
+  for (QWidget *w : std::initializer_list<QWidget *>{
+           Form->ChangeScreenBackImageButton, Form->ChangeRichBackImageButton, Form->ChangeBackSoundButton,
+           Form->LoadProfileButton, Form->SaveProfileButton, Form->DeleteProfileButton, Form->ScreenBackColorPanel}) {
+    chosen = 0;
+    doubleClick(w, Qt::LeftButton);
+    EXPECT_EQ(chosen, 1) << w->objectName().toStdString();
+  }
+  EXPECT_TRUE(Errors.empty());
+}
+
+// Paths are compared as the file system compares names: here "a.txt" and
+// "A.txt" are two books, each with its own place, and two folders differing
+// in case are two places in the browser's history. A name stored in another
+// spelling (written where case did not count) still finds its book.
+TEST_F(SettingsFormTest, NamesDifferingInCaseAreDifferentBooks) {
+  Write("Welcome.txt", "Welcome.\n");
+  ASSERT_TRUE(QDir(Dir.path()).mkpath("shelf/x") && QDir(Dir.path()).mkpath("shelf/X"));
+  const QString lower = Write("shelf/a.txt", LinesBook(300));
+  const QString upper = Write("shelf/A.txt", LinesBook(300));
+  const QString old = Write("shelf/old.txt", LinesBook(300));
+  Write("Pagelume.ini", "[Pagelume_Bookshelf_Main]\r\nCount=1\r\n0=" + Dir.filePath("SHELF/Old.TXT").toUtf8() +
+                            "\r\n[Pagelume_Bookshelf_CaretPos]\r\n0=2000\r\n");
+  StartForm();
+  EXPECT_TRUE(Boxes.isEmpty()) << Boxes.join("|").toStdString();
+  EXPECT_EQ(Form->Loader->State.Path, old.toStdString());
+  EXPECT_GT(TopLine(), 50);
+
+  int32_t piece = 0;
+  for (auto [book, line] : {std::pair{lower, 40}, std::pair{upper, 80}}) {
+    Form->OpenBook(book);
+    Form->RichEdit->GotoLine(line);
+    Form->PutBookshelfButtonClick();
+  }
+  EXPECT_EQ(Form->Bookshelf->Count(), 3);
+  EXPECT_EQ(Form->Bookshelf->GetBookmark(lower.toStdString(), 0, piece), Form->RichEdit->LineStart(40));
+  EXPECT_EQ(Form->Bookshelf->GetBookmark(upper.toStdString(), 0, piece), Form->RichEdit->LineStart(80));
+
+  const QString x = Dir.filePath("shelf/x/"), X = Dir.filePath("shelf/X/");
+  Form->LoadBrowserContent(x);
+  Form->LoadBrowserContent(X);
+  const int atX = Form->History->Find(x), atUpperX = Form->History->Find(X);
+  EXPECT_GE(atX, 0);
+  EXPECT_GE(atUpperX, 0);
+  EXPECT_NE(atX, atUpperX);
   EXPECT_TRUE(Errors.empty());
 }
 

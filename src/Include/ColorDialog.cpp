@@ -39,6 +39,8 @@ void TColorPanel::mousePressEvent(QMouseEvent *event) {
   event->accept();
 }
 
+void TColorPanel::mouseDoubleClickEvent(QMouseEvent *event) { event->accept(); }
+
 void SetColorPanel(TColorPanel *panel, uint32_t color) {
   if (!panel)
     return;

@@ -38,6 +38,8 @@ signals:
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
+  // The second press of a double click does nothing: one click, one action.
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
 
 private:
   uint32_t Color_ = 0;

@@ -14,7 +14,10 @@
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
@@ -266,7 +269,7 @@ QString FileName(const QString &path) {
 }
 
 bool IsInside(const QString &directory, const QString &path) {
-  if (!path.startsWith(directory, Qt::CaseInsensitive))
+  if (path.size() < directory.size() || !SamePathName(path.left(directory.size()), directory))
     return false;
   return directory.endsWith('/') || path.size() == directory.size() || path.at(directory.size()) == '/';
 }
@@ -313,7 +316,95 @@ bool SameFile(const QString &a, const QString &b) {
   for (QChar c : forbidden)
     if (a.contains(c) || b.contains(c))
       return false;
-  return NetworkPath(a).compare(NetworkPath(b), Qt::CaseInsensitive) == 0;
+  return SamePathName(NetworkPath(a), NetworkPath(b));
+}
+
+namespace {
+
+// Whether names in the directory are compared without regard to case.
+bool FoldsCase(const QString &directory) {
+  const QByteArray name = EncodeFileName(directory.isEmpty() ? QStringLiteral(".") : directory);
+  struct statfs volume;
+  if (::statfs(name.constData(), &volume) != 0)
+    return false;
+  switch (static_cast<uint32_t>(volume.f_type)) {
+  case 0x4d44:      // FAT
+  case 0x2011bab0:  // exFAT
+  case 0xff534d42:  // CIFS
+  case 0xfe534d42:  // SMB2/3
+  case 0x517b:      // SMB
+  case 0x4244:      // HFS
+  case 0x482b:      // HFS+
+    return true;
+  default:
+    break;
+  }
+  bool folds = false;
+#ifdef FS_CASEFOLD_FL
+  const int fd = ::open(name.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd >= 0) {
+    int flags = 0;
+    folds = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL);
+    ::close(fd);
+  }
+#endif
+  return folds;
+}
+
+}  // namespace
+
+bool SamePathName(const QString &a, const QString &b) {
+  if (a == b)
+    return true;
+  if (a.size() != b.size() || a.compare(b, Qt::CaseInsensitive) != 0)
+    return false;
+  // The texts differ in letter case only: each name that differs must lie in
+  // a folder that folds case. A folder that does not exist folds as its
+  // nearest existing ancestor does.
+  qsizetype start = 0;
+  while (start < a.size()) {
+    qsizetype end = a.indexOf('/', start);
+    if (end < 0)
+      end = a.size();
+    if (QStringView(a).mid(start, end - start) != QStringView(b).mid(start, end - start)) {
+      QString folder = a.left(start);
+      while (!folder.isEmpty() && !QFileInfo::exists(folder))
+        folder = FilePath(StripSeparator(folder));
+      if (!FoldsCase(folder))
+        return false;
+    }
+    start = end + 1;
+  }
+  return true;
+}
+
+bool SamePathName(const std::string &a, const std::string &b) {
+  return a == b || SamePathName(QString::fromStdString(a), QString::fromStdString(b));
+}
+
+QString ExistingSpelling(const QString &path) {
+  if (!path.startsWith('/') || QFileInfo::exists(path))
+    return path;
+  const QStringList names = path.split('/', Qt::SkipEmptyParts);
+  QString spelled = "/";
+  for (qsizetype i = 0; i < names.size(); ++i) {
+    QString name = names[i];
+    if (!QFileInfo::exists(spelled + name)) {
+      const QStringList existing =
+          QDir(spelled).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+      QStringList matches;
+      for (const QString &candidate : existing)
+        if (candidate.compare(name, Qt::CaseInsensitive) == 0)
+          matches << candidate;
+      if (matches.size() != 1)
+        return path;
+      name = matches.first();
+    }
+    spelled += name;
+    if (i + 1 < names.size())
+      spelled += '/';
+  }
+  return path.endsWith('/') ? WithSeparator(spelled) : spelled;
 }
 
 namespace {

@@ -63,6 +63,17 @@ QString LongPath(const QString &path);
 QString FullPath(const QString &path);
 QString NetworkPath(const QString &path);
 bool SameFile(const QString &a, const QString &b);
+// Whether two path texts name the same place as the file system compares
+// names: letter case counts, except for names in a folder that folds case (on
+// a FAT, exFAT, SMB or HFS+ volume, or an ext4 folder with case folding on).
+// The one rule for comparing book, profile and folder paths; links are not
+// resolved (SameFile does that).
+bool SamePathName(const QString &a, const QString &b);
+bool SamePathName(const std::string &a, const std::string &b);
+// A path written where letter case did not count, as the file system spells
+// it: when the path does not exist but each missing name in it matches
+// exactly one existing name apart from letter case. Otherwise the path itself.
+QString ExistingSpelling(const QString &path);
 bool MatchesMask(const QString &name, const QString &mask);
 bool FileExists(const QString &path);
 bool IsDirectory(const QString &path);

@@ -2,6 +2,7 @@
 
 #include "Error.h"
 #include "File.h"
+#include "Utilities.h"
 
 #include <QAction>
 #include <QCursor>
@@ -9,9 +10,6 @@
 #include <QPointer>
 #include <QWidget>
 
-namespace {
-bool SameDirectory(const QString &a, const QString &b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
-}  // namespace
 
 THistoryDialog::THistoryDialog() = default;
 
@@ -27,7 +25,7 @@ void THistoryDialog::Add(const QString &path, int topIndex) {
   THistoryEntry entry;
   entry.Path = full;
   entry.TopIndex = topIndex;
-  if (!Entries.isEmpty() && SameDirectory(FilePath(Entries.last().Path), directory)) {
+  if (!Entries.isEmpty() && SamePathName(FilePath(Entries.last().Path), directory)) {
     Entries.last() = entry;
     return;
   }
@@ -40,7 +38,7 @@ void THistoryDialog::Add(const QString &path, int topIndex) {
 int THistoryDialog::Find(const QString &directory, THistoryEntry *entry) const {
   const QString wanted = FullPath(directory);
   for (int i = Count() - 1; i >= 0; --i)
-    if (SameDirectory(FilePath(Entries[i].Path), wanted)) {
+    if (SamePathName(FilePath(Entries[i].Path), wanted)) {
       if (entry)
         *entry = Entries[i];
       return i;
@@ -51,7 +49,7 @@ int THistoryDialog::Find(const QString &directory, THistoryEntry *entry) const {
 void THistoryDialog::Forget(const QString &path) {
   const QString directory = FilePath(FullPath(path));
   for (int i = Count() - 1; i >= 0; --i)
-    if (SameDirectory(FilePath(Entries[i].Path), directory)) {
+    if (SamePathName(FilePath(Entries[i].Path), directory)) {
       Entries.remove(i);
       return;
     }
@@ -75,11 +73,14 @@ void THistoryDialog::DialogButton(QWidget *button, const QString &title) {
       PopupMenu->setDefaultAction(head);
       const int first = Count() - 1;
       const int last = std::max(0, Count() - MaxMenuItems);
+      std::vector<std::string> directories;
+      for (int i = first; i >= last; --i)
+        directories.push_back(FilePath(Entries[i].Path).toStdString());
+      const std::vector<std::string> captions = WithAccessKeys(directories);
       for (int i = first; i >= last; --i) {
         const THistoryEntry entry = Entries[i];
-        QString caption = FilePath(entry.Path);
-        caption.replace('&', "&&");
-        QAction *action = PopupMenu->addAction(caption);
+        QAction *action = PopupMenu->addAction(QString::fromStdString(captions[static_cast<size_t>(first - i)]));
+        action->setStatusTip(entry.Path);
         QObject::connect(action, &QAction::triggered, PopupMenu, [this, entry] {
           if (OnSelect)
             OnSelect(entry);

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <cctype>
 #include <cmath>
 #include <limits>
+#include <set>
 #include <strings.h>
 #include <system_error>
 
@@ -234,4 +236,27 @@ double RoundHalfUp(double value) {
 void CycleNext(int32_t &value, int32_t low, int32_t high) {
   const int64_t next = int64_t(value) + 1;
   value = next > std::max(low, high) ? low : static_cast<int32_t>(next);
+}
+
+std::vector<std::string> WithAccessKeys(const std::vector<std::string> &captions) {
+  std::set<char> used;
+  std::vector<std::string> result;
+  result.reserve(captions.size());
+  for (const std::string &caption : captions) {
+    std::string out;
+    bool keyed = false;
+    for (char ch : caption) {
+      const auto u = static_cast<unsigned char>(ch);
+      if (!keyed && u < 0x80 && std::isalnum(u) && !used.count(static_cast<char>(std::tolower(u)))) {
+        used.insert(static_cast<char>(std::tolower(u)));
+        out += '&';
+        keyed = true;
+      }
+      out += ch;
+      if (ch == '&')
+        out += '&';
+    }
+    result.push_back(out);
+  }
+  return result;
 }

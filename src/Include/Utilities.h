@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 // The failure of a text-to-number conversion; its message names the text:
 // "'abc' is not a valid integer value".
@@ -53,3 +54,8 @@ bool TextToBool(const std::string &text);  // only exactly "TRUE" is true
 
 double RoundHalfUp(double value);
 void CycleNext(int32_t &value, int32_t low, int32_t high);
+
+// Menu captions with access keys: each caption gets "&" before its first
+// letter or digit not taken by an earlier caption (none when all are taken);
+// an "&" of the text itself is doubled.
+std::vector<std::string> WithAccessKeys(const std::vector<std::string> &captions);

@@ -209,6 +209,36 @@ TShiftState ShiftStateOf(const QInputEvent *event) {
   return ShiftStateFromQt(event->modifiers(), QGuiApplication::mouseButtons(), false);
 }
 
+namespace {
+
+class TPressFilter : public QObject {
+public:
+  TPressFilter(QWidget *control, std::function<void(QMouseEvent *)> onPress)
+      : QObject(control), OnPress(std::move(onPress)) {
+    control->installEventFilter(this);
+  }
+  bool eventFilter(QObject *watched, QEvent *event) override {
+    if (event->type() == QEvent::MouseButtonDblClick)
+      return true;
+    if (event->type() == QEvent::MouseButtonPress && OnPress) {
+      OnPress(static_cast<QMouseEvent *>(event));
+      return true;
+    }
+    return QObject::eventFilter(watched, event);
+  }
+
+private:
+  std::function<void(QMouseEvent *)> OnPress;
+};
+
+}  // namespace
+
+void HandlePresses(QWidget *control, std::function<void(QMouseEvent *press)> onPress) {
+  new TPressFilter(control, std::move(onPress));
+}
+
+void IgnoreDoubleClicks(QWidget *control) { new TPressFilter(control, {}); }
+
 void SelectListItemAt(QAbstractItemView *list, const QPoint &point) {
   if (!list)
     return;

@@ -7,9 +7,11 @@
 #include <QColor>
 #include <QString>
 #include <cstdint>
+#include <functional>
 
 class QAbstractItemView;
 class QInputEvent;
+class QMouseEvent;
 class QPainter;
 class QPoint;
 class QStyleOptionViewItem;
@@ -56,6 +58,14 @@ void UsePaletteForSystemColors();
 // also the button that was pressed); Double for a double-click.
 TShiftState ShiftStateFromQt(Qt::KeyboardModifiers modifiers, Qt::MouseButtons buttons, bool doubleClick);
 TShiftState ShiftStateOf(const QInputEvent *event);
+
+// Buttons that act on a press rather than a click. HandlePresses hands every
+// press on the control to onPress before the control sees it (the control
+// itself then does nothing with it); IgnoreDoubleClicks leaves presses to the
+// control. Both swallow the second press of a double click, so one double
+// click acts once.
+void HandlePresses(QWidget *control, std::function<void(QMouseEvent *press)> onPress);
+void IgnoreDoubleClicks(QWidget *control);
 
 // List boxes: selects the item at point, or re-selects the current item when
 // there is none there.
