@@ -198,11 +198,16 @@ void TFormatOptionsPanel::SetColorAll(TRichEdit *box, uint32_t color) {
 
 void TFormatOptionsPanel::KeepingView(const std::function<void()> &change) {
   const int32_t position = RichEdit->TopPosition();
-  change();
+  KeepingModified(change);
   RichEdit->GoToCharPos(position);
 }
 
-void TFormatOptionsPanel::ClearModified() { RichEdit->SetModified(false); }
+void TFormatOptionsPanel::KeepingModified(const std::function<void()> &change) {
+  // A new look is no edit, but the reader's edits are still in the text.
+  const bool edited = RichEdit->Modified();
+  change();
+  RichEdit->SetModified(edited);
+}
 
 void TFormatOptionsPanel::LeftMarginComboBoxChange() {
   KeepingView([this] { RichEdit->SetMargins(LeftMargin(), RichEdit->RightMargin()); });
@@ -214,7 +219,6 @@ void TFormatOptionsPanel::RightMarginComboBoxChange() {
 
 void TFormatOptionsPanel::BoldFontCheckBoxClick() {
   KeepingView([this] { SetBoldAll(RichEdit, BoldFont()); });
-  ClearModified();
   RichEdit->setFocus(Qt::OtherFocusReason);
 }
 
@@ -225,20 +229,17 @@ void TFormatOptionsPanel::JustifiedTextCheckBoxClick() {
 
 void TFormatOptionsPanel::FontNameComboBoxChange() {
   KeepingView([this] { SetFaceAll(RichEdit, FontName()); });
-  ClearModified();
 }
 
 void TFormatOptionsPanel::FontSizeComboBoxChange() {
   const int32_t size = FontSize();
-  SetSizeAll(RichEdit, size);
-  ClearModified();
+  KeepingModified([&] { SetSizeAll(RichEdit, size); });
 }
 
 void TFormatOptionsPanel::FontZoomComboBoxChange() { RichEdit->SetZoom(FontZoom(), 100); }
 
 void TFormatOptionsPanel::CharSpacingComboBoxChange() {
   KeepingView([this] { SetSpacingAll(RichEdit, CharSpacing()); });
-  ClearModified();
 }
 
 void TFormatOptionsPanel::LineSpacingComboBoxChange() { SetAllParaFormatRichEdit(); }
@@ -254,6 +255,7 @@ void TFormatOptionsPanel::SetBaseFormat() {
 
 void TFormatOptionsPanel::SetAllParaFormatRichEdit() {
   const int32_t position = RichEdit->TopPosition();
+  const bool edited = RichEdit->Modified();
   // Painting is held back instead of hiding the box, which would move the keyboard focus.
   const bool updates = RichEdit->updatesEnabled();
   RichEdit->setUpdatesEnabled(false);
@@ -265,7 +267,7 @@ void TFormatOptionsPanel::SetAllParaFormatRichEdit() {
                                       PFM_SPACEAFTER | PFM_LINESPACING);
   }
   OP_CATCH;
-  ClearModified();
+  RichEdit->SetModified(edited);  // a new look is no edit, nor does it undo one
   RichEdit->SetSelection(0, 0);
   RichEdit->GoToCharPos(position);
   RichEdit->setUpdatesEnabled(updates);

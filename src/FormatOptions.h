@@ -87,9 +87,11 @@ public:
   QComboBox *ParagraphPrefixComboBox;
 
 private:
-  // Runs change with the first visible line remembered and brought back to the top afterwards.
+  // Runs change with the first visible line remembered and brought back to the
+  // top afterwards, and the text as modified as it was before.
   void KeepingView(const std::function<void()> &change);
-  void ClearModified();
+  // Runs change, a reformat of all text, leaving the modified state as it was.
+  void KeepingModified(const std::function<void()> &change);
 
   TRichEdit *RichEdit;
   TEnhancedRichEdit *Engine;

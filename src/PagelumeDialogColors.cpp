@@ -348,6 +348,7 @@ void TPagelumeForm::RecolorText(bool includeForeground) {
   const bool updates = RichEdit->updatesEnabled();
   RichEdit->setUpdatesEnabled(false);
   const int32_t position = RichEdit->TopPosition();
+  const bool edited = RichEdit->Modified();
   OP_BEGIN("TPagelumeForm::RecolorText");
   OP_TRY {
     if (includeForeground)
@@ -356,7 +357,7 @@ void TPagelumeForm::RecolorText(bool includeForeground) {
     OP_ADOPT();
   }
   OP_CATCH;
-  RichEdit->SetModified(false);  // re-colouring is not an edit
+  RichEdit->SetModified(edited);  // re-colouring is no edit, nor does it undo one
   RichEdit->GoToCharPos(position);
   RichEdit->setUpdatesEnabled(updates);
 }

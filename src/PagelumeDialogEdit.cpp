@@ -20,6 +20,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -30,6 +31,7 @@
 #include <QShortcut>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <cerrno>
 #include <memory>
 
 namespace {
@@ -44,6 +46,14 @@ const char *const NoPrefixQuestion =
     "the \"Poorly written text\" box and load the\nfile).\n\nIt is strongly recommended to change the \"Paragraph "
     "prefix\"\nand reload the book (before you save it), or save it as formatted\ntext.\n\nDo you want to save "
     "without a paragraph prefix?";
+// An existing file without its owner's write permission, or one this user may
+// not write: saving over it would replace a file its owner keeps as it is.
+bool IsReadOnlyFile(const QString &path) {
+  TFileInfo info;
+  return info.LoadInfo(path) && !(info.Attributes & faDirectory) &&
+         ((info.Attributes & faReadOnly) || !QFileInfo(path).isWritable());
+}
+
 const char *const ManualCommandsQuestion =
     "This book contains manual formatting commands. If you save it\nthen the new book will not contain "
     "them.\n\nDo you want to save it without manual formatting commands?";
@@ -208,9 +218,12 @@ bool TPagelumeForm::SaveFile() {
         return;
       const QString book = QString::fromStdString(Loader->State.Path);
       const QString proposed = ProposedSaveName(book);
+      // The dialog asks nothing itself: the questions about an existing file
+      // and the open book come below, after the name gets its extension.
       const QString chosen = ChooseSaveFile ? ChooseSaveFile(proposed)
                                             : QFileDialog::getSaveFileName(this, "Save the book", proposed,
-                                                                           TextFilesFilter);
+                                                                           TextFilesFilter, nullptr,
+                                                                           QFileDialog::DontConfirmOverwrite);
       if (chosen.isEmpty())
         return;
       bool rich = false;
@@ -223,6 +236,12 @@ bool TPagelumeForm::SaveFile() {
         return;
       if (SameFile(target, book) && !Query("You are trying to overwrite the opened book. Continue?"))
         return;
+      // A read-only book stays as it is: the reader made it so (unlike the
+      // program's own settings, which are made writable again).
+      if (IsReadOnlyFile(target)) {
+        OP_RAISE("The book is read-only.", target.toStdString(), std::string(), EACCES);
+        return;
+      }
       if (!(rich ? RichEdit->SaveRtf(target) : RichEdit->SaveText(target))) {
         if (!OP_ADOPT())
           OP_RAISE("Failed to save the book.", target.toStdString());

@@ -3,14 +3,58 @@
 #include "Utilities.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QGuiApplication>
 #include <QPainter>
 #include <QPrinter>
-#include <QTextDocument>
+#include <QScreen>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTextFrame>
 #include <QTextLayout>
 #include <algorithm>
+#include <cmath>
 #include <memory>
+
+namespace {
+
+// The resolution the layout takes screen pixels to be in when it scales them
+// for another device: the primary screen's.
+double ScreenDpi() {
+  const QScreen *screen = QGuiApplication::primaryScreen();
+  const double dpi = screen ? std::round(screen->logicalDotsPerInchY()) : 0;
+  return dpi > 0 ? dpi : 96;
+}
+
+// Laid out for a printer, paragraph spacing, line heights and tab stops are
+// scaled from screen pixels to the printer's, but not the paragraph indents:
+// they would shrink by the ratio of the resolutions. They are scaled here,
+// once for each run of paragraphs that share a format.
+void ScaleIndents(QTextDocument &document, double factor) {
+  if (factor == 1.0)
+    return;
+  document.setUndoRedoEnabled(false);
+  QTextCursor cursor(&document);
+  cursor.beginEditBlock();
+  for (QTextBlock block = document.begin(); block.isValid();) {
+    QTextBlock last = block;
+    while (last.next().isValid() && last.next().blockFormatIndex() == block.blockFormatIndex())
+      last = last.next();
+    QTextBlockFormat format = block.blockFormat();
+    if (format.leftMargin() != 0 || format.textIndent() != 0 || format.rightMargin() != 0) {
+      format.setLeftMargin(format.leftMargin() * factor);
+      format.setTextIndent(format.textIndent() * factor);
+      format.setRightMargin(format.rightMargin() * factor);
+      cursor.setPosition(block.position());
+      cursor.setPosition(last.position(), QTextCursor::KeepAnchor);
+      cursor.setBlockFormat(format);
+    }
+    block = last.next();
+  }
+  cursor.endEditBlock();
+}
+
+}  // namespace
 
 TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, const QString &top,
                                    const QString &bottom) {
@@ -39,6 +83,7 @@ int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrint
                          QPageLayout::Millimeter);
 
   std::unique_ptr<QTextDocument> copy(document.clone());
+  ScaleIndents(*copy, printer.logicalDpiY() / ScreenDpi());
   QAbstractTextDocumentLayout *layout = copy->documentLayout();
   layout->setPaintDevice(&printer);  // glyphs measured and lengths scaled for the printer
   QTextFrameFormat frame = copy->rootFrame()->frameFormat();

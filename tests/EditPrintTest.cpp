@@ -20,24 +20,31 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPrinter>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextBrowser>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextEdit>
 #include <QThread>
+#include <QTimer>
 #include <QToolButton>
-#include <QLineEdit>
 #include <climits>
 #include <clocale>
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace {
@@ -407,6 +414,128 @@ TEST_F(EditPrintTest, RunHandsTheBookToTheDesktop) {
   EXPECT_EQ(Errors, QStringList({"Failed to run book."}));
 }
 
+// Moving the pointer over the text while editing: the moves reach the reading
+// box as they do while reading, at the same places (the number under the
+// pointer goes to the converter), and the edits stay.
+TEST_F(EditPrintTest, PointerMovesOverTheEditedTextReachTheConverter) {
+  Form->FirstActivationDone = true;  // no start-up book
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form));
+  Form->OpenBook(Write("move.txt", "They rode 40 miles in 12 days.\n"));
+  ReplaceWord("rode", "walked");
+  auto *editor = Form->RichEdit->findChild<QTextEdit *>();
+  ASSERT_NE(editor, nullptr);
+  ASSERT_TRUE(editor->isVisible());
+  auto pointAt = [&](const QString &word) {
+    QTextCursor c = editor->document()->find(word);
+    c.setPosition(c.selectionStart() + 1);
+    return editor->viewport()->mapTo(Form, editor->cursorRect(c).center());
+  };
+  QTest::mouseMove(Form->windowHandle(), pointAt("40"));
+  EXPECT_EQ(Form->ConvertMeasureEdit->text(), "40");
+  QTest::mouseMove(Form->windowHandle(), pointAt("12"));
+  EXPECT_EQ(Form->ConvertMeasureEdit->text(), "12");
+  EXPECT_TRUE(Form->RichEdit->Text().starts_with(u"They walked 40 miles"));
+  EXPECT_TRUE(Form->BookModified());
+}
+
+// A new look (bold, font size, line spacing, colour scheme) rewrites the whole
+// box, but the reader's edits are still in it: they are still offered for
+// saving. Without edits a new look is no modification.
+TEST_F(EditPrintTest, ANewLookKeepsTheEditsOfferedForSaving) {
+  Form->OpenBook(Write("look.txt", "Plain words to \"change\" here.\n\nA second paragraph.\n"));
+  auto *bold = Form->findChild<QCheckBox *>("BoldFontCheckBox");
+  auto *size = Form->findChild<QComboBox *>("FontSizeComboBox");
+  auto *spacing = Form->findChild<QComboBox *>("LineSpacingComboBox");
+  auto *scheme = Form->findChild<QPushButton *>("SetLowLightColorsButton");
+  ASSERT_TRUE(bold && size && spacing && scheme);
+  bold->click();
+  Form->InfoTimerTimer();
+  EXPECT_EQ(Form->ModifiedLabel->text(), "Text is NOT modified");
+
+  ReplaceWord("Plain", "Other");
+  const QList<std::function<void()>> newLooks = {
+      [&] { bold->click(); },
+      [&] { QTest::keyClick(size, Qt::Key_Down); },
+      [&] { QTest::keyClick(spacing, Qt::Key_Down); },
+      [&] { scheme->click(); },
+  };
+  for (int i = 0; i < newLooks.size(); ++i) {
+    newLooks[i]();
+    Form->InfoTimerTimer();
+    EXPECT_EQ(Form->ModifiedLabel->text(), "Text is MODIFIED") << "change " << i;
+  }
+  EXPECT_TRUE(Form->RichEdit->Text().starts_with(u"Other words"));
+  Answers["Text has been edited"] = false;
+  EXPECT_TRUE(Form->FormCloseQuery());
+  EXPECT_TRUE(Asked("Text has been edited. Save it?"));
+}
+
+// The save dialog itself asks nothing: an existing name is asked about once,
+// by the program, after the name has its extension.
+TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
+  Form->OpenBook(Write("mine.txt", "Alpha beta gamma.\n"));
+  const QString target = Write("copy.rtf", "old");
+  Form->ChooseSaveFile = nullptr;
+  // The toolkit's own dialog, which the test can answer, on every platform.
+  const bool native = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+  QStringList dialogQuestions;
+  int dialogs = 0;
+  QTimer poll;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    QWidget *modal = QApplication::activeModalWidget();
+    if (auto *box = qobject_cast<QMessageBox *>(modal)) {
+      dialogQuestions << box->text();
+      box->reject();
+    } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
+      if (dialogs++ > 0) {  // shown again after a refused question
+        dialog->reject();
+        return;
+      }
+      dialog->selectFile(target);
+      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+    }
+  });
+  poll.start(20);
+  EXPECT_TRUE(Form->SaveFile());
+  poll.stop();
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs, !native);
+  EXPECT_TRUE(dialogQuestions.isEmpty()) << dialogQuestions.join("; ").toStdString();
+  EXPECT_TRUE(Asked("Book already exists. Overwrite it?"));
+  EXPECT_TRUE(ReadAll(target).startsWith("{\\rtf1"));
+}
+
+// A read-only book is the reader's decision: saving over it fails and leaves
+// it byte for byte, still read-only; the edits stay to be saved elsewhere.
+TEST_F(EditPrintTest, AReadOnlyBookIsNeitherReplacedNorMadeWritable) {
+  const QFile::Permissions readOnly = QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther;
+  const QFile::Permissions modeBits = QFile::Permissions(0x7777) & ~QFile::Permissions(0x0700);  // not "this user"
+  const QString book = Write("kept.txt", "Kept text of the book.\n");
+  const QString rich = Write("kept.rtf", "{\\rtf1 Kept.}");
+  ASSERT_TRUE(QFile::setPermissions(book, readOnly));
+  ASSERT_TRUE(QFile::setPermissions(rich, readOnly));
+  Form->OpenBook(book);
+  ReplaceWord("Kept", "Lost");
+  for (const QString &target : {book, rich}) {
+    const QByteArray before = ReadAll(target);
+    Boxes.clear();
+    Errors.clear();
+    SaveAs = target;
+    EXPECT_FALSE(Form->SaveFile());
+    EXPECT_EQ(Errors, QStringList({"Failed to save."}));
+    EXPECT_FALSE(Asked("The book was saved."));
+    EXPECT_EQ(ReadAll(target), before);
+    EXPECT_EQ(QFileInfo(target).permissions() & modeBits, readOnly);
+  }
+  EXPECT_EQ(QDir(Dir.path()).entryList({"*kept*"}, QDir::Files | QDir::Hidden).size(), 2);  // nothing beside them
+  EXPECT_TRUE(Form->BookModified());
+  Errors.clear();
+  SaveAs = Dir.filePath("elsewhere.txt");
+  EXPECT_TRUE(Form->SaveFile());
+  EXPECT_TRUE(ReadAll(SaveAs).startsWith("Lost text of the book."));
+}
+
 TEST_F(EditPrintTest, AltSClicksSave) {
   Form->OpenBook(Write("s.txt", "Text.\n"));
   SaveAs.clear();
@@ -504,6 +633,30 @@ public:
     QRegularExpression re("Page size:\\s+([^\\n]+)");
     return re.match(RunTool(Info, {pdf})).captured(1).trimmed();
   }
+  struct TLine {
+    QStringList Words;
+    QList<double> Lefts;  // each word's left edge
+    double Top = 0;
+  };
+  // The printed lines of the document in their order, in points.
+  QList<TLine> Lines(const QString &pdf) const {
+    QList<TLine> lines;
+    QRegularExpression line("<line xMin=\"[\\d.]+\" yMin=\"([\\d.]+)\"");
+    QRegularExpression word("<word xMin=\"([\\d.]+)\"[^>]*>([^<]*)</word>");
+    const QString xml = RunTool(Text, {"-bbox-layout", pdf, "-"});
+    for (qsizetype at = xml.indexOf("<line "); at >= 0; at = xml.indexOf("<line ", at + 1)) {
+      TLine l;
+      l.Top = line.match(xml, at).captured(1).toDouble();
+      const qsizetype end = xml.indexOf("</line>", at);
+      for (auto w = word.globalMatch(xml.mid(at, end - at)); w.hasNext();) {
+        auto m = w.next();
+        l.Lefts << m.captured(1).toDouble();
+        l.Words << m.captured(2);
+      }
+      lines << l;
+    }
+    return lines;
+  }
   // The box around all words of the document, in points.
   QRectF WordsBox(const QString &pdf) const {
     QRegularExpression re("xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\"");
@@ -567,6 +720,47 @@ TEST_F(EditPrintTest, PrintsTheBookIntoAPdfInsideTheMarginsWhateverTheZoom) {
   Form->PrintBookButtonClick();
   EXPECT_EQ(Form->LastPrintedPages, pages);
   EXPECT_EQ(tools.Pages(PdfPath), pages);
+}
+
+// Indents, tab stops and the space after paragraphs are printed at their size
+// on the screen, whatever the printer's resolution: a 10 mm first-line indent
+// is 10 of the program's millimetres (1/25 inch each) on paper too.
+TEST_F(EditPrintTest, PrintedIndentsTabsAndSpacingKeepTheirSize) {
+  PdfTools tools;
+  if (!tools.Present())
+    GTEST_SKIP() << "poppler-utils are not installed";
+  const QByteArray words = QByteArray("words ").repeated(50);
+  Form->OpenBook(Write("indents.txt", "Alpha " + words + "end.\n^LPI=30*\nBravo " + words +
+                                          "end.\n^LPI~\nGo\tDelta " + words + "end.\n"));
+  ASSERT_EQ(Form->FormatOptions->FirstLineIndent(), 10);
+  ASSERT_EQ(Form->FormatOptions->SpaceAfter(), 5);
+  PdfPath = Dir.filePath("indents.pdf");
+  Form->PrintBookButtonClick();
+  ASSERT_TRUE(Errors.isEmpty()) << Errors.join("; ").toStdString();
+  const QList<PdfTools::TLine> lines = tools.Lines(PdfPath);
+  auto first = [&](const QString &word) {
+    for (int i = 0; i < lines.size(); ++i)
+      if (lines[i].Words.value(0) == word)
+        return i;
+    return -1;
+  };
+  const int alpha = first("Alpha"), bravo = first("Bravo"), gamma = first("Go");
+  ASSERT_TRUE(alpha >= 0 && bravo > alpha + 2 && gamma > bravo + 1) << alpha << " " << bravo << " " << gamma;
+  const double mm = 72.0 / 25;  // the program's millimetre in points
+  auto expectSize = [](double printed, double expected, const char *what) {
+    EXPECT_NEAR(printed, expected, expected * 0.05) << what;
+  };
+  const double left = lines[alpha + 1].Lefts[0];  // the page's left margin
+  EXPECT_NEAR(left, 30 * 72 / 25.4, 1);
+  expectSize(lines[alpha].Lefts[0] - left, 10 * mm, "first-line indent");
+  expectSize(lines[bravo + 1].Lefts[0] - left, 30 * mm, "left indent");
+  expectSize(lines[bravo].Lefts[0] - left, 40 * mm, "left and first-line indent");
+  // Tab stops every 15 mm from the paragraph's left edge: after the 10 mm
+  // indent and "Go" the next one is at 25 mm.
+  ASSERT_EQ(lines[gamma].Words.value(1), "Delta");
+  expectSize(lines[gamma].Lefts[1] - left, 25 * mm, "tab stop");
+  const double pitch = lines[alpha + 2].Top - lines[alpha + 1].Top;
+  expectSize(lines[bravo].Top - lines[bravo - 1].Top - pitch, 5 * mm, "space after");
 }
 
 // The system's printing: run by scripts/cups-print-check.sh, which starts CUPS
