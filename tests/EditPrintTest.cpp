@@ -314,13 +314,14 @@ TEST_F(EditPrintTest, SavingOverTheOpenBookAsksTwiceAndReplacesItWhole) {
   EXPECT_EQ(ReadAll(book), "Alpha beta gamma.\n");
   EXPECT_TRUE(Form->BookModified());
 
-  // Named in other letter case it is still the open book (both questions).
+  // Named in other letter case it is another book here: only "exists" is asked.
   Answers.clear();
   Boxes.clear();
-  SaveAs = Dir.filePath("OPEN.txt");
-  Answers["overwrite the opened book"] = false;
-  Form->SaveFile();
-  EXPECT_TRUE(Asked("You are trying to overwrite the opened book. Continue?"));
+  SaveAs = Write("OPEN.txt", "Another book.\n");
+  Answers["Book already exists"] = false;
+  EXPECT_FALSE(Form->SaveFile());
+  EXPECT_TRUE(Asked("Book already exists. Overwrite it?"));
+  EXPECT_FALSE(Asked("You are trying to overwrite the opened book. Continue?"));
 
   Answers.clear();
   Boxes.clear();

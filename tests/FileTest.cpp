@@ -140,10 +140,11 @@ TEST_F(FileTest, PathPartsOfRootsAndDrives) {
 }
 
 TEST_F(FileTest, InsideMatchesOnlyAtSeparator) {
-  EXPECT_TRUE(IsInside("/Books/", "/books/a.txt"));
-  EXPECT_FALSE(IsInside("/Book", "/books/a.txt"));
-  EXPECT_TRUE(IsInside("/Books", "/books/a.txt"));
-  EXPECT_TRUE(IsInside("/books", "/BOOKS"));
+  EXPECT_TRUE(IsInside("/books/", "/books/a.txt"));
+  EXPECT_FALSE(IsInside("/Books/", "/books/a.txt"));  // letter case counts on this file system
+  EXPECT_FALSE(IsInside("/book", "/books/a.txt"));
+  EXPECT_TRUE(IsInside("/books", "/books/a.txt"));
+  EXPECT_TRUE(IsInside("/books", "/books"));
   EXPECT_FALSE(IsInside("/books/x", "/books/"));
 }
 
@@ -172,7 +173,8 @@ TEST_F(FileTest, FullAndNetworkForms) {
   EXPECT_EQ(NetworkPath(Root + "alias/a.txt"), canonicalRoot + "/real/a.txt");
   EXPECT_EQ(NetworkPath(Root + "alias/new/b.txt"), canonicalRoot + "/real/new/b.txt");
 
-  EXPECT_TRUE(SameFile(Root + "real/a.txt", Root + "REAL/../real/A.TXT"));
+  EXPECT_TRUE(SameFile(Root + "real/a.txt", Root + "REAL/../real/a.txt"));
+  EXPECT_FALSE(SameFile(Root + "real/a.txt", Root + "real/A.txt"));  // letter case counts here
   EXPECT_TRUE(SameFile(Root + "alias/a.txt", Root + "real/a.txt"));
   EXPECT_FALSE(SameFile(Root + "real/*.txt", Root + "real/*.txt"));
   EXPECT_FALSE(SameFile(Root + "real/a.txt", Root + "real/b.txt"));

@@ -84,8 +84,9 @@ TEST_F(MediaTitleTest, MakeShortensThreeWays) {
   // With the default profile current, the profile folder counts as absent.
   EXPECT_EQ(MakeMediaTitle(Profile + "pic.jpg", Media, QString()), Profile + "pic.jpg");
   EXPECT_EQ(MakeMediaTitle(Media + "pic.jpg", Media, QString()), "pic.jpg");
-  // Letter case is ignored in the prefix; empty stays empty; a title stays a title.
-  EXPECT_EQ(MakeMediaTitle(Profile.toUpper() + "pic.jpg", Media, Profile), "pic.jpg");
+  // Letter case counts in the prefix, as the file system here compares names;
+  // empty stays empty; a title stays a title.
+  EXPECT_EQ(MakeMediaTitle(Profile.toUpper() + "pic.jpg", Media, Profile), Profile.toUpper() + "pic.jpg");
   EXPECT_EQ(MakeMediaTitle(QString(), Media, Profile), QString());
   EXPECT_EQ(MakeMediaTitle("pic.jpg", Media, Profile), "pic.jpg");
 }
