@@ -574,7 +574,7 @@ bool TInstallForm::Install() {
   bool result = false;
   OP_TRY {
     TInstallRecord record;
-    bool fresh = false;  // nothing of an earlier installation is there
+    bool fresh = false;  // nothing of an earlier installation is there: a failure takes it all away
     bool targetExisted = false;
     do {
       if (DirectoryEdit->text().isEmpty()) {
@@ -650,6 +650,10 @@ bool TInstallForm::Install() {
         OP_ADOPT();
         break;
       }
+
+      // From here on the installation is whole and stays: it can be
+      // uninstalled, and entries of another installation may be replaced.
+      fresh = false;
 
       // The entries carry the shipped icon; the program's carry a menu category.
       const QString icon = QFileInfo::exists(target + "/Pagelume.png") ? target + "/Pagelume.png" : QString();
