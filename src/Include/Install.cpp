@@ -489,16 +489,19 @@ void TInstallForm::BrowseButtonClick() {
 void TInstallForm::InstallButtonClick() {
   InstallButton->setEnabled(false);
   ChooseAgain = false;
-  bool done = false;
-  if (DirectoryEdit->text().isEmpty())
+  Status = 0;
+  if (DirectoryEdit->text().isEmpty()) {
     Warning("(Un)Installation directory is empty.");
-  else
-    done = UninstallMode ? Uninstall() : Install();
+    Status = 1;
+  } else if (UninstallMode) {
+    Uninstall();
+  } else {
+    Install();
+  }
   if (ChooseAgain) {  // another folder may be chosen
     InstallButton->setEnabled(true);
     return;
   }
-  Status = done ? 0 : 1;
   close();
 }
 
@@ -571,7 +574,7 @@ bool TInstallForm::Install() {
   bool result = false;
   OP_TRY {
     TInstallRecord record;
-    bool fresh = false;  // nothing of an earlier installation is there
+    bool fresh = false;  // nothing of an earlier installation is there: a failure takes it all away
     bool targetExisted = false;
     do {
       if (DirectoryEdit->text().isEmpty()) {
@@ -648,6 +651,10 @@ bool TInstallForm::Install() {
         break;
       }
 
+      // From here on the installation is whole and stays: it can be
+      // uninstalled, and entries of another installation may be replaced.
+      fresh = false;
+
       // The entries carry the shipped icon; the program's carry a menu category.
       const QString icon = QFileInfo::exists(target + "/Pagelume.png") ? target + "/Pagelume.png" : QString();
       auto saveEntry = [&](const QString &file, const QString &arguments, const QString &description,
@@ -718,6 +725,8 @@ bool TInstallForm::Install() {
     }
   }
   OP_CATCH;
+  if (OP_FAILED())
+    Status = 1;
   OP_SHOW("Failed to install program. Check to see if you have rights to write in the installation directory.");
   return result;
 }
@@ -737,6 +746,7 @@ bool TInstallForm::Uninstall() {
       const QString refusal = UninstallRefusal(dir, Params.Name);
       if (!refusal.isEmpty()) {
         Warning(refusal);
+        Status = 1;
         break;
       }
       if (!Query("Delete directory \"" + dir + "\" (and all contained files)?"))
@@ -804,6 +814,8 @@ bool TInstallForm::Uninstall() {
     } while (false);
   }
   OP_CATCH;
+  if (OP_FAILED())
+    Status = 1;
   OP_SHOW("Failed to uninstall program.");
   return result;
 }

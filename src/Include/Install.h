@@ -88,7 +88,7 @@ public:
   bool Install();
   bool Uninstall();
   // The program's exit status after the window closes: 1 when the last
-  // operation failed or was refused, else 0.
+  // operation failed or was refused, 0 when it was done or declined.
   int ExitCode() const { return Status; }
 
   // "/Uninstall" of a folder that is no installation of the installer's (the
