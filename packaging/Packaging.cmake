@@ -3,7 +3,8 @@
 #    "Install" beside every file of data/);
 #  - a Debian package made by CPack ("cpack -G DEB" in the build folder): the
 #    program as /usr/bin/pagelume, its files in /usr/share/pagelume, a menu
-#    entry and an icon.
+#    entry, an icon, the software-centre metadata, the manual page, and the
+#    copyright and changelog files Debian asks for.
 include(GNUInstallDirs)
 
 set(PAGELUME_DIST_DIR ${CMAKE_BINARY_DIR}/dist/Pagelume)
@@ -32,21 +33,48 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/Pagelume.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps RENAME pagelume.svg)
 install(FILES ${PROJECT_SOURCE_DIR}/data/Pagelume.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps RENAME pagelume.png)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/io.github.pagelume.Pagelume.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+
+# The manual page and the changelog go in compressed the way Debian wants
+# them: gzip -9, without a time stamp (-n).
+find_program(PAGELUME_GZIP gzip REQUIRED)
+set(PAGELUME_DOC_DIR ${CMAKE_BINARY_DIR}/packaging)
+add_custom_command(OUTPUT ${PAGELUME_DOC_DIR}/pagelume.1.gz ${PAGELUME_DOC_DIR}/changelog.Debian.gz
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PAGELUME_DOC_DIR}
+  COMMAND sh -c "${PAGELUME_GZIP} -9n < \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/packaging/pagelume.1
+          ${PAGELUME_DOC_DIR}/pagelume.1.gz
+  COMMAND sh -c "${PAGELUME_GZIP} -9n < \"$0\" > \"$1\"" ${PROJECT_SOURCE_DIR}/packaging/changelog.Debian
+          ${PAGELUME_DOC_DIR}/changelog.Debian.gz
+  DEPENDS ${PROJECT_SOURCE_DIR}/packaging/pagelume.1 ${PROJECT_SOURCE_DIR}/packaging/changelog.Debian
+  COMMENT "" VERBATIM)
+add_custom_target(pagelume_package_docs ALL
+  DEPENDS ${PAGELUME_DOC_DIR}/pagelume.1.gz ${PAGELUME_DOC_DIR}/changelog.Debian.gz)
+install(FILES ${PAGELUME_DOC_DIR}/pagelume.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/copyright ${PAGELUME_DOC_DIR}/changelog.Debian.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/pagelume)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME pagelume)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+# The Debian revision: the package is not a native one (its changelog is
+# changelog.Debian.gz), and a rebuilt package of the same program counts up.
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
 set(CPACK_PACKAGE_VENDOR "Pagelume developers")
 set(CPACK_PACKAGE_CONTACT "Pagelume developers <pagelume@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Reader for plain-text and rich-text books")
+# Lines of at most 80 characters: the package's long description.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Pagelume shows .txt and .rtf books full screen, rebuilding plain-text books into paragraphs, with a bookshelf, bookmarks, profiles, colour schemes and background pictures and sounds.")
+    "Pagelume shows .txt and .rtf books full screen, rebuilding plain-text books\ninto paragraphs, with a bookshelf, bookmarks, profiles, colour schemes and\nbackground pictures and sounds.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION TRUE)
 set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://pagelume.example.org/")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6multimedia6 (>= 6.4)")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+    "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6multimedia6 (>= 6.4), libqt6network6 (>= 6.4)")
+# xdg-utils opens links, the help and downloaded files; goldendict is the
+# default dictionary program.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, xdg-utils, goldendict")
 include(CPack)

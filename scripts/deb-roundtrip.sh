@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the Debian package, installs it on this machine with apt-get, runs the
+# Builds the Debian package, checks it with lintian, installs it on this
+# machine with apt-get, validates its menu entry and metadata, runs the
 # converter and the reader (under Xvfb) from /usr/bin, checks that "/Uninstall"
 # refuses, then purges the package and checks that none of its files is left.
 # Changes the system while it runs (needs root); not part of the test suite.
@@ -22,6 +23,20 @@ deb=$(ls "$root/$dir"/pagelume_*.deb)
 echo "package: $deb"
 dpkg-deb --info "$deb" | sed -n '/Package:/,/Description:/p'
 
+# Debian's own checks of the package: no error and no warning but the one the
+# README explains (no bug report to close: the package is not in Debian's
+# archive). lintian is needed here only, so it is installed here and not with
+# the build's packages.
+if ! command -v lintian >/dev/null; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends lintian >/dev/null
+fi
+lintian_out=$(lintian --fail-on error,warning --suppress-tags initial-upload-closes-no-bugs "$deb") || {
+  echo "lintian:" >&2
+  echo "$lintian_out" >&2
+  exit 1
+}
+echo "lintian: ${lintian_out:-no error, no warning}"
+
 work=$(mktemp -d)
 xvfb_pid=
 cleanup() {
@@ -39,6 +54,10 @@ echo "installed $(wc -l < "$work/files") paths"
 test -x /usr/bin/pagelume
 test -f /usr/share/pagelume/Welcome.txt
 desktop-file-validate /usr/share/applications/pagelume.desktop
+appstreamcli validate --no-net /usr/share/metainfo/io.github.pagelume.Pagelume.metainfo.xml >/dev/null
+man -l /usr/share/man/man1/pagelume.1.gz >/dev/null
+test "$(pagelume --version)" = "Pagelume $(dpkg-query -W -f='${Version}' pagelume | sed 's/-[^-]*$//')"
+echo "menu entry, metadata, manual page and --version: ok"
 
 # The converter, with a book of the tests.
 export HOME="$work/home" TMPDIR="$work/tmp"
@@ -47,6 +66,15 @@ printf 'A line that\nis joined.\n\nNext paragraph.\n' > "$work/book.txt"
 pagelume --convert "$work/book.txt" "$work/book.rtf" >/dev/null
 test -s "$work/book.rtf"
 echo "converter: ok"
+
+# The desktop can make the reader the user's program for plain-text books.
+if command -v xdg-mime >/dev/null; then
+  xdg-mime default pagelume.desktop text/plain
+  test "$(xdg-mime query default text/plain)" = pagelume.desktop
+  echo "xdg-mime: text/plain opens with pagelume.desktop"
+else
+  echo "xdg-mime: not installed (xdg-utils), not checked"
+fi
 
 # The reader under Xvfb: it starts, shows its window, keeps its settings in
 # the user's configuration folder, and finds its data in /usr/share/pagelume.

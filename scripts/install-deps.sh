@@ -9,7 +9,7 @@ packages=(
   fonts-liberation
   xvfb xdotool imagemagick x11-utils
   unrtf locales sox python3 time
-  desktop-file-utils
+  desktop-file-utils appstream groff-base man-db
   poppler-utils
 )
 missing=()

@@ -34,6 +34,7 @@ namespace {
 const char *HelpText =
     "Usage: Pagelume [BOOK]\n"
     "       Pagelume --convert BOOK OUTPUT [options]\n"
+    "       Pagelume --version\n"
     "\n"
     "Without options the reader opens BOOK (a \".txt\" or \".rtf\" file).\n"
     "\n"

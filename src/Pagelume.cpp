@@ -5,6 +5,10 @@
 #include <cstdio>
 
 int main(int argc, char **argv) {
+  if (WantsVersion(argc, argv)) {
+    std::puts(VersionLine());
+    return 0;
+  }
   if (WantsConverter(argc, argv))
     return RunConverter(argc, argv);
   if (!HasDisplay()) {

@@ -5,7 +5,7 @@
 
 TPagelumeApplication::TPagelumeApplication(int &argc, char **argv) : QApplication(argc, argv) {
   setApplicationName("Pagelume");
-  setApplicationVersion("2.5.1");
+  setApplicationVersion(PAGELUME_VERSION);
   UsePaletteForSystemColors();
 }
 

@@ -32,6 +32,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
 
 QPointer<TPagelumeForm> PagelumeForm;
 
@@ -446,4 +447,21 @@ void TPagelumeForm::FilesDropped(const QList<QUrl> &urls) {
   }
   OP_CATCH;
   OP_SHOW("Failed to drop files.");
+}
+
+void TPagelumeForm::BookHandedOver(const QString &path) {
+  // The book of this start comes first; a load or a question under way ends first.
+  if (!FirstActivationDone || Loader->Loading() || QApplication::activeModalWidget()) {
+    QTimer::singleShot(100, this, [this, path] { BookHandedOver(path); });
+    return;
+  }
+  setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+  FilesDropped({QUrl::fromLocalFile(path)});
+  if (!qEnvironmentVariableIsEmpty("PAGELUME_REPORT_HANDOVER")) {
+    std::printf("showing %s\n", Loader->State.Path.c_str());
+    std::fflush(stdout);
+  }
 }

@@ -538,6 +538,9 @@ public:
   void RunBackSoundButtonClick();
   // Files dropped on the window: only the first is opened.
   void FilesDropped(const QList<QUrl> &urls);
+  // A book named by a second start of the program: the window comes up and
+  // the book opens as a dropped one, once no load or dialog is under way.
+  void BookHandedOver(const QString &path);
 
 protected:
   void paintEvent(QPaintEvent *event) override;  // colours and background pictures

@@ -4,6 +4,7 @@
 #include "Error.h"
 #include "File.h"
 #include "ErrorDialog.h"
+#include "InstanceChannel.h"
 #include "Install.h"
 #include "PagelumeApplication.h"
 #include "PagelumeDialog.h"
@@ -57,6 +58,10 @@ bool WantsConverter(int argc, char **argv) {
   return false;
 }
 
+bool WantsVersion(int argc, char **argv) { return argc == 2 && std::strcmp(argv[1], "--version") == 0; }
+
+const char *VersionLine() { return "Pagelume " PAGELUME_VERSION; }
+
 bool HasDisplay() {
   return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") ||
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
@@ -65,6 +70,9 @@ bool HasDisplay() {
 QWidget *CreateInstallerWindow(bool uninstall) { return new TInstallForm(TInstallParams(), uninstall); }
 
 namespace {
+
+// How long a second start tries to reach a reader that is still starting.
+constexpr int HandOverWaitMs = 5000;
 
 // Taken while the program's static objects are built, just after the process starts.
 const auto ProcessStart = std::chrono::steady_clock::now();
@@ -115,8 +123,15 @@ int WinMain(int argc, char **argv) {
   // reader while it still runs, and an uninstall runs while a reader is open.
   const QString lockPath = InstanceLockPath();
   QLockFile lock(lockPath);
-  if (!StartsInstaller(argc, argv) && AcquireInstanceLock(lock, lockPath) == TInstanceLock::HeldByAnother)
-    return 0;  // the second instance ends silently
+  const bool reader = !StartsInstaller(argc, argv);
+  const TInstanceLock held = reader ? AcquireInstanceLock(lock, lockPath) : TInstanceLock::Unavailable;
+  if (held == TInstanceLock::HeldByAnother) {
+    // The second instance ends at once; a book it names goes to the running
+    // reader (which may still be starting) first.
+    if (argc == 2)
+      HandBookOver(InstanceSocketPath(lockPath), QString::fromLocal8Bit(argv[1]), HandOverWaitMs);
+    return 0;
+  }
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);
   std::unique_ptr<QWidget> mainWindow;
@@ -148,8 +163,14 @@ int WinMain(int argc, char **argv) {
     }
     InstallErrorForm(new TErrorForm(mainWindow.get()));
     AboutForm = new TAboutForm(mainWindow.get());
-    if (form)
+    if (form) {
       form->Start();
+      if (held == TInstanceLock::Acquired) {
+        auto *server = new TInstanceServer(form);
+        QObject::connect(server, &TInstanceServer::BookHandedOver, form, &TPagelumeForm::BookHandedOver);
+        server->Listen(InstanceSocketPath(lockPath));
+      }
+    }
     if (!qEnvironmentVariableIsEmpty("PAGELUME_BENCH_STARTUP"))
       mainWindow->installEventFilter(new TFirstPaintProbe(mainWindow.get()));
     if (installer)

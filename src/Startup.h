@@ -25,6 +25,10 @@ bool IsUninstall(const QStringList &arguments);
 
 // Whether any argument asks for the command-line converter.
 bool WantsConverter(int argc, char **argv);
+// Whether the only argument asks for the name and version ("--version").
+bool WantsVersion(int argc, char **argv);
+// "Pagelume" and the version, as --version prints it.
+const char *VersionLine();
 // Whether a display (or a chosen Qt platform) is there to show windows on.
 bool HasDisplay();
 

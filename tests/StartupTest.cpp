@@ -1,4 +1,5 @@
 #include "Startup.h"
+#include "InstanceChannel.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -7,12 +8,18 @@
 #include <QLockFile>
 #include <QProcess>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QWidget>
 #include <gtest/gtest.h>
 #include <memory>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <thread>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -37,11 +44,24 @@ qint64 DeadPid() {
 
 QProcessEnvironment CleanEnvironment(const QString &tempDir) {
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PAGELUME_BENCH_STARTUP"})
+  for (const char *name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM", "PAGELUME_BENCH_STARTUP", "XDG_RUNTIME_DIR"})
     env.remove(name);
   env.insert("TMPDIR", tempDir);
   env.insert("HOME", tempDir);
   return env;
+}
+
+// Starts a reader and waits until the file it makes at start (its lock, its
+// socket) is there.
+void StartReader(QProcess &reader, const QProcessEnvironment &env, const QString &startedFile) {
+  reader.setProcessEnvironment(env);
+  reader.start(ProgramBinary(), {});
+  ASSERT_TRUE(reader.waitForStarted(10000));
+  QElapsedTimer wait;
+  wait.start();
+  while (!QFile::exists(startedFile) && wait.elapsed() < 30000)
+    QThread::msleep(20);
+  ASSERT_TRUE(QFile::exists(startedFile));
 }
 
 }  // namespace
@@ -138,14 +158,7 @@ TEST(StartupProcess, SecondInstanceEndsAtOnce) {
   QProcessEnvironment env = CleanEnvironment(dir.path());
   env.insert("QT_QPA_PLATFORM", "offscreen");
   QProcess first;
-  first.setProcessEnvironment(env);
-  first.start(ProgramBinary(), {});
-  ASSERT_TRUE(first.waitForStarted(10000));
-  QElapsedTimer wait;
-  wait.start();
-  while (!QFile::exists(InstanceLockPath(dir.path())) && wait.elapsed() < 10000)
-    QThread::msleep(20);
-  ASSERT_TRUE(QFile::exists(InstanceLockPath(dir.path())));
+  ASSERT_NO_FATAL_FAILURE(StartReader(first, env, InstanceLockPath(dir.path())));
 
   QProcess second;
   second.setProcessEnvironment(env);
@@ -216,4 +229,100 @@ TEST(StartupProcess, UninstallOfAPackagedCopyIsRefusedBeforeAnyWindow) {
   uninstaller.waitForFinished(5000);
   EXPECT_TRUE(QFile::exists(usr + "/bin/pagelume"));
   EXPECT_TRUE(QFile::exists(usr + "/share/pagelume/Welcome.txt"));
+}
+
+namespace {
+
+mode_t FolderMode(const QString &path) {
+  struct stat st {};
+  return ::lstat(QFile::encodeName(path).constData(), &st) == 0 ? st.st_mode : 0;
+}
+
+// A socket file left by a reader that died.
+void LeaveStaleSocket(const QString &path) {
+  const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  const QByteArray name = QFile::encodeName(path);
+  std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+  ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+  ::close(fd);
+}
+
+}  // namespace
+
+TEST(InstanceChannel, PrivateFolderStaleSocketAndHandOver) {
+  QTemporaryDir dir;
+  const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+  qunsetenv("XDG_RUNTIME_DIR");
+  const QString own = dir.filePath("pagelume-" + QString::number(geteuid()));
+  // Made closed to others; a folder left open is closed again.
+  EXPECT_EQ(PrivateRuntimeDir(dir.path()), own);
+  EXPECT_EQ(FolderMode(own) & 0777, 0700u);
+  ::chmod(QFile::encodeName(own).constData(), 0755);
+  EXPECT_EQ(PrivateRuntimeDir(dir.path()), own);
+  EXPECT_EQ(FolderMode(own) & 0777, 0700u);
+  // A link in its place (anyone may plant one in a shared folder) is refused.
+  QTemporaryDir elsewhere;
+  QDir(own).removeRecursively();
+  ASSERT_TRUE(QFile::link(elsewhere.path(), own));
+  EXPECT_TRUE(PrivateRuntimeDir(dir.path()).isEmpty());
+  EXPECT_TRUE(InstanceSocketPath(InstanceLockPath(dir.path()), dir.path()).isEmpty());
+  QFile::remove(own);
+  // Another temporary folder, another lock: another socket.
+  const QString socket = InstanceSocketPath(InstanceLockPath(dir.path()), dir.path());
+  ASSERT_TRUE(socket.startsWith(own + "/Mutex_ProgramInstance_Pagelume-"));
+  EXPECT_NE(socket, InstanceSocketPath(InstanceLockPath(elsewhere.path()), dir.path()));
+  if (!runtime.isEmpty())
+    qputenv("XDG_RUNTIME_DIR", runtime);
+
+  EXPECT_FALSE(HandBookOver(socket, "/books/none.txt", 0));  // nobody listens
+  LeaveStaleSocket(socket);
+  TInstanceServer server;
+  ASSERT_TRUE(server.Listen(socket));
+  QSignalSpy handed(&server, &TInstanceServer::BookHandedOver);
+  // A relative name is taken against the sender's folder.
+  const QString name = QString::fromUtf8("Война и мир.txt");
+  bool sent = false;
+  std::thread sender([&] { sent = HandBookOver(socket, name, 5000); });
+  EXPECT_TRUE(handed.wait(10000));
+  sender.join();
+  EXPECT_TRUE(sent);
+  ASSERT_EQ(handed.count(), 1);
+  EXPECT_EQ(handed.first().first().toString(), QDir::current().absoluteFilePath(name));
+}
+
+// A book named by a second start opens in the reader that runs, and the
+// second start ends with status 0 as always.
+TEST(StartupProcess, SecondStartHandsItsBookOver) {
+  QTemporaryDir dir;
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("PAGELUME_REPORT_HANDOVER", "1");
+  const QString socket = InstanceSocketPath(InstanceLockPath(dir.path()), dir.path());
+  QProcess first;
+  ASSERT_NO_FATAL_FAILURE(StartReader(first, env, socket));
+
+  const QString books = QString(PAGELUME_TEST_DATA) + "/books";
+  QProcess second;
+  second.setProcessEnvironment(env);
+  second.setWorkingDirectory(books);
+  second.start(ProgramBinary(), {"alice-head.txt"});
+  ASSERT_TRUE(second.waitForFinished(20000));
+  EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(second.exitCode(), 0);
+
+  QByteArray shown;
+  QElapsedTimer wait;
+  wait.start();
+  while (!shown.contains('\n') && wait.elapsed() < 30000 && first.state() == QProcess::Running) {
+    first.waitForReadyRead(200);
+    shown += first.readAllStandardOutput();
+  }
+  EXPECT_EQ(shown, "showing " + QFile::encodeName(books + "/alice-head.txt") + "\n");
+  first.terminate();
+  if (!first.waitForFinished(5000)) {
+    first.kill();
+    first.waitForFinished(5000);
+  }
 }
