@@ -511,7 +511,9 @@ TEST_F(PagelumeColorsTest, EditingLooksLikeReading) {
   EXPECT_LE(where.width(), 2) << "differences in " << where.x() << "," << where.y() << " " << where.width() << "x"
                               << where.height();
   EXPECT_LE(differing, 2 * 40);
-  for (QScrollBar *bar : Form->RichEdit->findChildren<QScrollBar *>())
-    if (bar->orientation() == Qt::Horizontal)
+  for (QScrollBar *bar : Form->RichEdit->findChildren<QScrollBar *>()) {
+    if (bar->orientation() == Qt::Horizontal) {
       EXPECT_FALSE(bar->isVisible());
+    }
+  }
 }
