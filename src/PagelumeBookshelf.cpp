@@ -83,9 +83,7 @@ void TPagelumeForm::BuildBookshelfControls() {
     // The keyboard's click (Space) goes to the bookmark, like a left press.
     connect(button, &QPushButton::clicked, this,
             [this, slot] { BookmarkButtonMouseDown(slot, Qt::LeftButton, Qt::NoModifier); });
-    // "Auto*" is wider than a digit: its button takes a larger share, so the
-    // caption keeps clear of its edges.
-    marksRow->addWidget(button, slot == 0 ? 3 : 2);
+    marksRow->addWidget(button);
     *buttons[slot] = button;
   }
   static_cast<QVBoxLayout *>(BookGroupBox->layout())->addLayout(marksRow);

@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -265,14 +266,18 @@ TEST_F(BrowserTest, LongNamesElidedAndTheToolTipFollowsTheList) {
   TFileItem item = List()->Model()->Items()[0];
   item.Text = List()->fontMetrics().elidedText(longName, Qt::ElideRight, cell - 6);
   ASSERT_TRUE(item.Text.endsWith(QChar(0x2026)));
+  const int selected = List()->SelectedIndex();
   List()->Model()->SetItems({item}, false);
+  List()->SelectIndex(selected);
   QApplication::processEvents();
   EXPECT_EQ(List()->viewport()->grab(row).toImage(), drawn);
 
   Form->LoadBrowserContent(Root + "One/");
   const QPoint over = row.center();
   QCursor::setPos(List()->viewport()->mapToGlobal(over));
-  QTest::mouseMove(List()->viewport(), over);
+  QMouseEvent move(QEvent::MouseMove, over, List()->viewport()->mapToGlobal(over), Qt::NoButton, Qt::NoButton,
+                   Qt::NoModifier);
+  QApplication::sendEvent(List()->viewport(), &move);
   ASSERT_TRUE(List()->toolTip().contains(longName)) << List()->toolTip().toStdString();
   Form->LoadBrowserContent(Root + "Two/");
   EXPECT_TRUE(List()->toolTip().contains("short.txt")) << List()->toolTip().toStdString();

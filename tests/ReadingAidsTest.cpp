@@ -134,6 +134,8 @@ TEST_F(ReadingAidsTest, ConvertTabLayoutAndDefaults) {
 // and a click on one shows its page.
 TEST_F(ReadingAidsTest, ConvertTabsAllShownWhole) {
   Form->show();
+  QApplication::processEvents();
+  Form->ShowSidebar(false);
   Form->Container_MainPanel->show();
   Form->Container_OptionsPageControl->setCurrentWidget(Form->ConvertTabSheet);
   QApplication::processEvents();

@@ -440,11 +440,14 @@ TEST(RichEdit, MarginsAndLinksTypedByTheReader) {
   box.resize(300, 200);
   box.show();
   box.SetMargins(15, 25);
+  // The document's own margin lies inside the box's margins, as the reading view draws it.
+  const double inside = box.document()->documentMargin();
   QTextFrameFormat ff = box.document()->rootFrame()->frameFormat();
-  EXPECT_DOUBLE_EQ(ff.leftMargin(), 15);
-  EXPECT_DOUBLE_EQ(ff.rightMargin(), 25);
+  EXPECT_DOUBLE_EQ(ff.leftMargin(), 15 + inside);
+  EXPECT_DOUBLE_EQ(ff.rightMargin(), 25 + inside);
+  EXPECT_EQ(box.LeftMargin(), 15);
   box.Clear();  // margins stay with the box
-  EXPECT_DOUBLE_EQ(box.document()->rootFrame()->frameFormat().leftMargin(), 15);
+  EXPECT_DOUBLE_EQ(box.document()->rootFrame()->frameFormat().leftMargin(), 15 + inside);
 
   box.SetReadOnly(false);
   box.setFocus();
