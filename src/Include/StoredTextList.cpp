@@ -12,6 +12,7 @@
 #include <QIODevice>
 #include <QString>
 #include <cerrno>
+#include <cstring>
 
 std::function<void()> TStoredTextList::MidWriteHook;
 
@@ -197,23 +198,48 @@ bool ParseStoredInteger(std::string_view text, int32_t &value) {
 
 // ---- TIniDocument ----
 
-TIniDocument::TSection *TIniDocument::SectionOf(std::string_view name) {
-  for (TSection &s : Items)
-    if (SameTextNoCase(s.Name, name))
-      return &s;
-  return nullptr;
+std::string FoldedText(std::string_view text) {
+  std::string folded;
+  folded.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const std::size_t start = i;
+    const char32_t c = NextCodePoint(text, i);
+    const char32_t f = FoldCase(c);
+    if (i - start == 1)
+      folded += static_cast<char>(f);  // ASCII, or a byte that is no UTF-8 (folded as a Latin-1 letter)
+    else if (f == c)
+      folded.append(text.substr(start, i - start));
+    else
+      AppendUtf8(folded, f);
+  }
+  return folded;
 }
 
-const TIniDocument::TSection *TIniDocument::SectionOf(std::string_view name) const {
-  for (const TSection &s : Items)
-    if (SameTextNoCase(s.Name, name))
-      return &s;
-  return nullptr;
+void TIniDocument::Clear() {
+  Items.clear();
+  SectionIndex.clear();
+  KeyIndex.clear();
+}
+
+const TIniDocument::TSection *TIniDocument::FindSection(std::string_view name) const {
+  const auto it = SectionIndex.find(FoldedText(name));
+  return it == SectionIndex.end() ? nullptr : &Items[it->second];
+}
+
+TIniDocument::TSection &TIniDocument::SectionFor(std::string_view name, std::size_t &index) {
+  const auto [it, added] = SectionIndex.emplace(FoldedText(name), Items.size());
+  if (added) {
+    Items.push_back({std::string(name), {}});
+    KeyIndex.emplace_back();
+  }
+  index = it->second;
+  return Items[index];
 }
 
 void TIniDocument::Parse(std::string_view text) {
-  Items.clear();
+  Clear();
   TSection *current = nullptr;
+  std::size_t index = 0;
   std::size_t pos = 0;
   while (pos <= text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
@@ -227,12 +253,7 @@ void TIniDocument::Parse(std::string_view text) {
     if (line.empty() || line.front() == ';')
       continue;
     if (line.front() == '[' && line.size() >= 2 && line.back() == ']') {
-      const std::string_view name = line.substr(1, line.size() - 2);
-      current = SectionOf(name);
-      if (!current) {
-        Items.push_back({std::string(name), {}});
-        current = &Items.back();
-      }
+      current = &SectionFor(line.substr(1, line.size() - 2), index);
       continue;
     }
     if (!current)
@@ -241,13 +262,8 @@ void TIniDocument::Parse(std::string_view text) {
     if (eq == std::string_view::npos)
       continue;
     const std::string_view key = line.substr(0, eq);
-    bool known = false;
-    for (const TEntry &e : current->Entries)
-      if (SameTextNoCase(e.Key, key)) {
-        known = true;
-        break;
-      }
-    if (!known)
+    // The first of two equal keys counts.
+    if (KeyIndex[index].emplace(FoldedText(key), current->Entries.size()).second)
       current->Entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
   }
 }
@@ -273,30 +289,25 @@ std::string TIniDocument::Text() const {
 }
 
 const std::string *TIniDocument::Find(std::string_view section, std::string_view key) const {
-  const TSection *s = SectionOf(section);
-  if (!s)
+  const auto it = SectionIndex.find(FoldedText(section));
+  if (it == SectionIndex.end())
     return nullptr;
-  for (const TEntry &e : s->Entries)
-    if (SameTextNoCase(e.Key, key))
-      return &e.Value;
-  return nullptr;
+  const auto &keys = KeyIndex[it->second];
+  const auto entry = keys.find(FoldedText(key));
+  return entry == keys.end() ? nullptr : &Items[it->second].Entries[entry->second].Value;
 }
 
 void TIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  TSection *s = SectionOf(section);
-  if (!s) {
-    Items.push_back({std::string(section), {}});
-    s = &Items.back();
-  }
-  for (TEntry &e : s->Entries)
-    if (SameTextNoCase(e.Key, key)) {
-      e.Value = std::string(value);
-      return;
-    }
-  s->Entries.push_back({std::string(key), std::string(value)});
+  std::size_t index = 0;
+  TSection &s = SectionFor(section, index);
+  const auto [it, added] = KeyIndex[index].emplace(FoldedText(key), s.Entries.size());
+  if (added)
+    s.Entries.push_back({std::string(key), std::string(value)});
+  else
+    s.Entries[it->second].Value = std::string(value);
 }
 
-bool TIniDocument::HasSection(std::string_view section) const { return SectionOf(section) != nullptr; }
+bool TIniDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
 
 // ---- TStoredTextList ----
 
@@ -319,18 +330,25 @@ bool TStoredTextList::ReadDocument(std::string &errorText, int32_t &errorCode) {
       errorCode = EISDIR;
       return false;
     }
-    if (info.isFile() && info.size() > MaxFileSize) {
+    // A pipe or device could block the program or never end.
+    if (!IsRegularFile(path)) {
+      errorText = "Not a regular file.";
+      errorCode = EINVAL;
+      return false;
+    }
+    if (info.size() > MaxFileSize) {
       errorText = "The file is too large.";
       errorCode = EFBIG;
       return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-      errorText = file.errorString().toStdString();
-      errorCode = EACCES;
+    QFile file;
+    errno = 0;
+    if (!OpenRegularFile(file, path)) {
+      errorCode = errno ? errno : EACCES;
+      errorText = std::strerror(errorCode);
       return false;
     }
-    // Devices and pipes are not read without limit either.
+    // A file that grew since is not read without limit either.
     const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize) {
       errorText = "The file is too large.";

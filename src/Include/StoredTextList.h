@@ -18,6 +18,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 // Compares two UTF-8 texts without regard to letter case (ASCII, Latin-1,
@@ -58,7 +59,7 @@ public:
   // document.
   std::string Text() const;
 
-  void Clear() { Items.clear(); }
+  void Clear();
   // The stored text, or null when the key is absent.
   const std::string *Find(std::string_view section, std::string_view key) const;
   // Sets the value; a new section goes to the end, a new key to the end of
@@ -67,11 +68,22 @@ public:
   bool HasSection(std::string_view section) const;
   const std::vector<TSection> &Sections() const { return Items; }
 
+  // The section of that name, or null.
+  const TSection *FindSection(std::string_view section) const;
+
 private:
   std::vector<TSection> Items;
-  TSection *SectionOf(std::string_view name);
-  const TSection *SectionOf(std::string_view name) const;
+  // Section and key names in folded letter case: a lookup costs the same in a
+  // document of a million keys as in one of ten.
+  std::unordered_map<std::string, std::size_t> SectionIndex;
+  std::vector<std::unordered_map<std::string, std::size_t>> KeyIndex;  // per section
+  // The section, added at the end when it is new; index is its place.
+  TSection &SectionFor(std::string_view name, std::size_t &index);
 };
+
+// The text with letter case folded as SameTextNoCase folds it: two texts are
+// equal without regard to case exactly when their folded texts are equal.
+std::string FoldedText(std::string_view text);
 
 class TStoredTextList {
 public:
