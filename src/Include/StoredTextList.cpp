@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -198,42 +199,95 @@ bool ParseStoredInteger(std::string_view text, int32_t &value) {
 
 // ---- TIniDocument ----
 
-std::string FoldedText(std::string_view text) {
-  std::string folded;
-  folded.reserve(text.size());
+namespace {
+
+constexpr std::size_t NotFound = std::string_view::npos;
+
+// A hash of the text's letters folded as SameTextNoCase folds them: texts
+// equal without regard to case have equal hashes.
+uint32_t FoldedHash(std::string_view text) {
+  uint32_t h = 2166136261u;
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t start = i;
-    const char32_t c = NextCodePoint(text, i);
-    const char32_t f = FoldCase(c);
-    if (i - start == 1)
-      folded += static_cast<char>(f);  // ASCII, or a byte that is no UTF-8 (folded as a Latin-1 letter)
-    else if (f == c)
-      folded.append(text.substr(start, i - start));
-    else
-      AppendUtf8(folded, f);
+    const auto b = static_cast<unsigned char>(text[i]);
+    char32_t c;
+    if (b < 0x80) {
+      c = b >= 'A' && b <= 'Z' ? b + 32 : b;
+      ++i;
+    } else {
+      c = FoldCase(NextCodePoint(text, i));
+    }
+    h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
   }
-  return folded;
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
 }
+
+using TNameIndex = TIniDocument::TNameIndex;
+
+template <class TNameOf>
+std::size_t IndexFind(const TNameIndex &index, std::string_view name, uint32_t hash, TNameOf nameOf) {
+  if (index.Slots.empty())
+    return NotFound;
+  const std::size_t mask = index.Slots.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const TNameIndex::TSlot &slot = index.Slots[i];
+    if (slot.Position == 0)
+      return NotFound;
+    if (slot.Hash == hash && SameTextNoCase(nameOf(slot.Position - 1), name))
+      return slot.Position - 1;
+  }
+}
+
+void IndexPlace(TNameIndex &index, TNameIndex::TSlot slot) {
+  const std::size_t mask = index.Slots.size() - 1;
+  std::size_t i = slot.Hash & mask;
+  while (index.Slots[i].Position != 0)
+    i = (i + 1) & mask;
+  index.Slots[i] = slot;
+}
+
+void IndexAdd(TNameIndex &index, uint32_t hash, std::size_t place) {
+  if ((index.Count + 1) * 2 > index.Slots.size()) {
+    std::vector<TNameIndex::TSlot> old = std::move(index.Slots);
+    index.Slots.assign(std::max<std::size_t>(16, old.size() * 2), TNameIndex::TSlot{0, 0});
+    for (const TNameIndex::TSlot &slot : old)
+      if (slot.Position != 0)
+        IndexPlace(index, slot);
+  }
+  IndexPlace(index, {static_cast<uint32_t>(place + 1), hash});
+  ++index.Count;
+}
+
+}  // namespace
 
 void TIniDocument::Clear() {
   Items.clear();
-  SectionIndex.clear();
+  SectionIndex = {};
   KeyIndex.clear();
 }
 
 const TIniDocument::TSection *TIniDocument::FindSection(std::string_view name) const {
-  const auto it = SectionIndex.find(FoldedText(name));
-  return it == SectionIndex.end() ? nullptr : &Items[it->second];
+  const std::size_t at = IndexFind(SectionIndex, name, FoldedHash(name),
+                                   [this](std::size_t i) -> std::string_view { return Items[i].Name; });
+  return at == NotFound ? nullptr : &Items[at];
 }
 
 TIniDocument::TSection &TIniDocument::SectionFor(std::string_view name, std::size_t &index) {
-  const auto [it, added] = SectionIndex.emplace(FoldedText(name), Items.size());
-  if (added) {
+  const uint32_t hash = FoldedHash(name);
+  index = IndexFind(SectionIndex, name, hash, [this](std::size_t i) -> std::string_view { return Items[i].Name; });
+  if (index == NotFound) {
+    index = Items.size();
     Items.push_back({std::string(name), {}});
     KeyIndex.emplace_back();
+    IndexAdd(SectionIndex, hash, index);
   }
-  index = it->second;
   return Items[index];
+}
+
+std::size_t TIniDocument::KeyPlace(std::size_t section, std::string_view key, uint32_t hash) const {
+  const std::vector<TEntry> &entries = Items[section].Entries;
+  return IndexFind(KeyIndex[section], key, hash, [&entries](std::size_t i) -> std::string_view { return entries[i].Key; });
 }
 
 void TIniDocument::Parse(std::string_view text) {
@@ -263,8 +317,11 @@ void TIniDocument::Parse(std::string_view text) {
       continue;
     const std::string_view key = line.substr(0, eq);
     // The first of two equal keys counts.
-    if (KeyIndex[index].emplace(FoldedText(key), current->Entries.size()).second)
+    const uint32_t hash = FoldedHash(key);
+    if (KeyPlace(index, key, hash) == NotFound) {
+      IndexAdd(KeyIndex[index], hash, current->Entries.size());
       current->Entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
+    }
   }
 }
 
@@ -289,22 +346,24 @@ std::string TIniDocument::Text() const {
 }
 
 const std::string *TIniDocument::Find(std::string_view section, std::string_view key) const {
-  const auto it = SectionIndex.find(FoldedText(section));
-  if (it == SectionIndex.end())
+  const TSection *s = FindSection(section);
+  if (!s)
     return nullptr;
-  const auto &keys = KeyIndex[it->second];
-  const auto entry = keys.find(FoldedText(key));
-  return entry == keys.end() ? nullptr : &Items[it->second].Entries[entry->second].Value;
+  const std::size_t at = KeyPlace(static_cast<std::size_t>(s - Items.data()), key, FoldedHash(key));
+  return at == NotFound ? nullptr : &s->Entries[at].Value;
 }
 
 void TIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
   std::size_t index = 0;
   TSection &s = SectionFor(section, index);
-  const auto [it, added] = KeyIndex[index].emplace(FoldedText(key), s.Entries.size());
-  if (added)
-    s.Entries.push_back({std::string(key), std::string(value)});
-  else
-    s.Entries[it->second].Value = std::string(value);
+  const uint32_t hash = FoldedHash(key);
+  const std::size_t at = KeyPlace(index, key, hash);
+  if (at != NotFound) {
+    s.Entries[at].Value = std::string(value);
+    return;
+  }
+  IndexAdd(KeyIndex[index], hash, s.Entries.size());
+  s.Entries.push_back({std::string(key), std::string(value)});
 }
 
 bool TIniDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }

@@ -18,7 +18,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 // Compares two UTF-8 texts without regard to letter case (ASCII, Latin-1,
@@ -71,19 +70,27 @@ public:
   // The section of that name, or null.
   const TSection *FindSection(std::string_view section) const;
 
+  // Places of names by the hash of their folded letter case (open
+  // addressing, at most half full): a lookup costs the same in a document of
+  // a million keys as in one of ten.
+  struct TNameIndex {
+    struct TSlot {
+      uint32_t Position;  // place + 1; 0 marks an empty slot
+      uint32_t Hash;
+    };
+    std::vector<TSlot> Slots;
+    std::size_t Count = 0;
+  };
+
 private:
   std::vector<TSection> Items;
-  // Section and key names in folded letter case: a lookup costs the same in a
-  // document of a million keys as in one of ten.
-  std::unordered_map<std::string, std::size_t> SectionIndex;
-  std::vector<std::unordered_map<std::string, std::size_t>> KeyIndex;  // per section
+  TNameIndex SectionIndex;
+  std::vector<TNameIndex> KeyIndex;  // per section
   // The section, added at the end when it is new; index is its place.
   TSection &SectionFor(std::string_view name, std::size_t &index);
+  // The place of the key in the section, or npos.
+  std::size_t KeyPlace(std::size_t section, std::string_view key, uint32_t hash) const;
 };
-
-// The text with letter case folded as SameTextNoCase folds it: two texts are
-// equal without regard to case exactly when their folded texts are equal.
-std::string FoldedText(std::string_view text);
 
 class TStoredTextList {
 public:
