@@ -170,6 +170,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     TBusy(const TBusy &) = delete;
     TBusy &operator=(const TBusy &) = delete;
   } busy(*this);
+  State.Shown = false;
   OP_BEGIN("TPagelumeForm::LoadFromFile");
   const bool named = !path.isEmpty();
   const int32_t positionArgument = position;
@@ -271,7 +272,8 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           return true;
       } else {
         std::vector<std::u16string> piecesLines;
-        LoadPieceFromFile(file, piecesLines, piece);
+        if (!LoadPieceFromFile(file, piecesLines, piece))
+          return true;  // reported there; the box stays empty, as for a whole book that cannot be read
         lines = TTextLines::From(piecesLines);
       }
       AddEndMarker(lines, piece, State.PieceCount());
@@ -368,6 +370,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
   }
   OP_CATCH;
   OP_SHOW(FailedToLoadBookText);
+  State.Shown = result;
   return result;
 }
 

@@ -60,6 +60,7 @@ struct BookState {
   int32_t CurrentPiece = 0;                    // 1-based selected item, 0 when none
   bool Modified = false;
   bool Closing = false;
+  bool Shown = false;  // the last load put the book into the box (not a refusal or a failure)
   TBookClock::time_point TotalTimerStart{};    // the current load
   TBookClock::time_point ProgressTimerStart{}; // last progress report
   bool TimersRunning = false;

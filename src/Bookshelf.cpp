@@ -10,6 +10,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QWidget>
+#include <algorithm>
 #include <cctype>
 #include <climits>
 #include <set>
@@ -98,8 +99,12 @@ int32_t TBookshelf::GetBookmark(const std::string &fileName, int32_t slot, int32
   return book.CaretPos[static_cast<size_t>(slot)];
 }
 
+bool TBookshelf::CanShelve(const std::string &fileName) {
+  return !fileName.empty() && fileName.find_first_of("\r\n") == std::string::npos;
+}
+
 void TBookshelf::SetBookmark(const std::string &fileName, int32_t slot, int32_t piece, int32_t position) {
-  if (fileName.empty() || !ValidSlot(slot))
+  if (!CanShelve(fileName) || !ValidSlot(slot))
     return;
   if (piece < 1)
     piece = 1;
@@ -154,16 +159,34 @@ std::string TBookshelf::LastBook() const { return Books.empty() ? std::string() 
 // ---- Persistence ----
 
 void TBookshelf::LoadBookshelf(TStoredTextList &list) {
+  // The books are the entries numbered below Count, least recent first. A
+  // Count beyond the shelf's size (a file edited by hand) loses none of them:
+  // the most recent ones that are there are read, up to a full shelf.
   int32_t count = 0;
-  list.ReadInteger(MainSection, "Count", count, 0, MaxBooks);
-  for (int32_t i = 0; i < count; ++i) {
-    const std::string key = std::to_string(i);
+  list.ReadInteger(MainSection, "Count", count, 0, INT32_MAX);
+  const TIniDocument::TSection *section = list.Doc() ? list.Doc()->FindSection(MainSection) : nullptr;
+  std::vector<int32_t> numbers;
+  if (section)
+    for (const TIniDocument::TEntry &entry : section->Entries) {
+      int32_t number = 0;
+      if (ParseStoredInteger(entry.Key, number) && number >= 0 && number < count && entry.Key == std::to_string(number))
+        numbers.push_back(number);
+    }
+  std::sort(numbers.begin(), numbers.end(), std::greater<>());
+  std::vector<std::pair<std::string, std::string>> books;  // key, name; most recent first
+  for (int32_t number : numbers) {
+    if (books.size() >= static_cast<size_t>(MaxBooks))
+      break;
+    const std::string key = std::to_string(number);
     std::string name;
     list.ReadString(MainSection, key, name, false, MaxNameLength);
     // Written where case did not count, a name may come with another spelling.
     name = PathBytes(ExistingSpelling(PathText(NameFromStored(name))));
-    if (name.empty())
-      continue;
+    if (!name.empty())
+      books.emplace_back(key, name);
+  }
+  for (auto it = books.rbegin(); it != books.rend(); ++it) {
+    const std::string &key = it->first, &name = it->second;
     int32_t position = 0, piece = 1;
     list.ReadInteger(CaretPosSection, key, position, 0, INT32_MAX);
     list.ReadInteger(PiecesSection, key, piece, 1, INT32_MAX);

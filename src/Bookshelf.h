@@ -43,10 +43,13 @@ public:
   // The slot's position, or -1 when the book is not on the shelf or the slot
   // is not set; piece is set only when the book is on the shelf.
   int32_t GetBookmark(const std::string &fileName, int32_t slot, int32_t &piece) const;
+  // Whether the book can go on the shelf: a name with a line break cannot be
+  // stored in the settings file.
+  static bool CanShelve(const std::string &fileName);
   // Slot 0 makes the book the most recent (a full shelf drops its least
   // recent book) and sets the auto-bookmark when position >= 0. Slots 1 to 5
   // set (or with -1 clear) a bookmark of a book on the shelf; for other books
-  // nothing happens. Nothing happens for an empty name.
+  // nothing happens. Nothing happens for a name that CanShelve refuses.
   void SetBookmark(const std::string &fileName, int32_t slot, int32_t piece, int32_t position);
   // Makes the book the most recent, keeping its auto-bookmark.
   void TouchBook(const std::string &fileName) { SetBookmark(fileName, 0, -1, -1); }

@@ -160,8 +160,9 @@ void TPagelumeForm::RefreshBookmarkButtons() {
 void TPagelumeForm::UpdateAutoBookmark(bool enabled) {
   const std::string book = Loader->State.Path;
   // A reading box hidden by a load in progress (a close during a long load)
-  // shows no place to keep.
-  if (!AutoBookmarkCheckBox->isChecked() || !enabled || !BookFileOpen(book) || RichEdit->isHidden() ||
+  // shows no place to keep, and nor does a book that could not be read.
+  if (!AutoBookmarkCheckBox->isChecked() || !enabled || !Loader->State.Shown || !BookFileOpen(book) ||
+      RichEdit->isHidden() ||
       RichEdit->TextLength() < 3 || Bookshelf->IndexOf(book) < 0)
     return;
   // A top line the background count has not reached yet is far from the start.
@@ -177,6 +178,10 @@ void TPagelumeForm::SetBookmarkHere(int slot) {
   const std::string book = Loader->State.Path;
   if (!BookFileOpen(book) || RichEdit->TextLength() < 3)
     return;
+  if (!TBookshelf::CanShelve(book)) {
+    Warning("The path of this book holds a line break: it cannot be put on the bookshelf.");
+    return;
+  }
   int32_t piece = 1;
   if (Bookshelf->GetBookmark(book, slot, piece) >= 1) {
     const QString question =

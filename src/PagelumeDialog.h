@@ -389,6 +389,8 @@ public:
   QPushButton *Bookmark4Button = nullptr;
   QPushButton *Bookmark5Button = nullptr;
   std::unique_ptr<TStoredTextList> SettingsList;  // bound to Pagelume.ini
+  // Pagelume.ini exists but could not be read: the close leaves it as it is.
+  bool SettingsLoadFailed = false;
   std::unique_ptr<TBookshelf> Bookshelf;
   // The converter's unit per quantity (Length, Speed, Area, Volume, Weight,
   // Temperature) as read from the settings; the converter selects them in its

@@ -83,7 +83,8 @@ void SetChecked(QCheckBox *box, bool checked) {
   box->setChecked(checked);
 }
 
-bool IsFile(const QString &path) { return FileExists(path) && !IsDirectory(path); }
+// A pipe or device of the name is no profile: it would block the read.
+bool IsFile(const QString &path) { return IsRegularFile(path); }
 
 std::string Std(const QString &text) { return text.toStdString(); }
 QString Q(const std::string &text) { return QString::fromStdString(text); }
@@ -263,7 +264,7 @@ void TPagelumeForm::SaveProfile(TStoredTextList &list) {
 
 bool TPagelumeForm::LoadProfileFile(const QString &path) {
   const bool loaded = ProfileListOrNew().Load(Std(path));
-  ProfileLoadFailed = !loaded && IsFile(path);
+  ProfileLoadFailed = !loaded && FileExists(path);
   return loaded;
 }
 

@@ -6,8 +6,10 @@
 #include "BookLoader.h"
 #include "Bookshelf.h"
 #include "Error.h"
+#include "File.h"
 #include "FormatOptions.h"
 #include "ProgramSettings.h"
+#include "ProfileSettings.h"
 #include "Program.h"
 #include "StoredTextList.h"
 
@@ -213,7 +215,8 @@ void TPagelumeForm::LoadSettingsList() {
   OP_BEGIN("TPagelumeForm::LoadSettingsList");
   OP_TRY {
     if (SettingsList) {
-      SettingsList->Load();
+      RemoveStaleTemporaryFiles(SettingsDir(), {SettingsFileName, DefaultProfileFileName});
+      SettingsLoadFailed = !SettingsList->Load() && FileExists(QString::fromStdString(SettingsList->FileName));
       OP_ADOPT();
     }
   }
@@ -252,7 +255,14 @@ void TPagelumeForm::SaveProgramSettings(TStoredTextList &list) {
 void TPagelumeForm::SaveSettings() {
   OP_BEGIN("TPagelumeForm::SaveSettings");
   OP_TRY {
-    if (SettingsList) {
+    if (SettingsList && SettingsLoadFailed) {
+      // The settings in the file that could not be read are not replaced by
+      // the defaults; the profile is still saved.
+      if (AutoSaveProfileCheckBox->isChecked()) {
+        SaveProfileAtExit();
+        FunStatContext.Reset();
+      }
+    } else if (SettingsList) {
       SettingsList->Save(false);
       OP_ADOPT();
     }

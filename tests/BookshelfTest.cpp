@@ -117,8 +117,26 @@ TEST(Bookshelf, StoredValuesOutsideTheirRangesFallBack) {
     shelf.LoadBookshelf(list);
     return shelf;
   };
-  EXPECT_EQ(load("[Pagelume_Bookshelf_Main]\r\nCount=31\r\n0=/a.txt\r\n").Count(), 0);
   EXPECT_EQ(load("[Pagelume_Bookshelf_Main]\r\nCount=-1\r\n0=/a.txt\r\n").Count(), 0);
+  EXPECT_EQ(load("[Pagelume_Bookshelf_Main]\r\nCount=1\r\n0=/a.txt\r\n1=/b.txt\r\n").Count(), 1);
+  // A Count beyond the shelf loses none of the books that are there, and of
+  // more than a shelf holds the most recent stay.
+  TBookshelf many = load("[Pagelume_Bookshelf_Main]\r\nCount=1000000\r\n0=/a.txt\r\n1=/b.txt\r\n00=/c.txt\r\n"
+                         "[Pagelume_Bookshelf_CaretPos]\r\n1=77\r\n");
+  ASSERT_EQ(many.Count(), 2);
+  int32_t markPiece = 0;
+  EXPECT_EQ(many.LastBook(), "/b.txt");
+  EXPECT_EQ(many.GetBookmark("/b.txt", 0, markPiece), 77);
+  std::string crowded = "[Pagelume_Bookshelf_Main]\r\nCount=40\r\n";
+  for (int i = 39; i >= 0; --i)
+    crowded += std::to_string(i) + "=" + Name(i) + "\r\n";
+  TBookshelf full = load(crowded);
+  ASSERT_EQ(full.Count(), TBookshelf::MaxBooks);
+  EXPECT_EQ(full.Book(0).FileName, Name(10));
+  EXPECT_EQ(full.LastBook(), Name(39));
+  // A name with a line break could not be stored: it is not shelved.
+  full.TouchBook("/new\nline.txt");
+  EXPECT_EQ(full.LastBook(), Name(39));
 
   TBookshelf shelf = load("[Pagelume_Bookshelf_Main]\r\nCount=4\r\n0=\r\n1=/a.txt\r\n2=/b.txt\r\n3=/a.txt\r\n"
                           "[Pagelume_Bookshelf_CaretPos]\r\n1=-5\r\n1_1=7\r\n2=abc\r\n2_2=-2\r\n2_3=$10\r\n"

@@ -24,6 +24,8 @@
 #include <QLineEdit>
 #include <gtest/gtest.h>
 #include <ostream>
+#include <sys/stat.h>
+#include <unistd.h>
 
 inline void PrintTo(const QString &text, std::ostream *out) { *out << '"' << text.toStdString() << '"'; }
 
@@ -135,6 +137,18 @@ TEST_F(ProfileFormTest, BookProfileBeatsDirectoryBeatsParentBeatsDefault) {
   EXPECT_EQ(FontSize(), 22);
   // ... but not two levels down.
   ASSERT_TRUE(Open(Book("lib/shelf/child/inner/deep.txt")));
+  EXPECT_EQ(FontSize(), 18);
+  EXPECT_EQ(Form->CurrentProfilePath(), Form->DefaultProfilePath());
+
+  // Named pipes by those names are no profiles: passed by, never opened (an
+  // open would wait for a writer for ever).
+  const QString pipes = Root + "pipes/books/";
+  QDir().mkpath(pipes);
+  for (const QString &name : {pipes + "book.plp", pipes + "PagelumeProfile.plp", Root + "pipes/PagelumeProfile.plp"})
+    ASSERT_EQ(::mkfifo(QFile::encodeName(name).constData(), 0644), 0);
+  ::alarm(60);  // a read that blocks ends the test run
+  ASSERT_TRUE(Open(Book("pipes/books/book.txt")));
+  ::alarm(0);
   EXPECT_EQ(FontSize(), 18);
   EXPECT_EQ(Form->CurrentProfilePath(), Form->DefaultProfilePath());
   EXPECT_TRUE(Errors.empty());

@@ -8,6 +8,8 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,6 +66,73 @@ TEST(SafeSave, RefusesWithAReasonWhereNothingCanBeWritten) {
     EXPECT_EQ(ReadAll(path), "old");
     ::chmod(QFile::encodeName(temp.path() + "/ro").constData(), 0755);
   }
+}
+
+mode_t ModeOf(const QString &path, bool follow = true) {
+  struct stat st {};
+  const QByteArray name = QFile::encodeName(path);
+  if ((follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0)
+    return 0;
+  return st.st_mode;
+}
+
+TEST(SafeSave, KeepsPermissionsFollowsLinksAndReplacesOnlyRegularFiles) {
+  QTemporaryDir temp;
+  const QString path = temp.filePath("a.ini");
+  ASSERT_TRUE(SaveFileSafely(path, QByteArray("old")));
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0640), 0);
+  ASSERT_TRUE(SaveFileSafely(path, QByteArray("new")));
+  EXPECT_EQ(ModeOf(path) & 07777, 0640u);
+  // A read-only file is replaced by a writable one, otherwise alike.
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+  ASSERT_TRUE(SaveFileSafely(path, QByteArray("newer")));
+  EXPECT_EQ(ModeOf(path) & 07777, 0644u);
+
+  // A chain of links is written through: the links stay, the file at the end changes.
+  const QString link = temp.filePath("link.ini"), link2 = temp.filePath("link2.ini");
+  ASSERT_TRUE(QFile::link("a.ini", link));
+  ASSERT_TRUE(QFile::link(link, link2));
+  ASSERT_TRUE(SaveFileSafely(link2, QByteArray("through")));
+  EXPECT_TRUE(S_ISLNK(ModeOf(link2, false)));
+  EXPECT_TRUE(S_ISLNK(ModeOf(link, false)));
+  EXPECT_EQ(ReadAll(path), "through");
+
+  // A pipe, and a link to one, is never replaced by a file.
+  const QString fifo = temp.filePath("fifo.ini"), toFifo = temp.filePath("to-fifo.ini");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0644), 0);
+  ASSERT_TRUE(QFile::link(fifo, toFifo));
+  QString reason;
+  EXPECT_FALSE(SaveFileSafely(fifo, QByteArray("x"), &reason));
+  EXPECT_FALSE(reason.isEmpty());
+  EXPECT_FALSE(SaveFileSafely(toFifo, QByteArray("x")));
+  EXPECT_TRUE(S_ISFIFO(ModeOf(fifo, false)));
+  EXPECT_TRUE(S_ISLNK(ModeOf(toFifo, false)));
+  EXPECT_EQ(QDir(temp.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).size(), 5);
+}
+
+TEST(SafeSave, StaleTemporaryFilesOfKilledSavesAreRemoved) {
+  QTemporaryDir temp;
+  auto make = [&](const QString &name) {
+    QFile f(temp.filePath(name));
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("partial");
+  };
+  const QStringList stale = {".pagelume-save-a1B2c3", ".pagelume-copy-Zz9yY8", "Pagelume.ini.QwErTy"};
+  const QStringList kept = {"Pagelume.ini.backup", "Pagelume.ini.Ab1", ".pagelume-save-", "other.txt.QwErTy",
+                            ".pagelume-save-HeLd01"};
+  for (const QString &name : stale + kept)
+    make(name);
+  // A save still running in another process holds its file.
+  const int held = ::open(QFile::encodeName(temp.filePath(".pagelume-save-HeLd01")).constData(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX), 0);
+  ASSERT_TRUE(SaveFileSafely(temp.filePath("Pagelume.ini"), QByteArray("settings")));
+  ::close(held);
+  QStringList left = QDir(temp.path()).entryList(QDir::Files | QDir::Hidden);
+  left.sort();
+  QStringList expected = kept + QStringList{"Pagelume.ini"};
+  expected.sort();
+  EXPECT_EQ(left, expected);
 }
 
 TEST(SettingsFolder, ProgramFolderWhenWritableElseConfigFolder) {

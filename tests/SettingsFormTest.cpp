@@ -31,9 +31,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QFileInfo>
 #include <clocale>
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -425,14 +428,39 @@ TEST_F(SettingsFormTest, DamagedSettingsStartWithWhatIsValid) {
   EXPECT_TRUE(Errors.empty());
 }
 
-TEST_F(SettingsFormTest, AnUnreadableOrUnwritableFileIsReportedAndTheProgramGoesOn) {
-  ASSERT_TRUE(QDir(Dir.path()).mkdir("Pagelume.ini"));  // a folder in its place
-  StartForm();
-  EXPECT_EQ(Errors, std::vector<std::string>({"Failed to load file."}));
-  EXPECT_EQ(Form->PieceSizeComboBox->currentText(), "50000");
-  Errors.clear();
-  CloseForm();
-  EXPECT_EQ(Errors, std::vector<std::string>({"Failed to save file."}));
+TEST_F(SettingsFormTest, ASettingsFileThatCannotBeReadIsReportedAndKept) {
+  auto startAndClose = [&] {
+    Errors.clear();
+    ::alarm(60);  // a start that blocks on the file ends the test run
+    StartForm();
+    ::alarm(0);
+    EXPECT_EQ(Errors, std::vector<std::string>({"Failed to load file."}));
+    EXPECT_EQ(Form->PieceSizeComboBox->currentText(), "50000");
+    Form->PieceSizeComboBox->setCurrentText("200000");
+    Errors.clear();
+    CloseForm();
+    EXPECT_TRUE(Errors.empty());
+  };
+  // A folder in its place.
+  ASSERT_TRUE(QDir(Dir.path()).mkdir("Pagelume.ini"));
+  startAndClose();
+  EXPECT_TRUE(QFileInfo(IniPath()).isDir());
+  ASSERT_TRUE(QDir(Dir.path()).rmdir("Pagelume.ini"));
+  // A named pipe: never opened for reading (that would wait for a writer) nor replaced.
+  ASSERT_EQ(::mkfifo(QFile::encodeName(IniPath()).constData(), 0644), 0);
+  startAndClose();
+  struct stat st {};
+  EXPECT_EQ(::lstat(QFile::encodeName(IniPath()).constData(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_TRUE(QFile::remove(IniPath()));
+  // A file too large to be read: the settings and the shelf in it are not
+  // replaced by the defaults, while the profile is still saved.
+  const QByteArray head = "[Pagelume_Main]\r\nPieceSize=100000\r\n";
+  const QByteArray big = head + ";" + QByteArray(TStoredTextList::MaxFileSize - head.size(), 'x') + "\r\n";
+  Write("Pagelume.ini", big);
+  startAndClose();
+  EXPECT_TRUE(ReadAll(IniPath()) == big);
+  EXPECT_TRUE(QFile::exists(Dir.filePath("PagelumeProfile.plp")));
 }
 
 TEST_F(SettingsFormTest, AMarkInAPieceTheBookNoLongerHasOpensTheTop) {
@@ -453,6 +481,49 @@ TEST_F(SettingsFormTest, AMarkInAPieceTheBookNoLongerHasOpensTheTop) {
   EXPECT_EQ(Form->Loader->State.CurrentPiece, 1);
   EXPECT_EQ(TopLine(), 321);
   EXPECT_TRUE(Errors.empty());
+}
+
+TEST_F(SettingsFormTest, AnUnreadableBookKeepsItsPlaceOnTheShelf) {
+  const QString readable = Write("a.txt", LinesBook(50));
+  const QString unreadable = Write("pieces.txt", WrappedBook(500));  // 3 pieces of 50000 bytes
+  Write("Pagelume.ini", "[Pagelume_Main]\r\nAutoSaveProfile=FALSE\r\n[Pagelume_Bookshelf_Main]\r\nCount=2\r\n0=" +
+                            unreadable.toUtf8() + "\r\n1=" + readable.toUtf8() +
+                            "\r\n[Pagelume_Bookshelf_CaretPos]\r\n0=5000\r\n1=0\r\n"
+                            "[Pagelume_Bookshelf_Pieces]\r\n0=2\r\n1=1\r\n");
+  StartForm(readable);
+  ASSERT_EQ(::chmod(QFile::encodeName(Dir.path()).constData(), 0755), 0);
+  ASSERT_EQ(::chmod(QFile::encodeName(unreadable).constData(), 0), 0);
+  // Root reads anything: the book is read as another user would.
+  const bool asRoot = ::geteuid() == 0;
+  if (asRoot)
+    ::setfsuid(65534);
+  Form->OpenBookshelfButton->click();
+  ASSERT_EQ(MenuItems().size(), 2);
+  TriggerMenuItem(1);  // the least recent book
+  if (asRoot)
+    ::setfsuid(0);
+  EXPECT_EQ(Form->Loader->State.Path, unreadable.toStdString());
+  EXPECT_EQ(Errors, std::vector<std::string>({"Failed to load."}));
+  CloseForm();
+  TStoredTextList saved(IniPath().toStdString());
+  ASSERT_TRUE(saved.Load());
+  TBookshelf shelf;
+  shelf.LoadBookshelf(saved);
+  int32_t piece = 0;
+  EXPECT_EQ(shelf.GetBookmark(unreadable.toStdString(), 0, piece), 5000);
+  EXPECT_EQ(piece, 2);
+}
+
+TEST_F(SettingsFormTest, ABookWhosePathHoldsALineBreakIsNotShelved) {
+  ASSERT_TRUE(QDir(Dir.path()).mkdir("new\nline"));
+  const QString book = Write("new\nline/book.txt", LinesBook(50));
+  StartForm(book);
+  ASSERT_EQ(Form->Loader->State.Path, book.toStdString());
+  Form->PutBookshelfButton->click();
+  EXPECT_EQ(Boxes, QStringList({"The path of this book holds a line break: it cannot be put on the bookshelf."}));
+  EXPECT_EQ(Form->Bookshelf->Count(), 0);
+  CloseForm();
+  EXPECT_TRUE(ReadAll(IniPath()).contains("[Pagelume_Bookshelf_Main]\r\nCount=0\r\n"));
 }
 
 // ---- A kill while the settings are written ----

@@ -3,13 +3,18 @@
 
 #include "Dialogs.h"
 #include "Error.h"
+#include "File.h"
 #include "Utilities.h"
 
 #include <QDir>
+#include <functional>
 #include <QFile>
 #include <QTemporaryDir>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -90,6 +95,21 @@ TEST(IniDocument, WritesInFirstWrittenOrderWithCrLfAndAnEmptyLineAfterEachSectio
   EXPECT_EQ(back.Text(), doc.Text());
 }
 
+// Runs the step in a child process in which no file may grow beyond limit
+// bytes, as on a full disk; the child's exit code.
+int RunWithFileSizeLimit(rlim_t limit, const std::function<int()> &step) {
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    std::signal(SIGXFSZ, SIG_IGN);  // the write fails instead
+    const struct rlimit size = {limit, limit};
+    ::setrlimit(RLIMIT_FSIZE, &size);
+    ::_exit(step());
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 100;
+}
+
 TEST(IniDocument, CaseFoldingAndEncodings) {
   EXPECT_TRUE(SameTextNoCase("/home/Me/Bücher/ÉTÉ.txt", "/HOME/me/BÜCHER/été.TXT"));
   EXPECT_TRUE(SameTextNoCase("Война", "ВОЙНА"));
@@ -104,6 +124,17 @@ TEST(IniDocument, CaseFoldingAndEncodings) {
   EXPECT_FALSE(IsValidUtf8("\xC0\x80"));      // overlong
   EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));  // surrogate
   EXPECT_FALSE(IsValidUtf8("\xE2\x82"));      // cut short
+
+  // Sections and keys are found in any letter case, and the first spelling stays.
+  TIniDocument doc;
+  doc.Parse("[\xC3\x89t\xC3\xA9]\r\nKey=1\r\nKEY=2\r\n[\xC3\x89T\xC3\x89]\r\nkey=3\r\n\xC3\x84=x\r\n");
+  ASSERT_EQ(doc.Sections().size(), 1u);
+  ASSERT_EQ(doc.Sections()[0].Entries.size(), 2u);
+  EXPECT_EQ(*doc.Find("\xC3\xA9t\xC3\xA9", "kEy"), "1");
+  EXPECT_EQ(*doc.Find("\xC3\x89T\xC3\x89", "\xC3\xA4"), "x");
+  doc.Set("\xC3\xA9T\xC3\xA9", "\xC3\xA4", "y");
+  EXPECT_EQ(doc.Text(), "[\xC3\x89t\xC3\xA9]\r\nKey=1\r\n\xC3\x84=y\r\n\r\n");
+  EXPECT_EQ(doc.Find("\xC3\xA9t\xC3\xA9", "a"), nullptr);
 }
 
 TEST(StoredInteger, DecimalAndHexadecimalForms) {
@@ -348,7 +379,36 @@ TEST_F(StoredTextListTest, AFailedSaveReportsAndLeavesTheOldFile) {
   TStoredTextList::MidWriteHook = {};
   EXPECT_EQ(FunStatContext.Description, "Failed to save file.");
   EXPECT_EQ(ReadAll(kept), "[S]\r\nK=kept\r\n\r\n");
-  EXPECT_EQ(QDir(Dir.path()).entryList({"kept.ini*"}, QDir::Files | QDir::Hidden).size(), 1);
+  EXPECT_EQ(QDir(Dir.path()).entryList({"kept.ini*", ".pagelume-save-*"}, QDir::Files | QDir::Hidden).size(), 1);
+}
+
+TEST_F(StoredTextListTest, AFullDiskFailsTheSaveAndLeavesTheOldFileAndItsMode) {
+  const QString path = Dir.filePath("full.ini");
+  const QByteArray old = "[S]\r\nK=old\r\n\r\n";
+  WriteAll(path, old);
+  ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0444), 0);
+  const int code = RunWithFileSizeLimit(100, [&] {
+    TStoredTextList list(path.toStdString());
+    if (!list.Load())
+      return 2;
+    list.WriteString("S", "K", std::string(3000, 'v'));  // small enough to sit in a write buffer
+    FunStatContext.Reset();
+    if (list.Save(false) || FunStatContext.Description != "Failed to save file.")
+      return 3;
+    // A writer that does not look at the result of its writes fails all the same.
+    if (SaveFileSafely(path, [](QIODevice &device) {
+          device.write(QByteArray(3000, 'w'));
+          return true;
+        }))
+      return 4;
+    return 0;
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(ReadAll(path), old);
+  struct stat st {};
+  ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
+  EXPECT_EQ(st.st_mode & 07777, 0444u);
+  EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList({"full.ini"}));
 }
 
 }  // namespace

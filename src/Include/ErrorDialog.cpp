@@ -2,6 +2,7 @@
 
 #include "Dialogs.h"
 #include "Error.h"
+#include "File.h"
 #include "Program.h"
 
 #include <QApplication>
@@ -174,6 +175,12 @@ bool AppendErrorLog(const QString &logPath, const QString &memoText, QString *re
         *reason = file.errorString();
       return false;
     };
+    // A device or pipe of that name is never written to.
+    if (FileExists(logPath) && !IsRegularFile(logPath)) {
+      if (reason)
+        *reason = "Not a regular file.";
+      return false;
+    }
     if (!file.open(QIODevice::ReadWrite))
       return fail();
     if (file.size() > MaxLogSize && !file.resize(0))

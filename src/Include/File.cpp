@@ -95,18 +95,6 @@ QByteArray Native(const QString &path) { return EncodeFileName(path); }
 
 std::string Std(const QString &text) { return text.toStdString(); }
 
-bool OpenRegularFile(QFile &file, const QString &path) {
-  // O_NONBLOCK: opening a named pipe must not wait for a writer.
-  const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0)
-    return false;
-  struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    return false;
-  }
-  return true;
-}
 
 bool StatPath(const QString &path, struct stat *st, bool follow) {
   QByteArray name = Native(path);
@@ -461,6 +449,24 @@ bool IsDirectory(const QString &path) {
     return true;
   struct stat st;
   return !path.isEmpty() && StatPath(path, &st, true) && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const QString &path) {
+  struct stat st;
+  return !path.isEmpty() && StatPath(path, &st, true) && S_ISREG(st.st_mode);
+}
+
+bool OpenRegularFile(QFile &file, const QString &path) {
+  // O_NONBLOCK: opening a named pipe must not wait for a writer.
+  const int fd = ::open(Native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0)
+    return false;
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    return false;
+  }
+  return true;
 }
 
 bool IsLinkFile(const QString &path) { return path.endsWith(".desktop", Qt::CaseInsensitive); }

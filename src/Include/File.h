@@ -21,6 +21,7 @@
 #include <functional>
 #include <string>
 
+class QFile;
 class QIODevice;
 
 // ---- Attributes (the bits the program uses) ----
@@ -77,6 +78,12 @@ QString ExistingSpelling(const QString &path);
 bool MatchesMask(const QString &name, const QString &mask);
 bool FileExists(const QString &path);
 bool IsDirectory(const QString &path);
+// Whether the path (links followed) is a regular file: a pipe or device is
+// never read as a file.
+bool IsRegularFile(const QString &path);
+// Opens a regular file for reading; false for anything else, without waiting
+// (a named pipe does not block the open).
+bool OpenRegularFile(QFile &file, const QString &path);
 bool IsLinkFile(const QString &path);
 bool IsDosProgram(const QString &path);
 QString LinkExtension(const QString &path);
@@ -220,13 +227,22 @@ bool CopyFileAsLinkWithParam(const QString &target, const QString &arguments, co
 
 // ---- Safe replacement ----
 // Writes the whole data to the file through a temporary file in the same
-// folder that replaces the file only when complete, so that a failed write (a
-// full disk, a kill in the middle) leaves the previous file byte for byte. A
-// read-only target is made writable first and replaced. On failure errorText
-// (may be null) receives the system's reason. No status context: the caller
-// reports.
+// folder that replaces the file only when complete and on the disk, so that a
+// failed write (a full disk, a kill in the middle) leaves the previous file
+// byte for byte and its permissions as they were. Every write is checked,
+// whether or not the writer looks at the result. A link is followed: its
+// target is replaced and the link stays. Only a regular file is replaced (a
+// device or pipe is refused). A read-only target is replaced by a writable
+// file with otherwise the same permissions. Stale temporary files of earlier
+// saves into the folder are removed first. On failure errorText (may be null)
+// receives the system's reason. No status context: the caller reports.
 bool SaveFileSafely(const QString &path, const QByteArray &data, QString *errorText = nullptr);
 // The same with the data written by a callback (for large outputs); the
 // callback returns false to abandon the write.
 bool SaveFileSafely(const QString &path, const std::function<bool(QIODevice &)> &write,
                     QString *errorText = nullptr);
+// Removes the temporary files that a save or copy into the folder left when it
+// was killed half way (ours by name, and held by no running save), and the
+// "<target>.XXXXXX" files the settings save of earlier versions left for the
+// given target names.
+void RemoveStaleTemporaryFiles(const QString &folder, const QStringList &legacyTargets = {});

@@ -8,15 +8,17 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 using namespace FileDetail;
 
@@ -125,6 +127,16 @@ bool MyDeleteFile(const QString &path) {
 
 namespace {
 
+// Temporary files beside a file being replaced: the prefix, then the six
+// random characters of mkostemp.
+const char SaveTempPrefix[] = ".pagelume-save-";
+const char CopyTempPrefix[] = ".pagelume-copy-";
+constexpr int TempSuffixLength = 6;
+
+// Holds a temporary file for as long as it is being written: a stale-file
+// sweep of another save passes it by.
+void MarkInUse(int fd) { ::flock(fd, LOCK_EX); }
+
 // Copies one file through a temporary file beside the destination, which then
 // replaces the destination (a running program can be replaced this way).
 // Keeps the permission bits and times. Returns 0 or the error code.
@@ -148,13 +160,14 @@ int CopyOneFile(const QString &source, const QString &destination) {
   int in = ::open(Native(source).constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (in < 0)
     return errno;
-  QByteArray temp = Native(FilePath(destination) + ".pagelume-copy-XXXXXX");
+  QByteArray temp = Native(FilePath(destination) + CopyTempPrefix) + QByteArray(TempSuffixLength, 'X');
   int out = ::mkostemp(temp.data(), O_CLOEXEC);
   if (out < 0) {
     int error = errno;
     ::close(in);
     return error;
   }
+  MarkInUse(out);
   int error = 0;
   char buffer[1 << 16];
   for (;;) {
@@ -323,6 +336,7 @@ bool CopyDeleteDirectory(const QString &source, const QString &destination, bool
         break;
       }
       ClearReadOnly(dst);
+      RemoveStaleTemporaryFiles(dst);  // of a copy killed half way
       QStringList names;
       int error = 0;
       if (!ReadDirectoryNames(src, &names, &error)) {
@@ -380,32 +394,211 @@ bool CopyDeleteDirectory(const QString &source, const QString &destination, bool
 
 // ---- Safe replacement ----
 
+namespace {
+
+QByteArray FolderOf(const QByteArray &path) {
+  const qsizetype slash = path.lastIndexOf('/');
+  return slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+// The file a save replaces: the path with every link followed, so that a link
+// stays a link and its target is written. exists tells whether that file is
+// there (st then describes it). 0 or the error code.
+int ResolveSaveTarget(const QString &path, QByteArray *target, struct stat *st, bool *exists) {
+  QByteArray name = Native(path);
+  for (int hops = 0; hops < 40; ++hops) {
+    if (::lstat(name.constData(), st) != 0) {
+      if (errno != ENOENT)
+        return errno;
+      *exists = false;
+      *target = name;
+      return 0;
+    }
+    if (!S_ISLNK(st->st_mode)) {
+      *exists = true;
+      *target = name;
+      return 0;
+    }
+    char link[PATH_MAX];
+    const ssize_t n = ::readlink(name.constData(), link, sizeof(link));
+    if (n < 0)
+      return errno;
+    if (n == ssize_t(sizeof(link)))
+      return ENAMETOOLONG;
+    const QByteArray next(link, n);
+    name = next.startsWith('/') ? next : FolderOf(name) + '/' + next;
+  }
+  return ELOOP;
+}
+
+mode_t CurrentUmask() {
+  const mode_t mask = ::umask(022);
+  ::umask(mask);
+  return mask;
+}
+
+bool IsTempSuffix(const char *text, bool lettersOnly) {
+  int n = 0;
+  for (; text[n]; ++n)
+    if (n >= TempSuffixLength || !std::isalnum(static_cast<unsigned char>(text[n])) ||
+        (lettersOnly && std::isdigit(static_cast<unsigned char>(text[n]))))
+      return false;
+  return n == TempSuffixLength;
+}
+
+// A temporary file of an earlier version of the settings save: the target's
+// name, ".", then six random letters of both cases (a suffix such as "backup"
+// is a name the user chose).
+bool IsLegacySaveName(const char *name, const QStringList &targets) {
+  for (const QString &target : targets) {
+    const QByteArray prefix = QFile::encodeName(target) + '.';
+    if (std::strncmp(name, prefix.constData(), size_t(prefix.size())) != 0)
+      continue;
+    const char *suffix = name + prefix.size();
+    if (!IsTempSuffix(suffix, true))
+      continue;
+    bool upper = false, lower = false;
+    for (const char *c = suffix; *c; ++c)
+      (std::isupper(static_cast<unsigned char>(*c)) ? upper : lower) = true;
+    if (upper && lower)
+      return true;
+  }
+  return false;
+}
+
+bool IsOwnTempName(const char *name) {
+  for (const char *prefix : {SaveTempPrefix, CopyTempPrefix})
+    if (std::strncmp(name, prefix, std::strlen(prefix)) == 0 && IsTempSuffix(name + std::strlen(prefix), false))
+      return true;
+  return false;
+}
+
+// The writer's device: every write goes straight to the file and the first
+// failure sticks, whether or not the writer looks at it.
+class TCheckedFile : public QIODevice {
+public:
+  explicit TCheckedFile(int fd) : Fd(fd) { open(QIODevice::WriteOnly | QIODevice::Unbuffered); }
+  int Error = 0;
+  bool isSequential() const override { return true; }
+
+protected:
+  qint64 readData(char *, qint64) override { return -1; }
+  qint64 writeData(const char *data, qint64 length) override {
+    if (Error != 0)
+      return -1;
+    for (qint64 done = 0; done < length;) {
+      const ssize_t n = ::write(Fd, data + done, size_t(length - done));
+      if (n < 0 && errno == EINTR)
+        continue;
+      if (n <= 0) {
+        Error = n < 0 ? errno : EIO;
+        setErrorString(QString::fromLocal8Bit(std::strerror(Error)));
+        return -1;
+      }
+      done += n;
+    }
+    return length;
+  }
+
+private:
+  int Fd;
+};
+
+}  // namespace
+
+void RemoveStaleTemporaryFiles(const QString &folder, const QStringList &legacyTargets) {
+  const int dirFd = ::open(Native(folder.isEmpty() ? QString(".") : folder).constData(),
+                           O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd < 0)
+    return;
+  DIR *dir = ::fdopendir(dirFd);
+  if (!dir) {
+    ::close(dirFd);
+    return;
+  }
+  std::vector<QByteArray> names;
+  while (const dirent *entry = ::readdir(dir))
+    if (IsOwnTempName(entry->d_name) || IsLegacySaveName(entry->d_name, legacyTargets))
+      names.emplace_back(entry->d_name);
+  for (const QByteArray &name : names) {
+    const int fd = ::openat(dirFd, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+      continue;
+    struct stat st;
+    // A file still held by a running save or copy stays.
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0)
+      ::unlinkat(dirFd, name.constData(), 0);
+    ::close(fd);
+  }
+  ::closedir(dir);
+}
+
 bool SaveFileSafely(const QString &path, const std::function<bool(QIODevice &)> &write, QString *errorText) {
-  auto fail = [&](const QString &reason) {
+  auto fail = [&](int code, const QString &reason = QString()) {
     if (errorText)
-      *errorText = reason;
+      *errorText = reason.isEmpty() ? QString::fromLocal8Bit(std::strerror(code)) : reason;
     return false;
   };
   if (path.isEmpty())
-    return fail(QString::fromLocal8Bit(strerror(ENOENT)));
-  QFileInfo info(path);
-  if (info.isDir())
-    return fail(QString::fromLocal8Bit(strerror(EISDIR)));
-  if (info.exists() && !info.isWritable())
-    ClearReadOnly(path);
-  QSaveFile file(path);
-  // Without a writable folder QSaveFile would fall back to writing the
-  // target in place, which is what must never happen.
-  file.setDirectWriteFallback(false);
-  if (!file.open(QIODevice::WriteOnly))
-    return fail(file.errorString());
-  if (!write(file)) {
-    QString reason = file.error() != QFileDevice::NoError ? file.errorString() : QString("Write abandoned.");
-    file.cancelWriting();
-    return fail(reason);
+    return fail(ENOENT);
+  QByteArray target;
+  struct stat st;
+  bool exists = false;
+  if (int error = ResolveSaveTarget(path, &target, &st, &exists))
+    return fail(error);
+  if (exists && S_ISDIR(st.st_mode))
+    return fail(EISDIR);
+  // A device, pipe or socket is never replaced by a file.
+  if (exists && !S_ISREG(st.st_mode))
+    return fail(EINVAL, "Not a regular file.");
+  const QByteArray folder = FolderOf(target);
+  const QString targetName = QFile::decodeName(target.mid(target.lastIndexOf('/') + 1));
+  RemoveStaleTemporaryFiles(QFile::decodeName(folder), {targetName});
+  // The new file takes the old one's permissions; a read-only file is made
+  // writable (it is replaced all the same), and the old file is never touched.
+  const mode_t mode = exists ? (st.st_mode & 07777) | S_IWUSR : 0666 & ~CurrentUmask();
+
+  QByteArray temp = folder + '/' + SaveTempPrefix + QByteArray(TempSuffixLength, 'X');
+  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  if (fd < 0)
+    return fail(errno);
+  MarkInUse(fd);
+  int error = 0;
+  QString reason;
+  try {
+    TCheckedFile device(fd);
+    const bool written = write(device);
+    if (device.Error != 0)
+      error = device.Error;
+    else if (!written)
+      reason = "Write abandoned.";
+  } catch (...) {
+    ::close(fd);
+    ::unlink(temp.constData());
+    throw;
   }
-  if (!file.commit())
-    return fail(file.errorString());
+  if (error == 0 && reason.isEmpty()) {
+    if (::fchmod(fd, mode) != 0)
+      error = errno;
+    else if (exists && ::geteuid() == 0 && (st.st_uid != 0 || st.st_gid != 0))
+      (void)!::fchown(fd, st.st_uid, st.st_gid);  // a file of another user stays theirs
+  }
+  // On the disk before it takes the old file's place.
+  if (error == 0 && reason.isEmpty() && ::fsync(fd) != 0)
+    error = errno;
+  if (::close(fd) != 0 && error == 0 && reason.isEmpty())
+    error = errno;
+  if (error == 0 && reason.isEmpty() && ::rename(temp.constData(), target.constData()) != 0)
+    error = errno;
+  if (error != 0 || !reason.isEmpty()) {
+    ::unlink(temp.constData());
+    return fail(error, reason);
+  }
+  const int dirFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);  // the new name, too
+    ::close(dirFd);
+  }
   return true;
 }
 

@@ -7,15 +7,11 @@
 #include <string>
 
 struct stat;
-class QFile;
 
 namespace FileDetail {
 // The path in the file system's encoding.
 QByteArray Native(const QString &path);
 std::string Std(const QString &text);
-// Opens a regular file for reading by its name's bytes; false for anything
-// else (a pipe or device is never read).
-bool OpenRegularFile(QFile &file, const QString &path);
 // stat (follow) or lstat; false on failure (errno set).
 bool StatPath(const QString &path, struct stat *st, bool follow);
 // The path without trailing separators ("/" stays).

@@ -8,7 +8,6 @@
 
 #include <QFile>
 #include <QProcess>
-#include <QSaveFile>
 #include <QStandardPaths>
 #include <QUrl>
 
@@ -190,10 +189,9 @@ bool TLinkFile::Save(const QString &fileName, bool replace) {
       lines << QString(kHotKeyKey) + '=' + QString::number(HotKey);
     lines << QString(kShowCommandKey) + '=' + QString::number(ShowCommand);
 
-    QSaveFile file(fileName);
-    errno = 0;
-    if (!file.open(QIODevice::WriteOnly) || file.write((lines.join('\n') + '\n').toUtf8()) < 0 || !file.commit()) {
-      OP_RAISE("Failed to save link file.", Std(fileName), Std(file.errorString()), errno ? errno : EIO);
+    QString reason;
+    if (!SaveFileSafely(fileName, (lines.join('\n') + '\n').toUtf8(), &reason)) {
+      OP_RAISE("Failed to save link file.", Std(fileName), Std(reason), EIO);
       return result;
     }
     // Desktop environments start only launchers that are executable.

@@ -11,7 +11,9 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QString>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 std::function<void()> TStoredTextList::MidWriteHook;
 
@@ -197,23 +199,101 @@ bool ParseStoredInteger(std::string_view text, int32_t &value) {
 
 // ---- TIniDocument ----
 
-TIniDocument::TSection *TIniDocument::SectionOf(std::string_view name) {
-  for (TSection &s : Items)
-    if (SameTextNoCase(s.Name, name))
-      return &s;
-  return nullptr;
+namespace {
+
+constexpr std::size_t NotFound = std::string_view::npos;
+
+// A hash of the text's letters folded as SameTextNoCase folds them: texts
+// equal without regard to case have equal hashes.
+uint32_t FoldedHash(std::string_view text) {
+  uint32_t h = 2166136261u;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    char32_t c;
+    if (b < 0x80) {
+      c = b >= 'A' && b <= 'Z' ? b + 32 : b;
+      ++i;
+    } else {
+      c = FoldCase(NextCodePoint(text, i));
+    }
+    h = (h ^ static_cast<uint32_t>(c)) * 16777619u;
+  }
+  h ^= h >> 15;
+  h *= 0x2C1B3C6Du;
+  return h ^ (h >> 12);
 }
 
-const TIniDocument::TSection *TIniDocument::SectionOf(std::string_view name) const {
-  for (const TSection &s : Items)
-    if (SameTextNoCase(s.Name, name))
-      return &s;
-  return nullptr;
+using TNameIndex = TIniDocument::TNameIndex;
+
+template <class TNameOf>
+std::size_t IndexFind(const TNameIndex &index, std::string_view name, uint32_t hash, TNameOf nameOf) {
+  if (index.Slots.empty())
+    return NotFound;
+  const std::size_t mask = index.Slots.size() - 1;
+  for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+    const TNameIndex::TSlot &slot = index.Slots[i];
+    if (slot.Position == 0)
+      return NotFound;
+    if (slot.Hash == hash && SameTextNoCase(nameOf(slot.Position - 1), name))
+      return slot.Position - 1;
+  }
+}
+
+void IndexPlace(TNameIndex &index, TNameIndex::TSlot slot) {
+  const std::size_t mask = index.Slots.size() - 1;
+  std::size_t i = slot.Hash & mask;
+  while (index.Slots[i].Position != 0)
+    i = (i + 1) & mask;
+  index.Slots[i] = slot;
+}
+
+void IndexAdd(TNameIndex &index, uint32_t hash, std::size_t place) {
+  if ((index.Count + 1) * 2 > index.Slots.size()) {
+    std::vector<TNameIndex::TSlot> old = std::move(index.Slots);
+    index.Slots.assign(std::max<std::size_t>(16, old.size() * 2), TNameIndex::TSlot{0, 0});
+    for (const TNameIndex::TSlot &slot : old)
+      if (slot.Position != 0)
+        IndexPlace(index, slot);
+  }
+  IndexPlace(index, {static_cast<uint32_t>(place + 1), hash});
+  ++index.Count;
+}
+
+}  // namespace
+
+void TIniDocument::Clear() {
+  Items.clear();
+  SectionIndex = {};
+  KeyIndex.clear();
+}
+
+const TIniDocument::TSection *TIniDocument::FindSection(std::string_view name) const {
+  const std::size_t at = IndexFind(SectionIndex, name, FoldedHash(name),
+                                   [this](std::size_t i) -> std::string_view { return Items[i].Name; });
+  return at == NotFound ? nullptr : &Items[at];
+}
+
+TIniDocument::TSection &TIniDocument::SectionFor(std::string_view name, std::size_t &index) {
+  const uint32_t hash = FoldedHash(name);
+  index = IndexFind(SectionIndex, name, hash, [this](std::size_t i) -> std::string_view { return Items[i].Name; });
+  if (index == NotFound) {
+    index = Items.size();
+    Items.push_back({std::string(name), {}});
+    KeyIndex.emplace_back();
+    IndexAdd(SectionIndex, hash, index);
+  }
+  return Items[index];
+}
+
+std::size_t TIniDocument::KeyPlace(std::size_t section, std::string_view key, uint32_t hash) const {
+  const std::vector<TEntry> &entries = Items[section].Entries;
+  return IndexFind(KeyIndex[section], key, hash, [&entries](std::size_t i) -> std::string_view { return entries[i].Key; });
 }
 
 void TIniDocument::Parse(std::string_view text) {
-  Items.clear();
+  Clear();
   TSection *current = nullptr;
+  std::size_t index = 0;
   std::size_t pos = 0;
   while (pos <= text.size()) {
     std::size_t end = text.find_first_of("\r\n", pos);
@@ -227,12 +307,7 @@ void TIniDocument::Parse(std::string_view text) {
     if (line.empty() || line.front() == ';')
       continue;
     if (line.front() == '[' && line.size() >= 2 && line.back() == ']') {
-      const std::string_view name = line.substr(1, line.size() - 2);
-      current = SectionOf(name);
-      if (!current) {
-        Items.push_back({std::string(name), {}});
-        current = &Items.back();
-      }
+      current = &SectionFor(line.substr(1, line.size() - 2), index);
       continue;
     }
     if (!current)
@@ -241,14 +316,12 @@ void TIniDocument::Parse(std::string_view text) {
     if (eq == std::string_view::npos)
       continue;
     const std::string_view key = line.substr(0, eq);
-    bool known = false;
-    for (const TEntry &e : current->Entries)
-      if (SameTextNoCase(e.Key, key)) {
-        known = true;
-        break;
-      }
-    if (!known)
+    // The first of two equal keys counts.
+    const uint32_t hash = FoldedHash(key);
+    if (KeyPlace(index, key, hash) == NotFound) {
+      IndexAdd(KeyIndex[index], hash, current->Entries.size());
       current->Entries.push_back({std::string(key), std::string(line.substr(eq + 1))});
+    }
   }
 }
 
@@ -273,30 +346,27 @@ std::string TIniDocument::Text() const {
 }
 
 const std::string *TIniDocument::Find(std::string_view section, std::string_view key) const {
-  const TSection *s = SectionOf(section);
+  const TSection *s = FindSection(section);
   if (!s)
     return nullptr;
-  for (const TEntry &e : s->Entries)
-    if (SameTextNoCase(e.Key, key))
-      return &e.Value;
-  return nullptr;
+  const std::size_t at = KeyPlace(static_cast<std::size_t>(s - Items.data()), key, FoldedHash(key));
+  return at == NotFound ? nullptr : &s->Entries[at].Value;
 }
 
 void TIniDocument::Set(std::string_view section, std::string_view key, std::string_view value) {
-  TSection *s = SectionOf(section);
-  if (!s) {
-    Items.push_back({std::string(section), {}});
-    s = &Items.back();
+  std::size_t index = 0;
+  TSection &s = SectionFor(section, index);
+  const uint32_t hash = FoldedHash(key);
+  const std::size_t at = KeyPlace(index, key, hash);
+  if (at != NotFound) {
+    s.Entries[at].Value = std::string(value);
+    return;
   }
-  for (TEntry &e : s->Entries)
-    if (SameTextNoCase(e.Key, key)) {
-      e.Value = std::string(value);
-      return;
-    }
-  s->Entries.push_back({std::string(key), std::string(value)});
+  IndexAdd(KeyIndex[index], hash, s.Entries.size());
+  s.Entries.push_back({std::string(key), std::string(value)});
 }
 
-bool TIniDocument::HasSection(std::string_view section) const { return SectionOf(section) != nullptr; }
+bool TIniDocument::HasSection(std::string_view section) const { return FindSection(section) != nullptr; }
 
 // ---- TStoredTextList ----
 
@@ -319,18 +389,25 @@ bool TStoredTextList::ReadDocument(std::string &errorText, int32_t &errorCode) {
       errorCode = EISDIR;
       return false;
     }
-    if (info.isFile() && info.size() > MaxFileSize) {
+    // A pipe or device could block the program or never end.
+    if (!IsRegularFile(path)) {
+      errorText = "Not a regular file.";
+      errorCode = EINVAL;
+      return false;
+    }
+    if (info.size() > MaxFileSize) {
       errorText = "The file is too large.";
       errorCode = EFBIG;
       return false;
     }
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-      errorText = file.errorString().toStdString();
-      errorCode = EACCES;
+    QFile file;
+    errno = 0;
+    if (!OpenRegularFile(file, path)) {
+      errorCode = errno ? errno : EACCES;
+      errorText = std::strerror(errorCode);
       return false;
     }
-    // Devices and pipes are not read without limit either.
+    // A file that grew since is not read without limit either.
     const QByteArray bytes = file.read(MaxFileSize + 1);
     if (bytes.size() > MaxFileSize) {
       errorText = "The file is too large.";

@@ -58,7 +58,7 @@ public:
   // document.
   std::string Text() const;
 
-  void Clear() { Items.clear(); }
+  void Clear();
   // The stored text, or null when the key is absent.
   const std::string *Find(std::string_view section, std::string_view key) const;
   // Sets the value; a new section goes to the end, a new key to the end of
@@ -67,10 +67,29 @@ public:
   bool HasSection(std::string_view section) const;
   const std::vector<TSection> &Sections() const { return Items; }
 
+  // The section of that name, or null.
+  const TSection *FindSection(std::string_view section) const;
+
+  // Places of names by the hash of their folded letter case (open
+  // addressing, at most half full): a lookup costs the same in a document of
+  // a million keys as in one of ten.
+  struct TNameIndex {
+    struct TSlot {
+      uint32_t Position;  // place + 1; 0 marks an empty slot
+      uint32_t Hash;
+    };
+    std::vector<TSlot> Slots;
+    std::size_t Count = 0;
+  };
+
 private:
   std::vector<TSection> Items;
-  TSection *SectionOf(std::string_view name);
-  const TSection *SectionOf(std::string_view name) const;
+  TNameIndex SectionIndex;
+  std::vector<TNameIndex> KeyIndex;  // per section
+  // The section, added at the end when it is new; index is its place.
+  TSection &SectionFor(std::string_view name, std::size_t &index);
+  // The place of the key in the section, or npos.
+  std::size_t KeyPlace(std::size_t section, std::string_view key, uint32_t hash) const;
 };
 
 class TStoredTextList {
