@@ -7,7 +7,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
   libgtest-dev libgmock-dev
   fonts-liberation
-  xvfb xdotool imagemagick x11-utils
+  xvfb openbox xdotool imagemagick x11-utils
   unrtf locales sox python3 time
   desktop-file-utils appstream groff-base man-db
   poppler-utils

@@ -228,6 +228,7 @@ TExplorer::TExplorer(uint64_t seed) : Seed(seed), Random(seed) {
   std::snprintf(RingHeader, sizeof RingHeader, "explorer: seed %llu; the last events:\n",
                 static_cast<unsigned long long>(seed));
   MakeFolders();
+  SavedHome = qgetenv("HOME");
   qputenv("HOME", QFile::encodeName(Root.filePath("home")));
   SetProgramDirOverride(ProgramDir);
   for (const char *scheme : {"file", "http", "https", "mailto", "ftp"})
@@ -255,6 +256,7 @@ TExplorer::~TExplorer() {
   for (const char *scheme : {"file", "http", "https", "mailto", "ftp"})
     QDesktopServices::unsetUrlHandler(scheme);
   SetProgramDirOverride(QString());
+  qputenv("HOME", SavedHome);
   qInstallMessageHandler(PreviousMessageHandler);
 }
 

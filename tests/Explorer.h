@@ -56,6 +56,7 @@ private:
   std::mt19937_64 Random;
   QTemporaryDir Root;
   QString ProgramDir, BooksDir;
+  QByteArray SavedHome;
   QStringList Books;           // books the fixtures hold (one of them is missing)
   QStringList ChoosablePaths;  // what a file dialog is given
   TPagelumeForm *Form = nullptr;

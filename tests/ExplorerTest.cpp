@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 namespace {
 
@@ -36,6 +37,9 @@ TEST_P(ExplorerTest, KeepsItsPromisesThroughRandomInput) {
   EXPECT_EQ(explorer.EventsDone(), events);
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, ExplorerTest, ::testing::Range<uint64_t>(1, 11));
+INSTANTIATE_TEST_SUITE_P(Seeds, ExplorerTest, ::testing::Range<uint64_t>(1, 11),
+                         [](const ::testing::TestParamInfo<uint64_t> &info) {
+                           return "Seed" + std::to_string(info.param);
+                         });
 
 }  // namespace
