@@ -98,7 +98,6 @@ panelW=250  # the sidebar's fixed width
 wheel() { xdotool mousemove "$1" "$2" click "$3"; sleep 0.4; }
 outerRow=$((panelY + 12))
 innerRow=$((panelY + 37))
-convertRow=$((panelY + 90))
 visitRow() { # name x y expected-pages
   local name=$1 x=$2 y=$3 expected=$4 count=1 previous
   for _ in $(seq 8); do xdotool mousemove "$x" "$y" click 4; done
@@ -120,6 +119,26 @@ visitRow() { # name x y expected-pages
   [ $count -eq "$expected" ] || fail "$name: $count pages appeared, $expected expected"
   echo "$name: $count pages"
 }
+# The converter's pages are chosen by caption buttons in two rows: a click on
+# each (offsets from the sidebar's corner) must show another page.
+visitButtons() { # name expected-pages x,y...
+  local name=$1 expected=$2 count=0
+  shift 2
+  for offset in "$@"; do
+    xdotool mousemove $((panelX + ${offset%,*})) $((panelY + ${offset#*,})) click 1
+    sleep 0.4
+    alive "on the page $name-$((count + 1))"
+    shot "$name-$((count + 1))"
+    panel "$name-$((count + 1))" current
+    if [ $count -gt 0 ] && [ "$(differ "$work/previous.png" "$work/current.png")" -lt 50 ]; then
+      fail "$name: the page did not change at button $((count + 1))"
+    fi
+    mv "$work/current.png" "$work/previous.png"
+    count=$((count + 1))
+  done
+  [ $count -eq "$expected" ] || fail "$name: $count pages appeared, $expected expected"
+  echo "$name: $count pages"
+}
 tabX=$((panelX + 30))
 for _ in 1 2 3; do xdotool mousemove "$tabX" "$outerRow" click 4; done
 sleep 0.4
@@ -127,7 +146,7 @@ visitRow program "$tabX" "$innerRow" 3
 wheel "$tabX" "$outerRow" 5
 visitRow profile "$tabX" "$innerRow" 4
 wheel "$tabX" "$outerRow" 5
-visitRow convert "$tabX" "$convertRow" 7
+visitButtons convert 7 35,86 96,86 154,86 214,86 44,108 125,108 205,108
 for _ in 1 2 3; do xdotool mousemove "$tabX" "$outerRow" click 4; done
 for _ in 1 2 3; do xdotool mousemove "$tabX" "$innerRow" click 4; done
 sleep 0.4
