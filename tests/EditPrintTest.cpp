@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QPointer>
 #include <QFileInfo>
 #include <QImage>
 #include <QKeyEvent>
@@ -482,7 +483,8 @@ TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
   const bool native = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QStringList dialogQuestions;
-  int dialogs = 0;
+  int dialogs = 0, steady = 0;
+  QPointer<QFileDialog> seen;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     QWidget *modal = QApplication::activeModalWidget();
@@ -490,12 +492,23 @@ TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
       dialogQuestions << box->text();
       box->reject();
     } else if (auto *dialog = qobject_cast<QFileDialog *>(modal)) {
-      if (dialogs++ > 0) {  // shown again after a refused question
+      if (dialog != seen) {
+        seen = dialog;
+        ++dialogs;
+        steady = 0;
+      }
+      if (dialogs > 1) {  // shown again after a refused question
         dialog->reject();
         return;
       }
-      dialog->selectFile(target);
-      QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      // The dialog reads its folder in the background and may select the
+      // proposed name once it has: accept only a choice that stays.
+      if (dialog->selectedFiles().value(0) != target) {
+        dialog->selectFile(target);
+        steady = 0;
+      } else if (++steady == 3) {
+        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+      }
     }
   });
   poll.start(20);

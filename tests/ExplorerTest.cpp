@@ -43,3 +43,12 @@ INSTANTIATE_TEST_SUITE_P(Seeds, ExplorerTest, ::testing::Range<uint64_t>(1, 11),
                          });
 
 }  // namespace
+
+// Seeds that once found a fault, replayed to the event that showed it.
+TEST(ExplorerReplay, ABookshelfBookThatIsGoneWhileTheMenuIsDeleted) {
+  // The menu's item opened a missing book; its Warning was owned by the menu,
+  // which was deleted while the Warning waited, and freed it from under it.
+  TExplorer explorer(27676277650009ULL);
+  const QString failure = explorer.Run(325);
+  EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+}

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPointer>
 
 namespace {
 
@@ -18,7 +19,15 @@ bool ShowBox(TMessageKind kind, const QString &text) {
     QApplication::beep();
     return false;
   }
-  QMessageBox box(QApplication::activeWindow());
+  // A pop-up menu that is active when the box opens (a book chosen from the
+  // bookshelf menu) is no owner: it may be deleted while the box waits, and
+  // would take the box with it. The box is owned by the menu's window then,
+  // and is itself kept on the heap, watched, so that no owner can free it.
+  QWidget *owner = QApplication::activeWindow();
+  while (owner && owner->windowType() == Qt::Popup)
+    owner = owner->parentWidget() ? owner->parentWidget()->window() : nullptr;
+  QPointer<QMessageBox> watched(new QMessageBox(owner));
+  QMessageBox &box = *watched;
   box.setWindowModality(Qt::ApplicationModal);
   box.setText(text);
   switch (kind) {
@@ -44,7 +53,9 @@ bool ShowBox(TMessageKind kind, const QString &text) {
     box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
     break;
   }
-  return box.exec() == QMessageBox::Yes;
+  const bool yes = box.exec() == QMessageBox::Yes;
+  delete watched.data();
+  return yes;
 }
 
 }  // namespace
