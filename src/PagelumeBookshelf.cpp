@@ -18,6 +18,7 @@
 #include <QHBoxLayout>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QStyle>
 #include <QVBoxLayout>
 
 namespace {
@@ -83,6 +84,13 @@ void TPagelumeForm::BuildBookshelfControls() {
     // The keyboard's click (Space) goes to the bookmark, like a left press.
     connect(button, &QPushButton::clicked, this,
             [this, slot] { BookmarkButtonMouseDown(slot, Qt::LeftButton, Qt::NoModifier); });
+    if (slot == 0) {
+      // The auto button's caption is the longest ("Auto*" when set): it keeps
+      // the room to show it whole, the numbered buttons share the rest.
+      const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                               button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+      button->setMinimumWidth(button->fontMetrics().horizontalAdvance("Auto*") + margins);
+    }
     marksRow->addWidget(button);
     *buttons[slot] = button;
   }

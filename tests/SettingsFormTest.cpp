@@ -28,6 +28,8 @@
 #include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -184,6 +186,21 @@ TEST_F(SettingsFormTest, BookshelfButtonsAndMenus) {
   EXPECT_EQ(Form->OpenBookshelfButton->text(), "&Open (1)");
   EXPECT_TRUE(Form->RemoveBookshelfButton->isEnabled());
   EXPECT_EQ(Form->BookmarkAutoButton->text(), "&Auto*");
+  {
+    // On the shown sidebar the set auto button shows its caption whole,
+    // with the style's margins on both sides.
+    Form->show();
+    Form->ShowSidebar(false);
+    Form->Container_MainPanel->show();
+    QApplication::processEvents();
+    QPushButton *autoButton = Form->BookmarkAutoButton;
+    QStyleOptionButton option;
+    option.initFrom(autoButton);
+    const QRect text = autoButton->style()->subElementRect(QStyle::SE_PushButtonContents, &option, autoButton);
+    const int margin = autoButton->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, autoButton);
+    EXPECT_GE(text.width(), autoButton->fontMetrics().horizontalAdvance("Auto*") + margin)
+        << autoButton->width();
+  }
   const int32_t line40 = Form->RichEdit->LineStart(40);
   int32_t piece = 0;
   EXPECT_EQ(Form->Bookshelf->GetBookmark(a.toStdString(), 0, piece), line40);
