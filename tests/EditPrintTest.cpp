@@ -961,3 +961,51 @@ TEST_F(EditPrintTest, HelpWindowOpensAtTheContextsAndSearches) {
 }  // namespace
 
 #include "EditPrintTest.moc"
+
+// Editing shows the text where reading showed it: the same top line, each
+// paragraph at the same height (empty paragraphs and the spaces before and
+// after paragraphs counted alike), whether the book is plain or rich text.
+TEST_F(EditPrintTest, TheEditingViewKeepsEveryLineWhereReadingShowedIt) {
+  Form->FirstActivationDone = true;  // no start-up book
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form));
+  QByteArray plain;
+  for (int i = 0; i < 80; ++i)
+    plain += "Paragraph " + QByteArray::number(i) +
+             " runs over a few lines of the box, so that its\nlines are joined again and wrapped by the reader.\n\n";
+  QByteArray rich = "{\\rtf1\\ansi{\\fonttbl{\\f0 Liberation Serif;}}\\f0\\fs24 ";
+  for (int i = 0; i < 60; ++i)
+    rich += QByteArray("\\pard\\sb") + (i % 3 ? "120" : "240") + "\\sa240 Paragraph " + QByteArray::number(i) +
+            " with space before and after it.\\par ";
+  rich += "}";
+  for (const QString &book : {Write("lines.txt", plain), Write("spaced.rtf", rich)}) {
+    SCOPED_TRACE(book.toStdString());
+    Form->OpenBook(book);
+    ASSERT_TRUE(Form->AllowEditingCheckBox->isEnabled());
+    Form->RichEdit->GotoLine(30);
+    std::vector<std::pair<int, QRect>> reading;
+    QTextBlock b = Form->RichEdit->document()->findBlock(Form->RichEdit->CharFromPoint(QPoint(5, 5)));
+    for (int i = 0; i < 24 && b.isValid(); ++i, b = b.next()) {
+      QTextCursor c(Form->RichEdit->document());
+      c.setPosition(b.position());
+      const QRect r = Form->RichEdit->cursorRect(c);
+      if (r.height() > 0 && r.y() >= 0)  // on the screen
+        reading.emplace_back(b.position(), r);
+    }
+    ASSERT_GE(reading.size(), 5u);
+    Form->AllowEditingCheckBox->click();
+    auto *editor = Form->RichEdit->findChild<QTextEdit *>();
+    ASSERT_TRUE(editor && editor->isVisible());
+    for (const auto &[position, read] : reading) {
+      QTextCursor c(Form->RichEdit->document());
+      c.setPosition(position);
+      const QRect edit = Form->RichEdit->cursorRect(c);
+      EXPECT_EQ(edit.x(), read.x()) << position;
+      EXPECT_NEAR(edit.y(), read.y(), 1) << position;
+    }
+    Form->AllowEditingCheckBox->click();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_EQ(Form->RichEdit->findChild<QTextEdit *>(), nullptr);
+  }
+  EXPECT_TRUE(Errors.isEmpty());
+}

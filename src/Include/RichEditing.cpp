@@ -5,6 +5,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <algorithm>
+#include <QAbstractTextDocumentLayout>
 #include <cmath>
 
 #include "RTF.h"
@@ -72,6 +73,17 @@ void TRichEdit::EnterEditing() {
   if (wait)
     QApplication::setOverrideCursor(Qt::WaitCursor);
   const int top = TopPos;
+  // Where the top line's text stands below the top of its slot (the space
+  // before its paragraph, a taller line spacing), in viewport pixels.
+  double textDrop = 0;
+  ComputeShown();
+  if (!Shown.empty()) {
+    const TShownLine &first = Shown.front();
+    const TRichLayout::TPart &part = Layout.Part(Document->findBlockByNumber(first.Where.Block), first.Where.Part);
+    const QTextLine line = part.Layout.lineAt(first.Where.Line);
+    if (line.isValid())
+      textDrop = std::max(0.0, (line.y() - part.Tops[size_t(first.Where.Line)]) * ViewScale());
+  }
   {
     const bool was = InProgramEdit;
     InProgramEdit = true;
@@ -95,11 +107,19 @@ void TRichEdit::EnterEditing() {
   if (focused)
     Editor->setFocus();
   Editor->setTextCursor(Cursor);
-  // The top line stays where it was.
+  // The top line stays where it was, below the same top padding. The text
+  // is laid out as far as the line first, and the scroll range made long
+  // enough for it: the view's own range follows a lazy layout only later.
   QTextCursor t(Document);
   t.setPosition(std::clamp(top, 0, std::max(Document->characterCount() - 1, 0)));
+  QAbstractTextDocumentLayout *layout = Document->documentLayout();
+  layout->blockBoundingRect(Document->findBlock(t.position()).next());
   const QRect r = Editor->cursorRect(t);
-  Editor->verticalScrollBar()->setValue(Editor->verticalScrollBar()->value() + r.top());
+  QScrollBar *bar = Editor->verticalScrollBar();
+  const int wanted = bar->value() + r.top() - int(std::lround(TopPadding() + textDrop));
+  if (wanted > bar->maximum())
+    bar->setMaximum(std::max(wanted, int(std::ceil(layout->documentSize().height())) - Editor->viewport()->height()));
+  bar->setValue(wanted);
   if (wait)
     QApplication::restoreOverrideCursor();
 }

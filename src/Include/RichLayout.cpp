@@ -148,7 +148,11 @@ int TRichLayout::PartOf(const QTextBlock &block, int offset) {
 
 void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const {
   layout.setText(TextOf(block, start, length));
-  layout.setFont(Doc->defaultFont());
+  // An empty paragraph takes its height from the paragraph mark's font, as in
+  // the toolkit's own layout (the editing view and print).
+  layout.setFont(length == 0 && !(MergedDoc && RichMerged::IsMerged(block))
+                     ? block.charFormat().font().resolve(Doc->defaultFont())
+                     : Doc->defaultFont());
   QList<QTextLayout::FormatRange> ranges;
   const int end = start + length;
   auto add = [&](int fs, int fe, const QTextCharFormat &format) {
@@ -205,7 +209,18 @@ void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool fi
   const double indent = first ? bf.textIndent() : 0;
   const int type = bf.lineHeightType();
   const double value = bf.lineHeight();
-  double y = first ? std::clamp(bf.topMargin(), 0.0, MaxSlot) : 0;
+  // The space between two paragraphs is the larger of the first's space
+  // after and the second's space before, as in the toolkit's own layout (the
+  // editing view and print): the previous paragraph's last slot holds its
+  // space after already.
+  // A paragraph inside a merged block follows one in its own format.
+  double y = 0;
+  if (first) {
+    const QTextBlock previous = start == 0 ? block.previous() : block;
+    const double before = previous.isValid() ? bf.topMargin() - std::max(0.0, previous.blockFormat().bottomMargin())
+                                             : bf.topMargin();
+    y = std::clamp(before, 0.0, MaxSlot);
+  }
   tops.assign(1, 0.0);
   layout.beginLayout();
   for (bool firstLine = true;; firstLine = false) {
@@ -284,7 +299,7 @@ void TRichLayout::MergedTops(const QTextBlock &block, const std::vector<TRun> &r
   // A short paragraph in one format is laid out once for all its copies.
   size_t key = 0;
   int format = -1;
-  if (text.size() <= 64) {
+  if (text.size() <= 64 && start > 0) {  // the first one's space before depends on the block before
     auto it = std::upper_bound(runs.begin(), runs.end(), start,
                                [](int position, const TRun &run) { return position < run.Start + run.Length; });
     if (it != runs.end() && it->Start + it->Length >= start + int(text.size())) {
