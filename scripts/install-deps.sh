@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   g++ cmake make pkgconf
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
-  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng pulseaudio pulseaudio-utils
+  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher speech-dispatcher-espeak-ng espeak-ng
+  pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb openbox xdotool imagemagick x11-utils

@@ -32,7 +32,7 @@ cleanup() {
   speechd=$(cat "$work/run/speech-dispatcher/pid/speech-dispatcher.pid" 2>/dev/null || true)
   for pid in $recorder $reader $speechd $server $wm $xvfb; do kill "$pid" 2>/dev/null || true; done
   sleep 0.2
-  rm -rf "$work"
+  if [ -n "${SPEECH_KEEP:-}" ]; then echo "speech-check: files kept in $work" >&2; else rm -rf "$work"; fi
 }
 trap cleanup EXIT
 fail() {
@@ -59,6 +59,38 @@ pactl info >/dev/null 2>&1 || fail "the sound server did not start"
 . scripts/display.sh
 start_display "$display"
 
+# Without speech-dispatcher's espeak-ng module (speech-dispatcher-espeak-ng)
+# the service would only have its silent dummy module: it is given its
+# generic module running the espeak-ng program instead.
+voice=espeak-ng
+if [ ! -x /usr/lib/speech-dispatcher-modules/sd_espeak-ng ] && command -v espeak-ng >/dev/null; then
+  voice="espeak-ng program through the generic module"
+  mkdir -p "$work/home/.config/speech-dispatcher"
+  cat >"$work/home/.config/speech-dispatcher/espeak-ng-program.conf" <<'CONF'
+GenericExecuteSynth "printf %s \'$DATA\' | espeak-ng -v $VOICE -s $RATE -p $PITCH -a $VOLUME --stdin"
+GenericCmdDependency "espeak-ng"
+GenericRateAdd 175
+GenericRateMultiply 1
+GenericPitchAdd 50
+GenericPitchMultiply 0.5
+GenericVolumeAdd 100
+GenericVolumeMultiply 1
+GenericLanguage "en" "en-us" "utf-8"
+GenericLanguage "fr" "fr" "utf-8"
+GenericLanguage "de" "de" "utf-8"
+AddVoice "en" "MALE1" "en-us"
+AddVoice "fr" "MALE1" "fr"
+AddVoice "de" "MALE1" "de"
+CONF
+  cat >"$work/home/.config/speech-dispatcher/speechd.conf" <<CONF
+AddModule "espeak-ng-program" "sd_generic" "$work/home/.config/speech-dispatcher/espeak-ng-program.conf"
+DefaultModule espeak-ng-program
+DefaultLanguage "en"
+DefaultVolume 100
+CONF
+fi
+echo "voice: $voice"
+
 # The reader runs from a copy with its own settings folder, home and lock.
 cp "$bin/Pagelume" "$work/program/"
 for item in Welcome.txt ErrorFix.rtf Help.html BackImages; do
@@ -81,10 +113,14 @@ xdotool mousemove 900 400
 # The box of the pixels in the selection colour (the desktop style's
 # highlight), as W H X Y; "none" when there are none.
 selection() {
+  local box
   import -window root "$work/$1.png"
-  convert "$work/$1.png" -fuzz 6% -fill white -opaque "rgb(48,140,198)" -fill black +opaque white \
-    -bordercolor black -border 1 -format "%@" info: 2>/dev/null |
-    sed -E 's/^([0-9]+)x([0-9]+)\+(-?[0-9]+)\+(-?[0-9]+)$/\1 \2 \3 \4/;t;s/.*/none/'
+  box=$(convert "$work/$1.png" -fuzz 6% -fill white -opaque "rgb(48,140,198)" -fuzz 0 -fill black +opaque white \
+    -bordercolor black -border 1 -format "%@" info: 2>/dev/null || true)
+  case $box in
+    "" | 0x0*) echo none ;;
+    *) echo "$box" | sed -E 's/[x+]/ /g' ;;
+  esac
 }
 
 parecord --latency-msec=50 --device=silent.monitor --format=s16le --rate=44100 --channels=1 \

@@ -25,7 +25,8 @@ const char *const TPagelumeForm::ReadAloudHint =
     "Click again to stop. [F9] (stop: [F9] or [Esc])";
 const char *const TPagelumeForm::NoSpeechHint =
     "Reading aloud needs the desktop's speech service, which does not answer. Install the packages "
-    "speech-dispatcher, espeak-ng and qt6-speech-speechd-plugin, then start the program again.";
+    "speech-dispatcher, speech-dispatcher-espeak-ng and qt6-speech-speechd-plugin, then start the program "
+    "again.";
 
 namespace {
 

@@ -15,7 +15,13 @@ public:
     QObject::connect(Speech.get(), &QTextToSpeech::stateChanged, Speech.get(),
                      [this](QTextToSpeech::State state) { StateChanged(state); });
   }
-  bool Available() const override { return Speech && Speech->state() != QTextToSpeech::Error; }
+  // The service answers unless the connection itself failed: a failure to
+  // set up the default voice (no voice for the system's locale) still
+  // leaves the service's own voice.
+  bool Available() const override {
+    return Speech && !(Speech->state() == QTextToSpeech::Error &&
+                       Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization);
+  }
   void Say(const QString &text, const QString &language) override {
     if (!Available())
       return;
@@ -55,20 +61,27 @@ private:
     if (Finished)
       Finished();
   }
-  // The first voice of the language, kept until another language is asked for.
+  // The first voice of the language, kept until another language is asked
+  // for. Without a voice for it (or for the system's locale, such as the C
+  // locale, when no language is given) the service would stay silent: its
+  // English voice, else its first one, is taken.
   void SetLanguage(const QString &language) {
     if (language == Language)
       return;
     Language = language;
-    const QLocale wanted(language);
-    if (language.isEmpty())
-      return;
-    for (const QLocale &locale : Speech->availableLocales()) {
-      if (locale.language() == wanted.language()) {
-        Speech->setLocale(locale);
-        return;
-      }
-    }
+    const QList<QLocale> locales = Speech->availableLocales();
+    const QLocale::Language wanted = language.isEmpty() ? Speech->locale().language() : QLocale(language).language();
+    const auto speaks = [&](QLocale::Language which) {
+      return std::find_if(locales.begin(), locales.end(),
+                          [which](const QLocale &locale) { return locale.language() == which; });
+    };
+    auto found = speaks(wanted);
+    if (found == locales.end())
+      found = speaks(QLocale::English);
+    if (found == locales.end())
+      found = locales.begin();
+    if (found != locales.end() && *found != Speech->locale())
+      Speech->setLocale(*found);
   }
 
   std::unique_ptr<QTextToSpeech> Speech;
