@@ -36,14 +36,8 @@ fail() {
   exit 1
 }
 
-Xvfb "$display" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdpyinfo -display "$display" >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo -display "$display" >/dev/null 2>&1 || fail "Xvfb did not start on $display"
-export DISPLAY=$display
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-sleep 1
+. scripts/display.sh
+start_display "$display"
 
 # The reader runs from a copy with its own settings folder, home and lock.
 mkdir -p "$work/program" "$work/home" "$work/tmp" "$shots"

@@ -48,7 +48,7 @@ void TBackSounds::PlaySoundAt(int32_t index) {
     List.Current = index;
     const bool valid = index >= 0 && index < List.Count && index < TSoundList::MaxCount;
     Next = -1;
-    if (List.Use && valid && !List.Titles[index].empty()) {
+    if (List.Use && valid && !List.Titles[index].empty() && !IsPaused) {
       Output->PlayWave(PathOf(index), true, List.Volumes[index] * 0.001);
       ChooseNext();
     } else {
@@ -59,8 +59,18 @@ void TBackSounds::PlaySoundAt(int32_t index) {
     Output->SetWaveVolume(SavedVolume);
 }
 
+void TBackSounds::Pause(bool on, bool replay) {
+  if (on == IsPaused)
+    return;
+  IsPaused = on;
+  if (on)
+    Output->StopWave();
+  else if (replay)
+    PlaySoundAt(List.Current);
+}
+
 void TBackSounds::TimerStep() {
-  if (!List.Use || List.Count < 2 || List.Current < 0 || List.Current >= List.Count)
+  if (IsPaused || !List.Use || List.Count < 2 || List.Current < 0 || List.Current >= List.Count)
     return;
   const int32_t period = List.Durations[List.Current];
   if (!Crono.IsPeriod(period))

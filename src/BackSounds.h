@@ -89,6 +89,11 @@ public:
   void Stop();
   // At exit: stops the sound and restores the start-up level.
   void Exit();
+  // While paused (the book is read aloud) nothing plays, and the sounds do
+  // not switch; the current sound stays the current one. Resuming plays it
+  // again from its start when replay is true.
+  void Pause(bool on, bool replay);
+  bool Paused() const { return IsPaused; }
   // A volume chosen for the first sound takes effect at once.
   void SetFirstVolume(int32_t thousandths);
 
@@ -98,5 +103,6 @@ private:
   std::string PathOf(int32_t index) const;
 
   TWaveOutput *Output;
+  bool IsPaused = false;
   int32_t Next = -1;  // the sound to follow the current one; -1 when none is chosen
 };

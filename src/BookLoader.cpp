@@ -170,6 +170,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     TBusy(const TBusy &) = delete;
     TBusy &operator=(const TBusy &) = delete;
   } busy(*this);
+  Call(Host.LoadStarting);
   State.Shown = false;
   OP_BEGIN("TPagelumeForm::LoadFromFile");
   const bool named = !path.isEmpty();

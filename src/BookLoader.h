@@ -60,6 +60,7 @@ struct TBookLoaderHost {
   std::function<QString(const QString &startPath)> ChooseBookFile;  // the open dialog; empty = cancelled
 
   // ---- Call-outs to other parts of the window, in the order a load makes them ----
+  std::function<void()> LoadStarting;                      // every load, before anything else
   std::function<void()> AskSaveIfModified;
   std::function<void()> StopSound;
   std::function<bool()> BrowserPathEmpty;

@@ -176,8 +176,9 @@ void TPagelumeForm::UpdateAutoBookmark(bool enabled) {
   // A top line the background count has not reached yet is far from the start.
   const int32_t line = RichEdit->TopLineIfCounted();
   const int32_t piece = Loader->State.CurrentPiece;
-  if (line < 0 || line > 4 || piece > 1)
-    Bookshelf->SetBookmark(book, 0, piece, RichEdit->TopPosition());
+  const int32_t place = ReadingPlace();
+  if (line < 0 || line > 4 || piece > 1 || place != RichEdit->TopPosition())
+    Bookshelf->SetBookmark(book, 0, piece, place);
   else
     Bookshelf->TouchBook(book);
 }

@@ -15,7 +15,9 @@
 #include "FormatOptions.h"
 #include "HintTiming.h"
 #include "RTF.h"
+#include "ReadAloud.h"
 #include "ReadingKeys.h"
+#include "SpeechEngine.h"
 #include "StoredTextList.h"
 
 #include <QApplication>
@@ -71,6 +73,10 @@ TPagelumeForm::~TPagelumeForm() {
   // Stop accepting drops, stop sounds and restore the volume, shut the
   // picture machinery down: filled in by the units that own them.
   setAcceptDrops(false);
+  if (Speech) {
+    Speech->Host = {};
+    Speech->Stop();
+  }
   ExitSounds();
 }
 
@@ -253,6 +259,7 @@ void TPagelumeForm::HookWindowProcedure() {
   // The window's keys, the reading box's keys, wheel, mouse and links.
   CreateReadingController();
   WireReadingAids();
+  CreateSpeech();
 }
 
 void TPagelumeForm::HideSidebarAtConstruction() {
@@ -313,6 +320,8 @@ void TPagelumeForm::Start() {
     AboutForm->VersionLabel->setText("Version 2.5.1, released on 24.10.2004");
   }
   HookReadingBox();
+  Speech->SetEngine(MakeSpeechEngine());
+  UpdateReadAloudButton();
   CreateStoredLists();
   LoadSettingsAndProfile();
   InitBackImages();
@@ -354,6 +363,7 @@ void TPagelumeForm::ApplicationEventsActivate() {
 
 void TPagelumeForm::ApplicationEventsMinimize() {
   InfoTimer->stop();
+  StopReading();
   StopSounds();
 }
 
@@ -380,6 +390,7 @@ bool TPagelumeForm::FormCloseQuery() {
   OP_TRY {
     Closing = true;
     Loader->State.Closing = true;  // a load in progress stops within a second
+    StopReading();
     AskSaveIfModified();
     if (!OP_ADOPT()) {
       SaveSettings();

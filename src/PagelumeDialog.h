@@ -51,6 +51,7 @@ struct TFormatColors;
 class THelpForm;
 class TEnhancedRichEdit;
 class TFormatOptionsPanel;
+class TReadAloud;
 class TReadingController;
 class TRichEdit;
 class TRichEdit3Options;
@@ -299,6 +300,27 @@ public:
   void ChangeRichBackImageButtonMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers modifiers);
   void RunRichBackImageButtonClick();
   void TransparentRichBackCheckBoxClick();
+
+  // ---- Reading aloud (the button on the "Open" tab, the voice's options on
+  // the profile's "Misc" tab) ----
+  QPushButton *ReadAloudButton = nullptr;
+  QGroupBox *SpeechGroupBox = nullptr;
+  QComboBox *SpeechRateComboBox = nullptr;
+  QComboBox *SpeechVolumeComboBox = nullptr;
+  TReadAloud *Speech = nullptr;
+  static const char *const ReadAloudHint;
+  static const char *const NoSpeechHint;
+  // The language the book is read in ("en", "fr", ...; empty: the voice's own).
+  QString BookLanguage() const;
+  void ReadAloudButtonClick();
+  void UpdateReadAloudButton();
+  // Stops reading aloud; true when a reading was stopped.
+  bool StopReading();
+  // Where the reader is: the sentence last read aloud while it is on the
+  // screen, else the top line (the auto-bookmark keeps it).
+  int32_t ReadingPlace();
+  void ShowProfileSpeech();
+  void CollectProfileSpeech();
 
   // ---- Owned objects ----
   std::unique_ptr<TEnhancedRichEdit> Enhancer;
@@ -618,6 +640,8 @@ private:
   void CreateHistory();
   void BuildBackSoundControls();
   void CreateReadingController();
+  void BuildSpeechControls();
+  void CreateSpeech();
   void BuildChaptersMenu();
   // Editing, saving, printing, download menu and help.
   void BuildEditControls();

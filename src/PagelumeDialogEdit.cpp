@@ -174,11 +174,15 @@ void TPagelumeForm::WireEditing() {
 // ---- Editing ----
 
 void TPagelumeForm::AllowEditingCheckBoxClick() {
+  if (AllowEditingCheckBox->isChecked())
+    StopReading();
   RichEdit->SetReadOnly(!AllowEditingCheckBox->isChecked());
   RichEdit->setFocus();
 }
 
 void TPagelumeForm::SetEditing(bool on) {
+  if (on)
+    StopReading();
   RichEdit->SetReadOnly(!on);
   AllowEditingCheckBox->setChecked(on);
 }
@@ -285,6 +289,7 @@ TPrintMargins TPagelumeForm::PrintMargins() const {
 void TPagelumeForm::PrintBookButtonClick() {
   OP_BEGIN("TPagelumeForm::PrintBookButtonClick");
   LastPrintedPages = -1;
+  StopReading();
   OP_TRY {
     auto print = [&] {
       if (!CanProcessText() || !Query("Print text?"))

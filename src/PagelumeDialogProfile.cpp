@@ -205,6 +205,7 @@ void TPagelumeForm::ShowProfile() {
 
   ShowProfileColors();
   ShowProfileSounds();
+  ShowProfileSpeech();
 }
 
 const ProfileSettings &TPagelumeForm::CurrentProfile() {
@@ -228,6 +229,7 @@ const ProfileSettings &TPagelumeForm::CurrentProfile() {
   p.ParagraphPrefix = prefix.isEmpty() ? ProfileSettings().ParagraphPrefix : Std(prefix);
   CollectProfileColors();
   CollectProfileSounds();
+  CollectProfileSpeech();
   return Profile;
 }
 

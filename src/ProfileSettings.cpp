@@ -69,6 +69,8 @@ const TProfileIntOption LineSpacing{"LineSpacing", 120, 100, 500,
                                     Join({Steps(100, 200, 10), {225, 250, 275, 300, 350, 400, 450, 500}})};
 const TProfileIntOption FirstLineIndent{"FirstLineIndent", 10, 0, 50, Steps(0, 50, 5)};
 const TProfileIntOption SpaceAfter{"SpaceAfter", 5, 0, 30, Join({Steps(0, 10, 1), {12, 15, 18, 20, 25, 30}})};
+const TProfileIntOption SpeechRate{"SpeechRate", 0, -10, 10, Steps(-10, 10, 1)};
+const TProfileIntOption SpeechVolume{"SpeechVolume", 80, 0, 100, Steps(0, 100, 5)};
 const TProfileIntOption Count{"Count", 1, 1, MaxBackSounds, {}};
 const TProfileIntOption Vol{"Vol", 50, 0, 1000, Join({Steps(0, 50, 5), Steps(60, 100, 10), Steps(150, 1000, 50)})};
 const TProfileIntOption Dur{"Dur", 5, 1, 500, Join({Steps(1, 10, 1), Steps(15, 100, 5), Steps(150, 300, 50)})};
@@ -166,6 +168,8 @@ void ReadProfileSettings(TStoredTextList &list, ProfileSettings &s) {
         matched = item;
     s.ParagraphPrefix = matched;
   }
+  ReadOption(list, SpeechRate, s.SpeechRate);
+  ReadOption(list, SpeechVolume, s.SpeechVolume);
 
   TProfileBackSounds &b = s.BackSounds;
   const TProfileBackSounds db;
@@ -239,6 +243,8 @@ void WriteProfileSettings(TStoredTextList &list, const ProfileSettings &s, const
   integer(FirstLineIndent, s.FirstLineIndent);
   integer(SpaceAfter, s.SpaceAfter);
   list.WriteString(Main, "ParagraphPrefix", s.ParagraphPrefix);
+  integer(SpeechRate, s.SpeechRate);
+  integer(SpeechVolume, s.SpeechVolume);
 
   const TProfileBackSounds &b = s.BackSounds;
   const int32_t count = std::clamp(b.Count, Count.Minimum, Count.Maximum);

@@ -52,6 +52,8 @@ extern const TProfileIntOption CharSpacing;
 extern const TProfileIntOption LineSpacing;
 extern const TProfileIntOption FirstLineIndent;
 extern const TProfileIntOption SpaceAfter;
+extern const TProfileIntOption SpeechRate;    // -10 (slowest) to 10 (fastest)
+extern const TProfileIntOption SpeechVolume;  // percent
 // Section "Profile_BackSounds". Count has no drop-down list: every value of
 // its range is taken.
 extern const TProfileIntOption Count;
@@ -130,6 +132,8 @@ struct ProfileSettings {
   int32_t FirstLineIndent = 10;  // millimetres
   int32_t SpaceAfter = 5;        // millimetres
   std::string ParagraphPrefix = "None";
+  int32_t SpeechRate = 0;
+  int32_t SpeechVolume = 80;     // percent
 
   // ---- Section "Profile_BackSounds" ----
   TProfileBackSounds BackSounds;

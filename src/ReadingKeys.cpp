@@ -70,6 +70,7 @@ private:
     case Qt::Key_F5:
     case Qt::Key_F6:
     case Qt::Key_F7:
+    case Qt::Key_F9:
     case Qt::Key_F10:
       return true;
     case Qt::Key_T:
@@ -178,6 +179,8 @@ bool TReadingController::FormKeyDown(QKeyEvent *event) {
   }
   switch (key) {
   case Qt::Key_Escape:
+    if (Callouts.StopReading && Callouts.StopReading())
+      return true;
     Call(Callouts.Minimise);
     return true;
   case Qt::Key_T:
@@ -207,6 +210,9 @@ bool TReadingController::FormKeyDown(QKeyEvent *event) {
     return true;
   case Qt::Key_F7:
     Call(Callouts.PrevPieceClick);
+    return true;
+  case Qt::Key_F9:
+    Call(Callouts.ReadAloudClick);
     return true;
   case Qt::Key_F10:
     return true;  // discarded: no menu activation

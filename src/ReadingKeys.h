@@ -35,6 +35,8 @@ struct TReadingCallouts {
   std::function<void()> OpenWelcomeBook;            // Ctrl+F5
   std::function<void()> NextPieceClick;             // F6
   std::function<void()> PrevPieceClick;             // F7
+  std::function<void()> ReadAloudClick;             // F9: starts or stops reading aloud
+  std::function<bool()> StopReading;                // Esc: true when it stopped a reading (no minimise)
   std::function<void(bool hide)> ShowSidebar;       // mouse over the reading box: ShowSidebar(true)
   std::function<bool()> SidebarHidden;              // right click picks a number only while hidden
   std::function<void(int32_t charPos)> ConverterMouseMove;   // number under the mouse (no tab change)

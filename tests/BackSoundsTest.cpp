@@ -102,6 +102,25 @@ TEST_F(BackSoundsTest, OneSoundLoopsForEverWhateverRandomSays) {
   }
 }
 
+TEST_F(BackSoundsTest, PausedNothingPlaysOrSwitchesAndResumingReplaysTheCurrentSound) {
+  ThreeSounds(false, {5, 5, 5});
+  Sounds.PlaySoundAt(0);
+  Sounds.Pause(true, true);
+  EXPECT_FALSE(Output.Playing);
+  Run(20);
+  EXPECT_EQ(Sounds.List.Current, 0);
+  Sounds.Pause(false, true);
+  EXPECT_EQ(PlayedTitles(), "aa");
+  Sounds.Pause(true, true);
+  Sounds.PlaySoundAt(1);  // "Use sound" ticked again while paused
+  EXPECT_FALSE(Output.Playing);
+  Sounds.Pause(false, false);  // resumed while minimised: stays quiet
+  EXPECT_FALSE(Output.Playing);
+  EXPECT_EQ(PlayedTitles(), "aa");
+  Run(5);
+  EXPECT_EQ(PlayedTitles(), "aac");
+}
+
 TEST_F(BackSoundsTest, InTurnEachForItsDuration) {
   ThreeSounds(false, {5, 10, 5});
   Sounds.PlaySoundAt(0);

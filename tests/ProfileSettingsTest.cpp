@@ -101,6 +101,8 @@ protected:
     s.BackSounds.Vol[1] = 0;
     s.BackSounds.Dur[2] = 400;  // accepted, though the list offers no more than 300
     s.BackSounds.Prob[0] = 1000;
+    s.SpeechRate = -4;
+    s.SpeechVolume = 35;
     return s;
   }
 
@@ -121,7 +123,8 @@ TEST_F(ProfileSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
       "TransparentRichBack", "ShowRichBoxFrame", "ScreenBackColor", "ScreenForeColor", "RichBoxBackColor",
       "RichBoxForeColor", "EmphaColor", "SecondEmphaColor", "BrowserFocusBackColor", "BrowserFocusForeColor",
       "DirTypeBackColor", "DirTypeForeColor", "LeftMargin", "RightMargin", "BoldFont", "JustifiedText", "FontName",
-      "FontSize", "FontZoom", "CharSpacing", "LineSpacing", "FirstLineIndent", "SpaceAfter", "ParagraphPrefix"};
+      "FontSize", "FontZoom", "CharSpacing", "LineSpacing", "FirstLineIndent", "SpaceAfter", "ParagraphPrefix",
+      "SpeechRate", "SpeechVolume"};
   QStringList expected;
   for (const QString &key : main)
     expected << "Profile_Main/" + key;

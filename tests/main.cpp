@@ -1,6 +1,7 @@
 // Test entry: one QApplication for the whole run (widget tests need it), on the
 // offscreen platform unless the caller chose another.
 #include <QApplication>
+#include "FakeSpeechEngine.h"
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
@@ -15,6 +16,9 @@ int main(int argc, char **argv) {
   std::unique_ptr<QApplication> app;
   if (!listing)
     app = std::make_unique<QApplication>(argc, argv);
+  // No test talks to the desktop's speech service: a window started here
+  // finds none.
+  SetSpeechEngineMaker([] { return std::make_unique<TFakeSpeechEngine>(false); });
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

@@ -165,6 +165,8 @@ public:
   void ScrollToEnd();
   void EnsureCaretVisible(int32_t k);
   void GoToCharPos(int32_t position);
+  // Whether a rich position lies on a line wholly on the screen.
+  bool PositionShown(int32_t position);
   // Rich position of the character under a point of the viewport.
   int32_t CharFromPoint(const QPoint &viewportPoint);
   // Forward from the end of the selection, not case-sensitive, no wrap. Found:

@@ -370,6 +370,16 @@ bool TRichEdit::CaretShown(int position) {
 
 // ---------------------------------------------------------------- caret and selection
 
+bool TRichEdit::PositionShown(int32_t position) {
+  Flush();
+  if (Editor) {
+    QTextCursor c(Doc());
+    c.setPosition(std::clamp(RichToQt(position), 0, std::max(Doc()->characterCount() - 1, 0)));
+    return Editor->viewport()->rect().contains(Editor->cursorRect(c));
+  }
+  return CaretShown(RichToQt(position));
+}
+
 QTextCursor TRichEdit::textCursor() const {
   Flush();
   return Editor ? Editor->textCursor() : Cursor;
