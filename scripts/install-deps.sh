@@ -5,7 +5,8 @@ set -euo pipefail
 packages=(
   g++ cmake make pkgconf
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
-  qt6-speech-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
+  qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
+  speech-dispatcher-espeak-ng
   pulseaudio pulseaudio-utils
   libgtest-dev libgmock-dev
   fonts-liberation
@@ -29,13 +30,6 @@ if [ ${#missing[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
   apt-get update -qq
   apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
-# The voice of reading aloud (speech-dispatcher's espeak-ng module): wanted,
-# but neither building nor the tests need it, so a failed install only warns.
-if ! dpkg-query -W -f='${Status}' speech-dispatcher-espeak-ng 2>/dev/null | grep -q "install ok installed" &&
-   [ "$(id -u)" -eq 0 ]; then
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends speech-dispatcher-espeak-ng \
-    >/dev/null 2>&1 || echo "speech-dispatcher-espeak-ng could not be installed: reading aloud will be silent" >&2
 fi
 # The number-format tests need a locale whose decimal separator is a comma
 # and an English one.
