@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkgconf
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
+  libhyphen-dev hyphen-en-us hyphen-en-gb hyphen-fr hyphen-de hyphen-es hyphen-it hyphen-ru hyphen-pt-pt
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb openbox xdotool imagemagick x11-utils

@@ -166,6 +166,7 @@ void ReadProfileSettings(TStoredTextList &list, ProfileSettings &s) {
         matched = item;
     s.ParagraphPrefix = matched;
   }
+  ReadBool(list, "Hyphenation", s.Hyphenation, d.Hyphenation);
 
   TProfileBackSounds &b = s.BackSounds;
   const TProfileBackSounds db;
@@ -239,6 +240,7 @@ void WriteProfileSettings(TStoredTextList &list, const ProfileSettings &s, const
   integer(FirstLineIndent, s.FirstLineIndent);
   integer(SpaceAfter, s.SpaceAfter);
   list.WriteString(Main, "ParagraphPrefix", s.ParagraphPrefix);
+  boolean("Hyphenation", s.Hyphenation);
 
   const TProfileBackSounds &b = s.BackSounds;
   const int32_t count = std::clamp(b.Count, Count.Minimum, Count.Maximum);

@@ -130,6 +130,7 @@ struct ProfileSettings {
   int32_t FirstLineIndent = 10;  // millimetres
   int32_t SpaceAfter = 5;        // millimetres
   std::string ParagraphPrefix = "None";
+  bool Hyphenation = true;       // long words broken at line ends in the book's language
 
   // ---- Section "Profile_BackSounds" ----
   TProfileBackSounds BackSounds;

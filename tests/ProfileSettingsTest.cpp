@@ -94,6 +94,7 @@ protected:
     s.FirstLineIndent = 0;
     s.SpaceAfter = 18;
     s.ParagraphPrefix = "\xC2\xB7 ";
+    s.Hyphenation = false;
     s.BackSounds.Use = true;
     s.BackSounds.Random = false;
     s.BackSounds.Count = 3;
@@ -121,7 +122,8 @@ TEST_F(ProfileSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
       "TransparentRichBack", "ShowRichBoxFrame", "ScreenBackColor", "ScreenForeColor", "RichBoxBackColor",
       "RichBoxForeColor", "EmphaColor", "SecondEmphaColor", "BrowserFocusBackColor", "BrowserFocusForeColor",
       "DirTypeBackColor", "DirTypeForeColor", "LeftMargin", "RightMargin", "BoldFont", "JustifiedText", "FontName",
-      "FontSize", "FontZoom", "CharSpacing", "LineSpacing", "FirstLineIndent", "SpaceAfter", "ParagraphPrefix"};
+      "FontSize", "FontZoom", "CharSpacing", "LineSpacing", "FirstLineIndent", "SpaceAfter", "ParagraphPrefix",
+      "Hyphenation"};
   QStringList expected;
   for (const QString &key : main)
     expected << "Profile_Main/" + key;
@@ -137,6 +139,7 @@ TEST_F(ProfileSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
   EXPECT_TRUE(text.contains("ScreenBackColor=" + QByteArray::number(0x102030) + "\r\n"));
   EXPECT_TRUE(text.contains("ParagraphPrefix=\xC2\xB7 \r\n"));
   EXPECT_TRUE(text.contains("File1=\r\n"));
+  EXPECT_TRUE(text.contains("Hyphenation=FALSE\r\n"));
 
   // Saving the same record again gives the same bytes.
   ASSERT_TRUE(Write("again.plp", read));
