@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "Hyphenator.h"
+#include "LineBreaker.h"
 #include "RichMerged.h"
 
 namespace {
@@ -283,19 +284,27 @@ void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool fi
   const double value = bf.lineHeight();
   double y = first ? std::clamp(bf.topMargin(), 0.0, MaxSlot) : 0;
   tops.assign(1, 0.0);
+  // A justified paragraph with hyphenation points gets the breaks chosen for
+  // all its lines together.
+  std::vector<int> plan;
+  if (!hyphens.empty() && (bf.alignment() & Qt::AlignJustify))
+    plan = LineBreaker::Plan(layout, std::max(available - indent, 8.0), available);
   layout.beginLayout();
   bool lastHyphenated = false;
-  for (bool firstLine = true;; firstLine = false) {
+  for (size_t lineIndex = 0;; ++lineIndex) {
     QTextLine line = layout.createLine();
     if (!line.isValid())
       break;
-    const double shift = firstLine ? indent : 0;
+    const double shift = lineIndex == 0 ? indent : 0;
     // A line's height counts the font's leading, as the toolkit's own layout
     // (the editing view) does: both views keep the same line pitch.
     line.setLeadingIncluded(true);
     const double width = std::max(available - shift, 8.0);
-    line.setLineWidth(width);
-    if (!hyphens.empty())
+    if (lineIndex + 1 < plan.size())
+      line.setNumColumns(plan[lineIndex], width);
+    else
+      line.setLineWidth(width);
+    if (!hyphens.empty() && plan.empty())
       lastHyphenated = AvoidSecondHyphen(layout, line, width, lastHyphenated);
     const double height = line.height();
     double slot = height, adjust = 0;
