@@ -118,6 +118,20 @@ void THyphenator::WordPoints(QStringView word, int offset, std::vector<int> &poi
   constexpr int MaxWord = 64;
   if (word.size() < MinWordLetters || word.size() > MaxWord)
     return;
+  const QString key = word.toString();
+  auto seen = Seen.constFind(key);
+  if (seen == Seen.constEnd()) {
+    std::vector<int> found;
+    Apply(word, found);
+    if (Seen.size() > 500000)
+      Seen.clear();
+    seen = Seen.insert(key, std::vector<uint8_t>(found.begin(), found.end()));
+  }
+  for (uint8_t p : *seen)
+    points.push_back(offset + p);
+}
+
+void THyphenator::Apply(QStringView word, std::vector<int> &points) const {
   for (QChar c : word)
     if (c.isSurrogate())
       return;
@@ -135,7 +149,7 @@ void THyphenator::WordPoints(QStringView word, int offset, std::vector<int> &poi
     for (int i = Before - 1; i < letters - After; ++i)
       // A break that changes the spelling (German "ck" to "k-k") is not taken.
       if ((marks[size_t(i)] & 1) && !(rep && rep[i]))
-        points.push_back(offset + i + 1);
+        points.push_back(i + 1);
   }
   if (rep) {
     for (size_t i = 0; i < bytes.size(); ++i)

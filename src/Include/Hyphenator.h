@@ -7,6 +7,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QHash>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,5 +49,10 @@ private:
   int Before = MinBefore, After = MinAfter;
   // The word (lower case) in the patterns' encoding; false when a letter has none.
   bool Encode(QStringView word, std::string &bytes) const;
+  // The points of words already seen (offsets in the word): a book repeats
+  // its words, and the patterns are slow to apply.
+  mutable QHash<QString, std::vector<uint8_t>> Seen;
   void WordPoints(QStringView word, int offset, std::vector<int> &points) const;
+  // The points of a word by the patterns (offsets in the word).
+  void Apply(QStringView word, std::vector<int> &points) const;
 };

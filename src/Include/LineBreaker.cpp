@@ -2,10 +2,12 @@
 #include "LineBreaker.h"
 
 #include <QFontMetricsF>
+#include <QHash>
 #include <QTextLayout>
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -20,6 +22,31 @@ constexpr double Safety = 0.3;
 // A gap stretched past twice a space is what the eye sees as a hole.
 constexpr double HoleCost = 3000;
 
+// The widths of the pieces of text measured in one font, kept: a book
+// repeats its words, and measuring one is far slower than looking it up.
+struct TFontWidths {
+  explicit TFontWidths(const QFont &font) : Metrics(font) {}
+  QFontMetricsF Metrics;
+  QHash<QString, double> Widths;
+  double Width(QStringView piece) {
+    const QString key = piece.toString();
+    auto found = Widths.constFind(key);
+    if (found != Widths.constEnd())
+      return *found;
+    if (Widths.size() > 200000)
+      Widths.clear();
+    return *Widths.insert(key, Metrics.horizontalAdvance(key));
+  }
+};
+
+TFontWidths &WidthsOf(const QFont &font) {
+  static QHash<QString, std::shared_ptr<TFontWidths>> fonts;
+  std::shared_ptr<TFontWidths> &found = fonts[font.key()];
+  if (!found)
+    found = std::make_shared<TFontWidths>(font);
+  return *found;
+}
+
 }  // namespace
 
 namespace LineBreaker {
@@ -30,10 +57,10 @@ std::vector<int> Plan(const QTextLayout &layout, double firstWidth, double width
   if (n == 0 || text.contains(u'\t'))
     return {};  // tab stops are left to the toolkit
   // The font of each character.
-  std::vector<QFontMetricsF> metrics{QFontMetricsF(layout.font())};
+  std::vector<TFontWidths *> metrics{&WidthsOf(layout.font())};
   std::vector<int> fontOf(size_t(n), 0);
   for (const QTextLayout::FormatRange &r : layout.formats()) {
-    metrics.emplace_back(r.format.font().resolve(layout.font()));
+    metrics.push_back(&WidthsOf(r.format.font().resolve(layout.font())));
     const int from = std::clamp(r.start, 0, n), to = std::clamp(r.start + r.length, 0, n);
     std::fill(fontOf.begin() + from, fontOf.begin() + to, int(metrics.size()) - 1);
   }
@@ -55,7 +82,7 @@ std::vector<int> Plan(const QTextLayout &layout, double firstWidth, double width
     // A soft hyphen inside a line has no width.
     x[size_t(j)] = x[size_t(i)] + (text.at(i) == SoftHyphen
                                        ? 0.0
-                                       : metrics[size_t(fontOf[size_t(i)])].horizontalAdvance(text.mid(i, j - i)));
+                                       : metrics[size_t(fontOf[size_t(i)])]->Width(QStringView(text).mid(i, j - i)));
     i = j;
   }
   // Break candidates: the start, after each run of spaces, after each soft
@@ -81,7 +108,7 @@ std::vector<int> Plan(const QTextLayout &layout, double firstWidth, double width
       --textEnd;
     double hyphenWidth = 0;
     if (hyphen)
-      hyphenWidth = metrics[size_t(fontOf[size_t(end - 1)])].horizontalAdvance(u'-');
+      hyphenWidth = metrics[size_t(fontOf[size_t(end - 1)])]->Width(u"-");
     int gaps = 0;  // runs of spaces inside the line, counted as the start moves back
     for (size_t c = d; c-- > 0;) {
       const int start = breaks[c];
@@ -97,7 +124,7 @@ std::vector<int> Plan(const QTextLayout &layout, double firstWidth, double width
         continue;
       double cost = LineCost;
       if (!last) {
-        const double space = metrics[size_t(fontOf[size_t(start)])].horizontalAdvance(u' ');
+        const double space = metrics[size_t(fontOf[size_t(start)])]->Width(u" ");
         const double stretch = gaps > 0 ? (room + Safety - natural) / (gaps * std::max(space, 1.0)) : 10;
         cost += StretchCost * stretch * stretch * stretch + (stretch > 1 ? HoleCost : 0);
         if (hyphen)
