@@ -6,6 +6,7 @@
 #include "FormatOptions.h"
 #include "Hyphenator.h"
 #include "LanguageGuess.h"
+#include "LineBreaker.h"
 #include "PrintBook.h"
 #include "RTF.h"
 #include "RichLayout.h"
@@ -21,6 +22,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 namespace {
 
@@ -256,4 +258,40 @@ TEST_F(HyphenationFormTest, PrintedPagesBreakWordsLikeTheScreen) {
   QString joined = printed;
   joined.replace(QRegularExpression("([a-z])-\\s*\\n\\s*([a-z])"), "\\1\\2");
   EXPECT_EQ(joined.simplified(), plain.simplified());
+}
+
+TEST(LineBreakerTest, PlannedLinesFitTheirWidth) {
+  const THyphenator *en = THyphenator::ForLanguage("en");
+  if (!en)
+    GTEST_SKIP() << "No English hyphenation patterns in " << THyphenator::PatternDir().toStdString();
+  const QString text = QString::fromUtf8(LongWordsBook()).section("\n\n", 0, 2).replace("\n\n", " ");
+  std::vector<int> points;
+  en->Points(text, points);
+  QTextLayout layout(THyphenator::WithSoftHyphens(text, points));
+  QFont font("Liberation Serif");
+  font.setPixelSize(21);
+  layout.setFont(font);
+  QTextOption option;
+  option.setAlignment(Qt::AlignJustify);
+  layout.setTextOption(option);
+  for (const double width : {120.0, 230.0, 408.0, 777.0}) {
+    const std::vector<int> plan = LineBreaker::Plan(layout, width - 30, width);
+    ASSERT_FALSE(plan.empty()) << width;
+    int total = 0;
+    layout.beginLayout();
+    for (size_t i = 0; i < plan.size(); ++i) {
+      QTextLine line = layout.createLine();
+      const double room = i == 0 ? width - 30 : width;
+      line.setNumColumns(plan[i], room);
+      EXPECT_EQ(line.textLength(), plan[i]);
+      EXPECT_LE(line.naturalTextWidth(), room + 0.01) << width << " line " << i;
+      total += plan[i];
+    }
+    layout.endLayout();
+    EXPECT_EQ(total, layout.text().size());
+  }
+  // A word wider than the line cannot be planned: the toolkit breaks it.
+  QTextLayout unbreakable(QString(80, u'm'));
+  unbreakable.setFont(font);
+  EXPECT_TRUE(LineBreaker::Plan(unbreakable, 100, 100).empty());
 }
