@@ -123,7 +123,7 @@ void THyphenator::WordPoints(QStringView word, int offset, std::vector<int> &poi
   if (seen == Seen.constEnd()) {
     std::vector<int> found;
     Apply(word, found);
-    if (Seen.size() > 500000)
+    if (Seen.size() > 200000)
       Seen.clear();
     seen = Seen.insert(key, std::vector<uint8_t>(found.begin(), found.end()));
   }
