@@ -28,6 +28,13 @@
 //   its own (a long load), so a command that never does shows as one gap;
 // - top line kept: the line at the top before the change still holds the
 //   first character of the old top line after it.
+//
+// The open and format-change cases run with "Hyphenate words" on (the
+// default) and off. The "wide gaps" case opens War and Peace in a 1024 x 768
+// window at the default profile, lays out every paragraph at the reading
+// box's width without and with hyphenation, and prints the share of
+// justified lines (the last line of each paragraph left out) whose gaps
+// between words are more than twice a space.
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -40,6 +47,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <algorithm>
 #include <cstdio>
@@ -50,6 +59,7 @@
 #include "Dialogs.h"
 #include "Error.h"
 #include "FormatOptions.h"
+#include "Hyphenator.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
 #include "RTF.h"
@@ -334,6 +344,45 @@ bool WriteFile(const QString &path, const QByteArray &bytes) {
   return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
+// The share of the justified lines of the document, laid out at width, whose
+// gaps are more than twice a space; lines counts the justified lines.
+double WideGapShare(QTextDocument *doc, double width, const THyphenator *hyphenator, long &lines) {
+  TRichLayout layout(doc);
+  layout.SetWidth(width);
+  layout.SetHyphenator(hyphenator);
+  long wide = 0;
+  lines = 0;
+  for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
+    if (!(b.blockFormat().alignment() & Qt::AlignJustify))
+      continue;
+    for (int part = 0; part < layout.PartCount(b); ++part) {
+      const TRichLayout::TPart &laid = layout.Part(b, part);
+      for (int i = 0; i + 1 < laid.Lines(); ++i) {
+        ++lines;
+        wide += TRichLayout::WideGaps(laid.Layout, laid.Layout.lineAt(i)) ? 1 : 0;
+      }
+    }
+  }
+  return lines ? 100.0 * double(wide) / double(lines) : 0;
+}
+
+void WideGaps(TChild &c, const QString &book) {
+  c.Form->resize(1024, 768);
+  c.Form->LayoutWindow();
+  QApplication::processEvents();
+  if (!OpenWhole(c, book, false))
+    return;
+  TRichEdit *box = c.Form->RichEdit;
+  const double width = box->TextWidth();
+  const std::string language = c.Form->FormatOptions->BookLanguage();
+  long offLines = 0, onLines = 0;
+  const double off = WideGapShare(box->document(), width, nullptr, offLines);
+  const double on = WideGapShare(box->document(), width, THyphenator::ForLanguage(language), onLines);
+  Say("wide gaps %s (language \"%s\", text width %.0f px): %.1f %% of %ld justified lines without hyphenation, "
+      "%.1f %% of %ld with; fall %.0f %% (target at least 60 %%)\n",
+      qPrintable(c.Label), language.c_str(), width, off, offLines, on, onLines, off > 0 ? 100 * (off - on) / off : 0.0);
+}
+
 int RunCase(int argc, char **argv) {
   // --case NAME BOOK LABEL TARGET [ARG]
   const QString name = argv[2], book = argv[3], label = argv[4];
@@ -352,6 +401,8 @@ int RunCase(int argc, char **argv) {
     return true;
   });
 
+  if (qgetenv("PAGELUME_BENCH_HYPHENATION") == "off")
+    WriteFile(home.path() + "/PagelumeProfile.plp", "[Profile_Main]\r\nHyphenation=FALSE\r\n");
   TPagelumeForm form;
   form.IsApplicationActive = [] { return false; };
   form.resize(1920, 1080);
@@ -373,6 +424,8 @@ int RunCase(int argc, char **argv) {
     form.RichEdit->GoToCharPos(form.RichEdit->TextLength() / 2);
     QApplication::processEvents();
     TimeChange(c, ChangeByName(arg), true);
+  } else if (name == "gaps") {
+    WideGaps(c, book);
   } else if (name == "end") {
     if (!OpenWhole(c, book, false))
       return 1;
@@ -433,12 +486,15 @@ QString MakeBigBook(const QString &booksDir, const QString &folder, qint64 size)
 
 struct TCase {
   QString Name, Book, Label, Target, Arg, What;
+  bool HyphenationOff = false;
 };
 
 void RunChild(const QString &self, const TCase &k, int timeout, const QString &tempRoot) {
   QTemporaryDir tmp(tempRoot + "/case-XXXXXX");
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   env.insert("TMPDIR", tmp.path());
+  if (k.HyphenationOff)
+    env.insert("PAGELUME_BENCH_HYPHENATION", "off");
   QProcess p;
   p.setProcessEnvironment(env);
   p.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -549,11 +605,16 @@ int main(int argc, char **argv) {
 
   for (const auto &[book, label, target] :
        {std::tuple{wap, QString("War and Peace"), QString("0.25")}, std::tuple{big, QString("20MB"), QString("0.6")}}) {
-    cases.push_back({"open", book, label, target, label == "20MB" ? "200" : "", "open whole"});
-    for (const auto &[arg, what] : {std::pair{"spacing", "line spacing 120 -> 150 %"}, {"zoom", "zoom 100 -> 150 %"},
-                                    {"size", "font size 16 -> 20"}, {"margins", "margins 15 -> 30"}})
-      cases.push_back({"change", book, label, target, arg, what});
+    for (const bool off : {false, true}) {
+      const QString l = label + (off ? ", hyphenation off" : ", hyphenation on");
+      cases.push_back({"open", book, l, target, label == "20MB" ? "200" : "", "open whole", off});
+      for (const auto &[arg, what] :
+           {std::pair{"spacing", "line spacing 120 -> 150 %"}, {"zoom", "zoom 100 -> 150 %"},
+            {"size", "font size 16 -> 20"}, {"margins", "margins 15 -> 30"}})
+        cases.push_back({"change", book, l, target, arg, what, off});
+    }
   }
+  cases.push_back({"gaps", wap, "War and Peace", "", "", "wide gaps"});
   cases.push_back({"end", big, "20MB", "0.6", "", "Ctrl+End at the usual formats"});
   cases.push_back({"largest-open", big, "20MB", "0.6", "", "open whole at zoom 500 %, spacing 500 %, size 50"});
   cases.push_back({"largest-change", big, "20MB", "0.6", "", "size 50, spacing 500 %, zoom 500 % one after another"});

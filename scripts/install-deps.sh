@@ -8,6 +8,7 @@ packages=(
   qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
   speech-dispatcher-espeak-ng
   pulseaudio pulseaudio-utils
+  libhyphen-dev hyphen-en-us hyphen-en-gb hyphen-fr hyphen-de hyphen-es hyphen-it hyphen-ru hyphen-pt-pt
   libgtest-dev libgmock-dev
   fonts-liberation
   xvfb openbox xdotool imagemagick x11-utils

@@ -13,6 +13,7 @@
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
 #include "Error.h"
+#include "LanguageGuess.h"
 #include "MyMath.h"
 #include "Program.h"
 #include "RTF.h"
@@ -149,6 +150,11 @@ void TBookLoader::ShowPlainText(const TTextLines &lines) {
   }
 }
 
+void TBookLoader::SetLanguage(std::u16string_view head) {
+  State.Language = LanguageGuess::Guess(head);
+  Call(Host.SetBookLanguage, State.Language);
+}
+
 bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProfile, int32_t position) {
   if (Busy)
     return false;  // a load runs: refused
@@ -277,6 +283,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           return true;  // reported there; the box stays empty, as for a whole book that cannot be read
         lines = TTextLines::From(piecesLines);
       }
+      SetLanguage(lines.Head(LanguageGuess::GuessChars));
       AddEndMarker(lines, piece, State.PieceCount());
       SetBaseFormat();
       // The page is shown while the rest of the text arrives, once the text
@@ -330,6 +337,7 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
           OP_RAISE(FailedToLoadText, file);
         return true;
       }
+      SetLanguage(RichBox->TextHead(LanguageGuess::GuessChars));
     }
     result = true;
     return true;

@@ -73,6 +73,7 @@ struct TBookLoaderHost {
   std::function<int32_t(const QString &path, int32_t slot, int32_t &piece)> GetBookmark;  // −1: not on the shelf
   std::function<void(const QString &path, bool keepProfile)> ResolveProfile;
   std::function<void()> ApplyZoom;
+  std::function<void(const std::string &tag)> SetBookLanguage;  // guessed at each load
   std::function<void()> RefreshBookshelfButtons;
   std::function<void()> RefreshBookmarkButtons;
   std::function<void()> InfoTimerTick;
@@ -131,6 +132,8 @@ private:
   void SetPieces(int32_t count, int32_t selected);
   void ShowPlainText(const TTextLines &lines);
   void SetBaseFormat();
+  // Guesses the book's language from the opening of its text and passes it on.
+  void SetLanguage(std::u16string_view head);
 
   // A plain-text book goes into the box a portion at a time while its
   // paragraphs are made, and the box is shown at the reading position as soon

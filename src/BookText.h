@@ -61,6 +61,7 @@ struct BookState {
   bool Modified = false;
   bool Closing = false;
   bool Shown = false;  // the last load put the book into the box (not a refusal or a failure)
+  std::string Language;  // guessed at load from the opening of the text ("en", "fr" ...; "" unknown)
   TBookClock::time_point TotalTimerStart{};    // the current load
   TBookClock::time_point ProgressTimerStart{}; // last progress report
   bool TimersRunning = false;

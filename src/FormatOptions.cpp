@@ -2,6 +2,7 @@
 
 #include "EnhancedRTF.h"
 #include "Error.h"
+#include "Hyphenator.h"
 #include "RTF.h"
 #include "TextFormat.h"
 #include "Utilities.h"
@@ -65,6 +66,10 @@ TFormatOptionsPanel::TFormatOptionsPanel(TRichEdit *richEdit, TEnhancedRichEdit 
   JustifiedTextCheckBox = NewCheck(
       "JustifiedTextCheckBox", "Justified text", true,
       "Spaces between words are expanded so that each line of text fits the whole width of the rich-box");
+  HyphenationCheckBox = NewCheck(
+      "HyphenationCheckBox", "Hyphenate words", true,
+      "Long words are broken with a hyphen at the end of a line, by the rules of the book's language, so that "
+      "justified lines have no wide gaps between words. The text itself does not change.");
   QStringList fonts = QFontDatabase::families();
   fonts.sort(Qt::CaseInsensitive);
   FontNameComboBox = NewList("FontNameComboBox", fonts, DefaultFontName, "Font used to display the text with");
@@ -101,6 +106,7 @@ TFormatOptionsPanel::TFormatOptionsPanel(TRichEdit *richEdit, TEnhancedRichEdit 
   text->addRow("Right margin (pixels)", RightMarginComboBox);
   text->addRow(BoldFontCheckBox);
   text->addRow(JustifiedTextCheckBox);
+  text->addRow(HyphenationCheckBox);
   text->addRow("Font name", FontNameComboBox);
   text->addRow("Font size (points)", FontSizeComboBox);
   text->addRow("Font zoom (%)", FontZoomComboBox);
@@ -136,12 +142,14 @@ TFormatOptionsPanel::TFormatOptionsPanel(TRichEdit *richEdit, TEnhancedRichEdit 
   onActivated(FirstLineIndentComboBox, &TFormatOptionsPanel::FirstLineIndentComboBoxChange);
   connect(BoldFontCheckBox, &QCheckBox::clicked, this, &TFormatOptionsPanel::BoldFontCheckBoxClick);
   connect(JustifiedTextCheckBox, &QCheckBox::clicked, this, &TFormatOptionsPanel::JustifiedTextCheckBoxClick);
+  connect(HyphenationCheckBox, &QCheckBox::clicked, this, &TFormatOptionsPanel::HyphenationCheckBoxClick);
 }
 
 int32_t TFormatOptionsPanel::LeftMargin() const { return ReadInt(LeftMarginComboBox, 0, 50, 15); }
 int32_t TFormatOptionsPanel::RightMargin() const { return ReadInt(RightMarginComboBox, 0, 50, 15); }
 bool TFormatOptionsPanel::BoldFont() const { return BoldFontCheckBox->isChecked(); }
 bool TFormatOptionsPanel::JustifiedText() const { return JustifiedTextCheckBox->isChecked(); }
+bool TFormatOptionsPanel::Hyphenation() const { return HyphenationCheckBox->isChecked(); }
 QString TFormatOptionsPanel::FontName() const {
   const QString name = FontNameComboBox->currentText();
   return name.isEmpty() ? DefaultFontName : name;
@@ -225,6 +233,21 @@ void TFormatOptionsPanel::BoldFontCheckBoxClick() {
 void TFormatOptionsPanel::JustifiedTextCheckBoxClick() {
   SetAllParaFormatRichEdit();
   RichEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void TFormatOptionsPanel::HyphenationCheckBoxClick() {
+  ApplyHyphenation();
+  RichEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void TFormatOptionsPanel::SetBookLanguage(const std::string &tag) {
+  Language = tag;
+  ApplyHyphenation();
+}
+
+void TFormatOptionsPanel::ApplyHyphenation() {
+  // The reading box keeps its top line through the new layout.
+  RichEdit->SetHyphenator(Hyphenation() ? THyphenator::ForLanguage(Language) : nullptr);
 }
 
 void TFormatOptionsPanel::FontNameComboBoxChange() {

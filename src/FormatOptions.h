@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 class QCheckBox;
 class QComboBox;
@@ -34,6 +35,7 @@ public:
   int32_t RightMargin() const;
   bool BoldFont() const;
   bool JustifiedText() const;
+  bool Hyphenation() const;
   QString FontName() const;  // "Times New Roman" when the control is empty
   int32_t FontSize() const;
   int32_t FontZoom() const;
@@ -52,6 +54,13 @@ public:
   void RightMarginComboBoxChange();
   void BoldFontCheckBoxClick();
   void JustifiedTextCheckBoxClick();
+  void HyphenationCheckBoxClick();
+  // The language of the open book ("" unknown): its patterns break long words
+  // when "Hyphenate words" is on.
+  void SetBookLanguage(const std::string &tag);
+  const std::string &BookLanguage() const { return Language; }
+  // Gives the reading box the patterns of the book's language, or none.
+  void ApplyHyphenation();
   void FontNameComboBoxChange();
   void FontSizeComboBoxChange();
   void FontZoomComboBoxChange();
@@ -77,6 +86,7 @@ public:
   QComboBox *RightMarginComboBox;
   QCheckBox *BoldFontCheckBox;
   QCheckBox *JustifiedTextCheckBox;
+  QCheckBox *HyphenationCheckBox;
   QComboBox *FontNameComboBox;
   QComboBox *FontSizeComboBox;
   QComboBox *FontZoomComboBox;
@@ -96,6 +106,7 @@ private:
   TRichEdit *RichEdit;
   TEnhancedRichEdit *Engine;
   std::function<TFormatColors()> ColorsCallout;
+  std::string Language;
 };
 
 // The "System integration" group of the program's "Misc" tab: "Force Rich-edit 3"

@@ -307,7 +307,7 @@ void TPagelumeForm::PrintBookButtonClick() {
       std::unique_ptr<QTextDocument> copy(RichEdit->PrintCopy());
       QString error;
       LastPrintedPages =
-          PrintDocument(*copy, *printer, PrintMargins(), PathText(Loader->State.Path), &error);
+          PrintDocument(*copy, *printer, PrintMargins(), PathText(Loader->State.Path), &error, RichEdit->Hyphenator());
       if (LastPrintedPages < 0)
         OP_RAISE("Failed to print the book.", printer->printerName().toStdString(), error.toStdString());
     };

@@ -202,6 +202,8 @@ void TPagelumeForm::ShowProfile() {
   SelectNumber(f->FirstLineIndentComboBox, p.FirstLineIndent);
   SelectNumber(f->SpaceAfterComboBox, p.SpaceAfter);
   SelectItem(f->ParagraphPrefixComboBox, Q(p.ParagraphPrefix));
+  SetChecked(f->HyphenationCheckBox, p.Hyphenation);
+  f->ApplyHyphenation();
 
   ShowProfileColors();
   ShowProfileSounds();
@@ -227,6 +229,7 @@ const ProfileSettings &TPagelumeForm::CurrentProfile() {
   p.SpaceAfter = ProfileOptions::SpaceAfter.Normalise(f->SpaceAfter());
   const QString prefix = f->ParagraphPrefix();
   p.ParagraphPrefix = prefix.isEmpty() ? ProfileSettings().ParagraphPrefix : Std(prefix);
+  p.Hyphenation = f->Hyphenation();
   CollectProfileColors();
   CollectProfileSounds();
   CollectProfileSpeech();

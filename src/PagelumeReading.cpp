@@ -248,6 +248,7 @@ void TPagelumeForm::CreateLoader() {
   host.StopInfoTimer = [this] { InfoTimer->stop(); };
   host.StartInfoTimer = [this] { InfoTimer->start(); };
   host.ApplyZoom = [this] { FormatOptions->FontZoomComboBoxChange(); };
+  host.SetBookLanguage = [this](const std::string &tag) { FormatOptions->SetBookLanguage(tag); };
   host.ResolveProfile = [this](const QString &path, bool keepCurrent) { ResolveProfile(path, keepCurrent); };
   host.InfoTimerTick = [this] { InfoTimerTimer(); };
   Loader = std::make_unique<TBookLoader>(RichEdit, Enhancer.get(), std::move(host));

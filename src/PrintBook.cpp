@@ -1,5 +1,6 @@
 #include "PrintBook.h"
 
+#include "Hyphenator.h"
 #include "Utilities.h"
 
 #include <QAbstractTextDocumentLayout>
@@ -56,6 +57,29 @@ void ScaleIndents(QTextDocument &document, double factor) {
 
 }  // namespace
 
+void AddSoftHyphens(QTextDocument &document, const THyphenator &hyphenator) {
+  document.setUndoRedoEnabled(false);
+  QTextCursor cursor(&document);
+  cursor.beginEditBlock();
+  std::vector<int> points;
+  for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+    if (block.blockFormat().alignment() & (Qt::AlignRight | Qt::AlignHCenter))
+      continue;
+    points.clear();
+    const QString text = block.text();
+    hyphenator.Points(text, points);
+    // From the end, so that the points before stay where they are; a soft
+    // hyphen inserted takes the format of the letter before it.
+    for (auto it = points.rbegin(); it != points.rend(); ++it) {
+      cursor.setPosition(block.position() + *it);
+      if (cursor.charFormat().isAnchor())
+        continue;
+      cursor.insertText(QString(QChar(THyphenator::SoftHyphen)));
+    }
+  }
+  cursor.endEditBlock();
+}
+
 TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, const QString &top,
                                    const QString &bottom) {
   const TPrintMargins defaults;
@@ -68,7 +92,7 @@ TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, co
 }
 
 int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrintMargins &margins,
-                  const QString &title, QString *errorText) {
+                  const QString &title, QString *errorText, const THyphenator *hyphenator) {
   auto fail = [&](const QString &text) {
     if (errorText)
       *errorText = text;
@@ -84,6 +108,8 @@ int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrint
 
   std::unique_ptr<QTextDocument> copy(document.clone());
   ScaleIndents(*copy, printer.logicalDpiY() / ScreenDpi());
+  if (hyphenator)
+    AddSoftHyphens(*copy, *hyphenator);
   QAbstractTextDocumentLayout *layout = copy->documentLayout();
   layout->setPaintDevice(&printer);  // glyphs measured and lengths scaled for the printer
   QTextFrameFormat frame = copy->rootFrame()->frameFormat();

@@ -6,6 +6,7 @@
 
 class QPrinter;
 class QTextDocument;
+class THyphenator;
 
 // Print margins in millimetres (the "Print text" options).
 struct TPrintMargins {
@@ -23,7 +24,14 @@ TPrintMargins PrintMarginsFromText(const QString &left, const QString &right, co
 // Lays out a copy of the document on the printer's page inside the margins
 // (the document itself is not changed) and prints every page as one job named
 // title. The document's own formats are kept; lengths given in screen pixels
-// are scaled to the printer's resolution. Returns the number of pages printed,
-// or -1 with errorText (may be null) set when the printer cannot print.
+// are scaled to the printer's resolution. With a hyphenator, long words of
+// left-aligned and justified paragraphs are broken at line ends as on the
+// screen. Returns the number of pages printed, or -1 with errorText (may be
+// null) set when the printer cannot print.
 int PrintDocument(const QTextDocument &document, QPrinter &printer, const TPrintMargins &margins,
-                  const QString &title, QString *errorText = nullptr);
+                  const QString &title, QString *errorText = nullptr, const THyphenator *hyphenator = nullptr);
+
+// Puts a soft hyphen at each point where the hyphenator allows a long word of a
+// left-aligned or justified paragraph to be broken (a print copy: the layout
+// breaks lines there and draws a hyphen).
+void AddSoftHyphens(QTextDocument &document, const THyphenator &hyphenator);

@@ -168,6 +168,7 @@ void ReadProfileSettings(TStoredTextList &list, ProfileSettings &s) {
         matched = item;
     s.ParagraphPrefix = matched;
   }
+  ReadBool(list, "Hyphenation", s.Hyphenation, d.Hyphenation);
   ReadOption(list, SpeechRate, s.SpeechRate);
   ReadOption(list, SpeechVolume, s.SpeechVolume);
 
@@ -243,6 +244,7 @@ void WriteProfileSettings(TStoredTextList &list, const ProfileSettings &s, const
   integer(FirstLineIndent, s.FirstLineIndent);
   integer(SpaceAfter, s.SpaceAfter);
   list.WriteString(Main, "ParagraphPrefix", s.ParagraphPrefix);
+  boolean("Hyphenation", s.Hyphenation);
   integer(SpeechRate, s.SpeechRate);
   integer(SpeechVolume, s.SpeechVolume);
 

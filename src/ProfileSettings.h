@@ -132,6 +132,7 @@ struct ProfileSettings {
   int32_t FirstLineIndent = 10;  // millimetres
   int32_t SpaceAfter = 5;        // millimetres
   std::string ParagraphPrefix = "None";
+  bool Hyphenation = true;       // long words broken at line ends in the book's language
   int32_t SpeechRate = 0;
   int32_t SpeechVolume = 80;     // percent
 

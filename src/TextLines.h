@@ -20,6 +20,8 @@ public:
   }
   std::u16string_view back() const { return (*this)[size() - 1]; }
   size_t TextSize() const { return Text.size(); }  // all lines with their separators
+  // The first n characters of the lines with their separators.
+  std::u16string_view Head(size_t n) const { return std::u16string_view(Text).substr(0, n); }
   void pop_back() {
     Starts.pop_back();
     Text.resize(Starts.back());

@@ -94,6 +94,7 @@ protected:
     s.FirstLineIndent = 0;
     s.SpaceAfter = 18;
     s.ParagraphPrefix = "\xC2\xB7 ";
+    s.Hyphenation = false;
     s.BackSounds.Use = true;
     s.BackSounds.Random = false;
     s.BackSounds.Count = 3;
@@ -124,7 +125,7 @@ TEST_F(ProfileSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
       "RichBoxForeColor", "EmphaColor", "SecondEmphaColor", "BrowserFocusBackColor", "BrowserFocusForeColor",
       "DirTypeBackColor", "DirTypeForeColor", "LeftMargin", "RightMargin", "BoldFont", "JustifiedText", "FontName",
       "FontSize", "FontZoom", "CharSpacing", "LineSpacing", "FirstLineIndent", "SpaceAfter", "ParagraphPrefix",
-      "SpeechRate", "SpeechVolume"};
+      "Hyphenation", "SpeechRate", "SpeechVolume"};
   QStringList expected;
   for (const QString &key : main)
     expected << "Profile_Main/" + key;
@@ -140,6 +141,7 @@ TEST_F(ProfileSettingsTest, EveryKeyIsWrittenInOrderAndReadBack) {
   EXPECT_TRUE(text.contains("ScreenBackColor=" + QByteArray::number(0x102030) + "\r\n"));
   EXPECT_TRUE(text.contains("ParagraphPrefix=\xC2\xB7 \r\n"));
   EXPECT_TRUE(text.contains("File1=\r\n"));
+  EXPECT_TRUE(text.contains("Hyphenation=FALSE\r\n"));
 
   // Saving the same record again gives the same bytes.
   ASSERT_TRUE(Write("again.plp", read));

@@ -118,6 +118,12 @@ public:
   // Display zoom numerator / denominator (0/0 or equal: none). Keeps the top line.
   void SetZoom(int numerator, int denominator);
   double Zoom() const { return ZoomFactor; }
+  // The width of a line of text in the reading view (unzoomed pixels).
+  double TextWidth() const { return WantedWidth(); }
+  // Long words are broken at line ends by these patterns, in the reading view
+  // and in print copies (null: never). Keeps the top line.
+  void SetHyphenator(const THyphenator *hyphenator);
+  const THyphenator *Hyphenator() const { return Layout.Hyphenator(); }
 
   // ---- the document, the caret and the selection ----
   QTextDocument *document() const {
@@ -128,6 +134,8 @@ public:
   // Sets the caret and selection; the view does not move.
   void setTextCursor(const QTextCursor &cursor);
   QString toPlainText() const { return Doc()->toPlainText(); }
+  // The first characters of the text (at most chars), paragraphs ended by a line feed.
+  std::u16string TextHead(size_t chars) const;
   int cursorWidth() const { return CaretWidth; }
   void setCursorWidth(int width);
   // The caret's rectangle in the viewport (empty when it is off the screen).

@@ -428,6 +428,28 @@ void TRichEdit::SetZoom(int numerator, int denominator) {
   GoToCharPos(top);
 }
 
+std::u16string TRichEdit::TextHead(size_t chars) const {
+  std::u16string head;
+  for (QTextBlock b = Doc()->begin(); b.isValid() && head.size() < chars; b = b.next()) {
+    const QString text = b.text();
+    head.append(reinterpret_cast<const char16_t *>(text.constData()),
+                std::min(size_t(text.size()), chars - head.size()));
+    head.push_back(u'\n');
+  }
+  head.resize(std::min(head.size(), chars));
+  return head;
+}
+
+void TRichEdit::SetHyphenator(const THyphenator *hyphenator) {
+  if (hyphenator == Layout.Hyphenator())
+    return;
+  Flush();
+  const int32_t top = TopPosition();
+  Layout.SetHyphenator(hyphenator);
+  InvalidateView(false);
+  GoToCharPos(top);
+}
+
 void TRichEdit::ApplyZoomToDocument() {
   FinishDeferred();
   QTextDocument *doc = Doc();

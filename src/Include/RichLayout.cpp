@@ -1,11 +1,14 @@
 // Paragraph layout on demand (see RichLayout.h).
 #include "RichLayout.h"
 
+#include <QFontMetricsF>
 #include <QTextBlockFormat>
 #include <QTextDocument>
 #include <QTextOption>
 #include <algorithm>
 
+#include "Hyphenator.h"
+#include "LineBreaker.h"
 #include "RichMerged.h"
 
 namespace {
@@ -18,6 +21,58 @@ constexpr int CacheLimit = 192;
 }  // namespace
 
 TRichLayout::TRichLayout(QTextDocument *document) : Doc(document) {}
+
+int TRichLayout::ToLayout(const std::vector<int> &hyphens, int offset) {
+  return offset + int(std::upper_bound(hyphens.begin(), hyphens.end(), offset) - hyphens.begin());
+}
+
+int TRichLayout::FromLayout(const std::vector<int> &hyphens, int position) {
+  // The k-th soft hyphen stands at hyphens[k] + k in the layout.
+  int lo = 0, hi = int(hyphens.size());
+  while (lo < hi) {
+    const int mid = (lo + hi) / 2;
+    if (hyphens[size_t(mid)] + mid < position)
+      lo = mid + 1;
+    else
+      hi = mid;
+  }
+  return position - lo;
+}
+
+void TRichLayout::SetHyphenator(const THyphenator *hyphenator) {
+  if (hyphenator == Hyph)
+    return;
+  Hyph = hyphenator;
+  Invalidate();
+}
+
+bool TRichLayout::EndsHyphenated(const QTextLayout &layout, const QTextLine &line) {
+  const int end = line.textStart() + line.textLength();
+  return line.textLength() > 0 && end <= layout.text().size() && layout.text().at(end - 1) == QChar(THyphenator::SoftHyphen);
+}
+
+bool TRichLayout::WideGaps(const QTextLayout &layout, const QTextLine &line) {
+  const QString &text = layout.text();
+  int from = line.textStart(), to = line.textStart() + line.textLength();
+  while (to > from && text.at(to - 1).isSpace())
+    --to;
+  while (from < to && text.at(from).isSpace())
+    ++from;
+  int gaps = 0;
+  for (int i = from + 1; i < to; ++i)
+    if (text.at(i) == u' ' && text.at(i - 1) != u' ')
+      ++gaps;
+  if (gaps == 0)
+    return false;
+  // The space's width in the font of the line's first gap.
+  QFont font = layout.font();
+  const int at = int(text.indexOf(u' ', from));
+  for (const QTextLayout::FormatRange &r : layout.formats())
+    if (at >= r.start && at < r.start + r.length)
+      font = r.format.font().resolve(font);
+  const double space = QFontMetricsF(font).horizontalAdvance(u' ');
+  return (line.width() - line.naturalTextWidth()) / gaps > space;
+}
 
 void TRichLayout::SetDocument(QTextDocument *document) {
   Doc = document;
@@ -146,8 +201,10 @@ int TRichLayout::PartOf(const QTextBlock &block, int offset) {
   return int(std::upper_bound(starts.begin(), starts.end(), offset) - starts.begin()) - 1;
 }
 
-void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const {
-  layout.setText(TextOf(block, start, length));
+void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout,
+                          std::vector<int> &hyphens) const {
+  hyphens.clear();
+  QString text = TextOf(block, start, length);
   // An empty paragraph takes its height from the paragraph mark's font, as in
   // the toolkit's own layout (the editing view and print).
   layout.setFont(length == 0 && !(MergedDoc && RichMerged::IsMerged(block))
@@ -176,8 +233,28 @@ void TRichLayout::Prepare(const QTextBlock &block, int start, int length, QTextL
     for (; it != runs.end() && it->Start < end; ++it)
       add(it->Start, it->Start + it->Length, it->Format);
   }
-  layout.setFormats(ranges);
   const QTextBlockFormat bf = block.blockFormat();
+  const bool rightToLeft = bf.hasProperty(QTextFormat::LayoutDirection) && bf.layoutDirection() == Qt::RightToLeft;
+  if (Hyph && !rightToLeft && !(bf.alignment() & (Qt::AlignRight | Qt::AlignHCenter))) {
+    Hyph->Points(text, hyphens);
+    // A link is never broken.
+    for (const QTextLayout::FormatRange &r : ranges)
+      if (r.format.isAnchor())
+        hyphens.erase(std::remove_if(hyphens.begin(), hyphens.end(),
+                                     [&](int p) { return p >= r.start && p <= r.start + r.length; }),
+                      hyphens.end());
+    if (!hyphens.empty()) {
+      text = THyphenator::WithSoftHyphens(text, hyphens);
+      // A soft hyphen takes the format of the letter before it.
+      for (QTextLayout::FormatRange &r : ranges) {
+        const int from = ToLayout(hyphens, r.start), to = ToLayout(hyphens, r.start + r.length);
+        r.start = from;
+        r.length = to - from;
+      }
+    }
+  }
+  layout.setText(text);
+  layout.setFormats(ranges);
   QTextOption option = Doc->defaultTextOption();
   option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
   option.setAlignment(bf.alignment());
@@ -201,8 +278,8 @@ const std::vector<TRichLayout::TRun> &TRichLayout::RunsOf(const QTextBlock &bloc
 }
 
 void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,
-                         std::vector<double> &tops) const {
-  Prepare(block, start, length, layout);
+                         std::vector<double> &tops, std::vector<int> &hyphens) const {
+  Prepare(block, start, length, layout, hyphens);
   const QTextBlockFormat bf = block.blockFormat();
   const double left = std::max(0.0, bf.leftMargin());
   const double available = std::max(TextWidth - left - std::max(0.0, bf.rightMargin()), 8.0);
@@ -222,16 +299,28 @@ void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool fi
     y = std::clamp(before, 0.0, MaxSlot);
   }
   tops.assign(1, 0.0);
+  // A justified paragraph with hyphenation points gets the breaks chosen for
+  // all its lines together.
+  std::vector<int> plan;
+  if (!hyphens.empty() && (bf.alignment() & Qt::AlignJustify))
+    plan = LineBreaker::Plan(layout, std::max(available - indent, 8.0), available);
   layout.beginLayout();
-  for (bool firstLine = true;; firstLine = false) {
+  bool lastHyphenated = false;
+  for (size_t lineIndex = 0;; ++lineIndex) {
     QTextLine line = layout.createLine();
     if (!line.isValid())
       break;
-    const double shift = firstLine ? indent : 0;
+    const double shift = lineIndex == 0 ? indent : 0;
     // A line's height counts the font's leading, as the toolkit's own layout
     // (the editing view) does: both views keep the same line pitch.
     line.setLeadingIncluded(true);
-    line.setLineWidth(std::max(available - shift, 8.0));
+    const double width = std::max(available - shift, 8.0);
+    if (lineIndex + 1 < plan.size())
+      line.setNumColumns(plan[lineIndex], width);
+    else
+      line.setLineWidth(width);
+    if (!hyphens.empty() && plan.empty())
+      lastHyphenated = AvoidSecondHyphen(layout, line, width, lastHyphenated);
     const double height = line.height();
     double slot = height, adjust = 0;
     switch (type) {
@@ -258,6 +347,26 @@ void TRichLayout::LayOut(const QTextBlock &block, int start, int length, bool fi
     tops.back() += std::clamp(bf.bottomMargin(), 0.0, MaxSlot);
 }
 
+bool TRichLayout::AvoidSecondHyphen(QTextLayout &layout, QTextLine &line, double width, bool lastHyphenated) {
+  if (!EndsHyphenated(layout, line))
+    return false;
+  if (!lastHyphenated)
+    return true;
+  // Two hyphenated line ends in a row: this line ends at its last space
+  // instead, unless that leaves its gaps too wide.
+  const QString &text = layout.text();
+  int space = line.textStart() + line.textLength() - 1;
+  while (space > line.textStart() && text.at(space) != u' ')
+    --space;
+  if (space <= line.textStart())
+    return true;
+  line.setNumColumns(space + 1 - line.textStart(), width);
+  if (!WideGaps(layout, line))
+    return false;
+  line.setLineWidth(width);
+  return true;
+}
+
 const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
   const auto key = std::make_pair(block.blockNumber(), part);
   auto found = Cache.find(key);
@@ -274,7 +383,7 @@ const TRichLayout::TPart &TRichLayout::Part(const QTextBlock &block, int part) {
   laid->Length = PartEnd(block, part) - laid->Start;
   laid->Layout.setCacheEnabled(true);
   LayOut(block, laid->Start, laid->Length, merged || part == 0, merged || part + 1 == int(starts.size()), laid->Layout,
-         laid->Tops);
+         laid->Tops, laid->Hyphens);
   TCached &slot = Cache[key];
   slot.Part = std::move(laid);
   slot.Used = ++UseClock;
@@ -291,7 +400,8 @@ void TRichLayout::Measure(const QTextBlock &block, int part, std::vector<double>
     return;
   }
   QTextLayout layout;
-  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops);
+  std::vector<int> hyphens;
+  LayOut(block, start, length, part == 0, part + 1 == int(starts.size()), layout, tops, hyphens);
 }
 
 void TRichLayout::MergedTops(const QTextBlock &block, const std::vector<TRun> &runs, int blockFormat, int start,
@@ -314,7 +424,8 @@ void TRichLayout::MergedTops(const QTextBlock &block, const std::vector<TRun> &r
     }
   }
   QTextLayout layout;
-  LayOut(block, start, int(text.size()), true, true, layout, tops);
+  std::vector<int> hyphens;
+  LayOut(block, start, int(text.size()), true, true, layout, tops, hyphens);
   if (format >= 0 && Memo.size() < 4096)
     Memo[key] = TMemo{text.toString(), format, blockFormat, tops};
 }

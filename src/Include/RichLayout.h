@@ -21,6 +21,13 @@
 // own, laid out with its paragraph's indents and spaces before and after; the
 // merged end that closes it belongs to no part's text, as a block end does.
 //
+// With a hyphenator set, the text a part's layout holds is the paragraph's text
+// with a soft hyphen at each point where a long word may be broken (left-aligned
+// and justified paragraphs only): the layout breaks a line there and draws a
+// hyphen. The document never holds them; a part maps between its layout's
+// positions and the paragraph's offsets (ToLayout, FromLayout), and every
+// position a caller gets or gives is the document's.
+//
 // Laid-out parts are kept in a small cache (the screen and its neighbours);
 // the cache is dropped when the width, a format or the text changes.
 #pragma once
@@ -35,6 +42,7 @@
 #include <vector>
 
 class QTextDocument;
+class THyphenator;
 
 class TRichLayout {
 public:
@@ -49,11 +57,30 @@ public:
     std::vector<double> Tops;  // line count + 1 entries; Tops[0] is 0
     int Start = 0;             // offset of the part in its paragraph
     int Length = 0;
+    std::vector<int> Hyphens;  // offsets in the part before which the layout holds a soft hyphen
+    // The layout position of an offset in the part, and back.
+    int ToLayout(int offset) const { return TRichLayout::ToLayout(Hyphens, offset); }
+    int FromLayout(int position) const { return TRichLayout::FromLayout(Hyphens, position); }
     double Height() const { return Tops.back(); }
     int Lines() const { return int(Tops.size()) - 1; }
   };
 
   explicit TRichLayout(QTextDocument *document = nullptr);
+
+  // Offsets of text and positions of its layout, with a soft hyphen in the
+  // layout before each of the (sorted) offsets in hyphens. An offset at a
+  // soft hyphen maps after it: to the start of the line a break there begins.
+  static int ToLayout(const std::vector<int> &hyphens, int offset);
+  static int FromLayout(const std::vector<int> &hyphens, int position);
+
+  // Whether a line of a layout ends at a soft hyphen (a hyphen is drawn there).
+  static bool EndsHyphenated(const QTextLayout &layout, const QTextLine &line);
+  // Whether a justified line's gaps between words are more than twice a space.
+  static bool WideGaps(const QTextLayout &layout, const QTextLine &line);
+
+  // Long words are broken by these patterns (null: never).
+  void SetHyphenator(const THyphenator *hyphenator);
+  const THyphenator *Hyphenator() const { return Hyph; }
 
   void SetDocument(QTextDocument *document);
   QTextDocument *Document() const { return Doc; }
@@ -88,12 +115,14 @@ public:
   // The height of a part (unzoomed pixels), without keeping its layout.
   double PartHeight(const QTextBlock &block, int part);
 
-  // Lays out the text of a part into a layout; fills the line slots.
+  // Lays out the text of a part into a layout; fills the line slots and the
+  // offsets in the part before which the layout holds a soft hyphen.
   void LayOut(const QTextBlock &block, int start, int length, bool first, bool last, QTextLayout &layout,
-              std::vector<double> &tops) const;
+              std::vector<double> &tops, std::vector<int> &hyphens) const;
 
 private:
   QTextDocument *Doc = nullptr;
+  const THyphenator *Hyph = nullptr;
   double TextWidth = 200;
   uint64_t Gen = 1;
   uint64_t UseClock = 0;
@@ -131,8 +160,11 @@ private:
   mutable std::unordered_map<int, std::vector<TRun>> Runs;
   std::vector<int> Whole{0};
   void Trim();
+  // Keeps a line from being the second hyphenated one in a row where a break
+  // at a space is as good; returns whether the line ends hyphenated.
+  static bool AvoidSecondHyphen(QTextLayout &layout, QTextLine &line, double width, bool lastHyphenated);
   // Lays out a part in a scratch layout and keeps only its line slots.
   void Measure(const QTextBlock &block, int part, std::vector<double> &tops);
-  void Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout) const;
+  void Prepare(const QTextBlock &block, int start, int length, QTextLayout &layout, std::vector<int> &hyphens) const;
   const std::vector<TRun> &RunsOf(const QTextBlock &block) const;
 };

@@ -143,7 +143,7 @@ TRichEdit::TAnchor TRichEdit::AnchorOf(int position) {
   a.Block = b.blockNumber();
   a.Part = Layout.PartOf(b, offset);
   const TRichLayout::TPart &part = Layout.Part(b, a.Part);
-  const QTextLine line = part.Layout.lineForTextPosition(offset - part.Start);
+  const QTextLine line = part.Layout.lineForTextPosition(part.ToLayout(offset - part.Start));
   a.Line = line.isValid() ? line.lineNumber() : std::max(part.Lines() - 1, 0);
   return a;
 }
@@ -153,7 +153,7 @@ int TRichEdit::PositionOf(const TAnchor &anchor) {
   const TRichLayout::TPart &part = Layout.Part(b, anchor.Part);
   if (part.Lines() == 0)
     return b.position() + part.Start;
-  return b.position() + part.Start + part.Layout.lineAt(std::min(anchor.Line, part.Lines() - 1)).textStart();
+  return b.position() + part.Start + part.FromLayout(part.Layout.lineAt(std::min(anchor.Line, part.Lines() - 1)).textStart());
 }
 
 bool TRichEdit::NextLine(TAnchor &a) {
@@ -279,8 +279,8 @@ void TRichEdit::ComputeShown() {
       s.Top = y;
       y += (part.Tops[size_t(a.Line) + 1] - part.Tops[size_t(a.Line)]) * scale;
       s.Bottom = y;
-      s.Start = b.position() + part.Start + line.textStart();
-      s.End = s.Start + line.textLength();
+      s.Start = b.position() + part.Start + part.FromLayout(line.textStart());
+      s.End = b.position() + part.Start + part.FromLayout(line.textStart() + line.textLength());
       Shown.push_back(s);
     }
     if (y >= height || !NextLine(a))
@@ -321,8 +321,8 @@ void TRichEdit::paintEvent(QPaintEvent *event) {
     QList<QTextLayout::FormatRange> selections;
     if (selEnd > selStart && selEnd > base && selStart < base + part.Length + 1) {
       QTextLayout::FormatRange r;
-      r.start = std::max(selStart - base, 0);
-      r.length = std::min(selEnd - base, part.Length) - r.start;
+      r.start = part.ToLayout(std::max(selStart - base, 0));
+      r.length = part.ToLayout(std::min(selEnd - base, part.Length)) - r.start;
       r.format = selected;
       if (r.length > 0)
         selections.append(r);
@@ -353,7 +353,7 @@ int TRichEdit::HitTest(const QPointF &point, bool *onText) {
   const TRichLayout::TPart &part = Layout.Part(b, s.Where.Part);
   const QTextLine line = part.Layout.lineAt(s.Where.Line);
   const double x = (point.x() - MarginLeft - Document->documentMargin()) / ViewScale();
-  const int offset = line.xToCursor(x, QTextLine::CursorBetweenCharacters);
+  const int offset = part.FromLayout(line.xToCursor(x, QTextLine::CursorBetweenCharacters));
   if (onText)
     *onText = point.y() >= s.Top && point.y() < s.Bottom && x >= line.x() && x < line.x() + line.naturalTextWidth();
   return b.position() + part.Start + offset;
@@ -410,7 +410,7 @@ QRect TRichEdit::cursorRect(const QTextCursor &cursor) {
       continue;
     const QTextBlock b = Document->findBlockByNumber(s.Where.Block);
     const TRichLayout::TPart &part = Layout.Part(b, s.Where.Part);
-    const double x = part.Layout.lineAt(s.Where.Line).cursorToX(position - b.position() - part.Start);
+    const double x = part.Layout.lineAt(s.Where.Line).cursorToX(part.ToLayout(position - b.position() - part.Start));
     const int left = int(std::lround(MarginLeft + Document->documentMargin() + x * ViewScale()));
     return QRect(left, int(std::lround(s.Top)), 1, std::max(1, int(std::lround(s.Bottom - s.Top))));
   }
@@ -461,7 +461,7 @@ void TRichEdit::MoveCaretLines(int32_t lines, bool extend) {
   double x = 0;
   {
     const TRichLayout::TPart &part = Layout.Part(b, a.Part);
-    x = part.Layout.lineAt(a.Line).cursorToX(position - b.position() - part.Start);
+    x = part.Layout.lineAt(a.Line).cursorToX(part.ToLayout(position - b.position() - part.Start));
   }
   bool moved = false;
   for (int32_t n = 0; n < std::abs(lines); ++n)
@@ -470,7 +470,7 @@ void TRichEdit::MoveCaretLines(int32_t lines, bool extend) {
     return;
   const QTextBlock nb = Document->findBlockByNumber(a.Block);
   const TRichLayout::TPart &part = Layout.Part(nb, a.Part);
-  const int offset = part.Layout.lineAt(a.Line).xToCursor(x);
+  const int offset = part.FromLayout(part.Layout.lineAt(a.Line).xToCursor(x));
   Cursor.setPosition(nb.position() + part.Start + offset, extend ? QTextCursor::KeepAnchor : QTextCursor::MoveAnchor);
   viewport()->update();
 }
