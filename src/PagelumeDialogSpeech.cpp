@@ -110,6 +110,9 @@ void TPagelumeForm::CreateSpeech() {
 }
 
 QString TPagelumeForm::BookLanguage() const {
+  // The language guessed from the book's opening, else the system's.
+  if (!Loader->State.Language.empty())
+    return QString::fromStdString(Loader->State.Language);
   const QLocale system = QLocale::system();
   if (system.language() == QLocale::C || system.language() == QLocale::AnyLanguage)
     return QString();

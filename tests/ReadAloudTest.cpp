@@ -9,6 +9,7 @@
 #include "ReadAloud.h"
 #include "RTF.h"
 
+#include <QFile>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -234,4 +235,17 @@ TEST_F(ReadAloudTest, WithoutASpeechServiceTheButtonSaysWhatToInstall) {
   // Escape still hides the window.
   QTest::keyClick(Form->RichEdit, Qt::Key_Escape);
   EXPECT_TRUE(Form->windowState() & Qt::WindowMinimized);
+}
+
+// The voice speaks the language guessed from the book's opening.
+TEST_F(ReadAloudTest, TheVoiceSpeaksTheBooksLanguage) {
+  for (const auto &[name, language] : {std::pair{"tour-du-monde-head.txt", "fr"}, std::pair{"pride-head.txt", "en"}}) {
+    QFile fixture(QString(PAGELUME_TEST_DATA) + "/books/" + name);
+    ASSERT_TRUE(fixture.open(QIODevice::ReadOnly)) << name;
+    Form->OpenBook(Write(name, fixture.readAll()));
+    F9();
+    ASSERT_TRUE(Speaking()) << name;
+    EXPECT_EQ(Voice->Language, language);
+    F9();
+  }
 }
