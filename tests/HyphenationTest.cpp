@@ -18,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStandardPaths>
+#include <QLineEdit>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -198,6 +199,12 @@ TEST_F(HyphenationFormTest, BrokenWordsKeepEveryPositionAndTheSavedText) {
   }
   box->copy();
   EXPECT_EQ(QGuiApplication::clipboard()->text(), word);
+
+  // Find, typed into its box: the whole word is found and selected.
+  box->setTextCursor(QTextCursor(box->document()));
+  Form->FindTextEdit->setText(word);
+  QTest::keyClick(Form->FindTextEdit, Qt::Key_Return);
+  EXPECT_EQ(box->textCursor().selectedText(), word);
 
   // Going to the line puts its start at the top.
   box->GotoLine(line);
