@@ -107,9 +107,13 @@ bool StartsInstaller(int argc, char **argv) {
   return IsInstallerMode(exe, arguments) || IsInstallerMode(startName, {});
 }
 
-void ShowMainWindow(QWidget *window) {
+void PlaceMainWindow(QWidget *window) {
   if (QScreen *screen = QGuiApplication::primaryScreen())
     window->setGeometry(screen->geometry());
+}
+
+void ShowMainWindow(QWidget *window) {
+  PlaceMainWindow(window);
   window->setWindowState(Qt::WindowMaximized);
   window->show();
   window->raise();
@@ -164,6 +168,8 @@ int WinMain(int argc, char **argv) {
     InstallErrorForm(new TErrorForm(mainWindow.get()));
     AboutForm = new TAboutForm(mainWindow.get());
     if (form) {
+      // The pictures of the start are built for the size the window shows at.
+      PlaceMainWindow(form);
       form->Start();
       if (held == TInstanceLock::Acquired) {
         auto *server = new TInstanceServer(form);
