@@ -476,6 +476,21 @@ bool TStoredTextList::Load(const std::string &fileName) {
   return Load();
 }
 
+namespace {
+
+// Whether the regular file at path holds exactly text.
+bool HoldsText(const QString &path, const std::string &text) {
+  QFile file(path);
+  const QFileInfo info(path);
+  if (!info.isFile() || info.size() != static_cast<qint64>(text.size()) || !file.open(QIODevice::ReadOnly))
+    return false;
+  const QByteArray bytes = file.readAll();
+  return bytes.size() == static_cast<qsizetype>(text.size()) &&
+         std::memcmp(bytes.constData(), text.data(), text.size()) == 0;
+}
+
+}  // namespace
+
 bool TStoredTextList::Save(bool askOverwrite) {
   OP_BEGIN("TStoredTextList::Save");
   bool result = false;
@@ -495,6 +510,12 @@ bool TStoredTextList::Save(bool askOverwrite) {
       return false;
     }
     const std::string text = Document->Text();
+    // A file that holds the text already stays as it is: the safe save's
+    // waits for the disk cost more than the comparison, at every book change.
+    if (HoldsText(path, text)) {
+      Modified = false;
+      return true;
+    }
     QString reason;
     const bool saved = SaveFileSafely(
         path,
