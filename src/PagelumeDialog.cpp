@@ -382,6 +382,7 @@ bool TPagelumeForm::FormCloseQuery() {
     Loader->State.Closing = true;  // a load in progress stops within a second
     AskSaveIfModified();
     if (!OP_ADOPT()) {
+      WriteKeptProfile();
       SaveSettings();
       OP_ADOPT();
     }

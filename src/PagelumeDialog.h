@@ -638,7 +638,11 @@ private:
   void BuildProfileWorkGroup();
   TStoredTextList &ProfileListOrNew();
   bool LoadProfileFile(const QString &path);
-  bool AutoSaveCurrentProfile();
+  // later: the write waits until the page has been painted (WriteKeptProfile).
+  bool AutoSaveCurrentProfile(bool later = false);
+  // Makes the profile write kept for after the page; shows a failure.
+  void WriteKeptProfile();
+  bool KeptProfileWriteQueued = false;
   void ShowProfileFailure(const char *operation);
   bool AutoSaveProfileOn() const;
   QString ProfileInitialFile(int choice) const;

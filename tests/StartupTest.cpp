@@ -5,9 +5,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -348,4 +350,43 @@ TEST(StartupProcess, SecondStartHandsItsBookOver) {
     first.kill();
     first.waitForFinished(5000);
   }
+}
+
+// Nothing before the first paint waits for the disk: neither the lock nor
+// the profile a new user's first book makes; that profile is there after.
+TEST(StartupProcess, NoWaitForTheDiskBeforeTheFirstPaint) {
+  if (QStandardPaths::findExecutable("strace").isEmpty())
+    GTEST_SKIP() << "strace is not installed";
+  QTemporaryDir dir;
+  // A program folder of its own: settings beside the built program do not count.
+  const QString prog = dir.filePath("prog");
+  ASSERT_TRUE(QDir().mkpath(prog));
+  for (const QFileInfo &entry : QDir(PAGELUME_BIN_DIR).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+    QFile::link(entry.absoluteFilePath(), prog + "/" + entry.fileName());
+  for (const char *name : {"ErrorFix.rtf", "Welcome.txt"})
+    QFile::link(QString(PAGELUME_BIN_DIR) + "/" + name, prog + "/" + name);
+  ASSERT_TRUE(QFile::copy(ProgramBinary(), prog + "/Pagelume"));
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("PAGELUME_BENCH_STARTUP", "1");
+  const QString log = dir.filePath("trace");
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start("strace", {"-f", "-o", log, "-e", "trace=fsync,fdatasync,write", prog + "/Pagelume",
+                     QString(PAGELUME_TEST_DATA) + "/books/alice-head.txt"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  QFile trace(log);
+  if (p.exitCode() != 0 || !trace.open(QIODevice::ReadOnly))
+    GTEST_SKIP() << "strace cannot trace here: " << p.readAllStandardError().toStdString();
+  const QList<QByteArray> lines = trace.readAll().split('\n');
+  qsizetype painted = -1;
+  for (qsizetype i = 0; i < lines.size() && painted < 0; ++i)
+    if (lines[i].contains("write(1, \"first paint after"))
+      painted = i;
+  ASSERT_GE(painted, 0);
+  for (qsizetype i = 0; i < painted; ++i)
+    EXPECT_FALSE(lines[i].contains("fsync(") || lines[i].contains("fdatasync(")) << lines[i].toStdString();
+  QFile profile(prog + "/PagelumeProfile.plp");
+  ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(profile.readAll().startsWith("[Profile_Main]"));
 }
