@@ -448,6 +448,7 @@ void TPagelumeForm::DeleteProfileButtonMouseDown(TShiftState shift) {
       Warning(InvalidExtensionText);
       return;
     }
+    WriteKeptProfile();  // a write kept for later does not bring the file back
     if (!MyDeleteFile(file))  // clears the read-only attribute first
       OP_ADOPT();
   };

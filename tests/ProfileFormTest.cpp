@@ -308,6 +308,13 @@ TEST_F(ProfileFormTest, TheProfileBeingLeftIsWrittenAfterThePage) {
   ASSERT_TRUE(Open(Book("second/book.txt")));
   EXPECT_EQ(FontSize(), 30);
   EXPECT_TRUE(Read(profile).contains("FontSize=16\r\n"));
+  // "Delete" of that profile meanwhile: it stays deleted until the close saves it again.
+  Answer = profile;
+  Press(Form->DeleteProfileButton, Qt::NoModifier);
+  EXPECT_FALSE(QFile::exists(profile));
+  Form->show();
+  QTest::qWait(50);
+  EXPECT_FALSE(QFile::exists(profile));
   Form->FormCloseQuery();
   EXPECT_TRUE(Read(profile).contains("FontSize=30\r\n"));
   EXPECT_TRUE(Errors.empty());
