@@ -1,6 +1,6 @@
 # The two ways Pagelume ships:
 #  - "dist": build/dist/Pagelume/, the self-installing folder (the program as
-#    "Install" beside every file of data/);
+#    "Install" beside every file of data/ and the software-centre metadata);
 #  - a Debian package made by CPack ("cpack -G DEB" in the build folder): the
 #    program as /usr/bin/pagelume, its files in /usr/share/pagelume, a menu
 #    entry, an icon, the software-centre metadata, the manual page, and the
@@ -16,6 +16,8 @@ add_custom_target(dist
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Pagelume> ${PAGELUME_DIST_DIR}/Install
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/io.github.pagelume.Pagelume.metainfo.xml
+          ${PAGELUME_DIST_DIR}
   ${PAGELUME_DIST_STRIP}
   DEPENDS Pagelume
   COMMENT "Distribution folder ${PAGELUME_DIST_DIR}"

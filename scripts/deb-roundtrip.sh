@@ -98,17 +98,18 @@ DISPLAY=$display import -window root "$work/reader.png"
 kill "$reader"; wait "$reader" 2>/dev/null || true
 echo "reader: window shown"
 
-# "/Uninstall" points to the package manager and deletes nothing.
-DISPLAY=$display pagelume /Uninstall >/dev/null 2>&1 &
+# "/Uninstall" points to the package manager and deletes nothing: it says so
+# (on standard error too) in a warning before any window of its own.
+DISPLAY=$display pagelume /Uninstall >/dev/null 2>"$work/uninstall.err" &
 uninstaller=$!
 for _ in $(seq 1 100); do
-  DISPLAY=$display xdotool search --name 'Uninstall Pagelume' >/dev/null 2>&1 && break
+  DISPLAY=$display xdotool search --name '^Warning$' >/dev/null 2>&1 && break
   sleep 0.1
 done
-win=$(DISPLAY=$display xdotool search --name 'Uninstall Pagelume' | head -1)
-DISPLAY=$display xdotool mousemove --window "$win" 157 427 click 1   # "Un&install"
-sleep 1
+DISPLAY=$display xdotool search --name '^Warning$' >/dev/null
+sleep 0.5
 DISPLAY=$display import -window root "$work/uninstall.png"
+grep -q "package manager" "$work/uninstall.err"
 kill "$uninstaller" 2>/dev/null || true
 wait "$uninstaller" 2>/dev/null || true
 while read -r f; do test -e "$f" || { echo "missing after /Uninstall: $f" >&2; exit 1; }; done < "$work/files"

@@ -13,7 +13,7 @@ packages=(
   fonts-liberation
   xvfb openbox xdotool imagemagick x11-utils
   unrtf locales sox python3 time
-  desktop-file-utils appstream groff-base man-db
+  desktop-file-utils appstream groff-base man-db xdg-utils
   poppler-utils
 )
 missing=()

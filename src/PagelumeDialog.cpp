@@ -393,6 +393,7 @@ bool TPagelumeForm::FormCloseQuery() {
     StopReading();
     AskSaveIfModified();
     if (!OP_ADOPT()) {
+      WriteKeptProfile();
       SaveSettings();
       OP_ADOPT();
     }

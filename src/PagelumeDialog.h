@@ -244,6 +244,10 @@ public:
   QImage ScreenBackBitmap;
   QImage ScreenCenterBitmap;
   QImage RichBackBitmap;
+  // What each picture was last built from: a rebuild from the same file,
+  // size and options keeps the picture (a layout or a profile switch asks
+  // for one often, and a full-screen picture takes long to build).
+  QString ScreenBackSource, RichBackSource;
   bool BackPictureDetached = false;  // during a book load the window shows its plain colour
   // The dialogs (tests replace them): the stock-colour dialog, the toolkit's
   // colour dialog (true with a colour chosen) and the picture-file dialog.
@@ -658,7 +662,11 @@ private:
   void BuildProfileWorkGroup();
   TStoredTextList &ProfileListOrNew();
   bool LoadProfileFile(const QString &path);
-  bool AutoSaveCurrentProfile();
+  // later: the write waits until the page has been painted (WriteKeptProfile).
+  bool AutoSaveCurrentProfile(bool later = false);
+  // Makes the profile write kept for after the page; shows a failure.
+  void WriteKeptProfile();
+  bool KeptProfileWriteQueued = false;
   void ShowProfileFailure(const char *operation);
   bool AutoSaveProfileOn() const;
   QString ProfileInitialFile(int choice) const;

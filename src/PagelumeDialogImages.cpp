@@ -18,6 +18,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -57,6 +58,21 @@ int32_t ReadOption(const QComboBox *box, int32_t minimum, int32_t maximum, int32
 const char *const ChangeImageHint =
     "Change the image. Click [Ctrl + LMB] to open the default images directory. Click [Shift + LMB] to open the "
     "parent directory of the currently opened book.";
+
+
+// Everything a background picture is built from, as one text: the file (with
+// its size and time, so that a changed file is read again), the area, and the
+// options.
+QString PictureSource(const QString &path, QSize area, bool stretch, std::initializer_list<int32_t> options,
+                      const QColor &under) {
+  const QFileInfo file(path);
+  QString source = path + '|' + QString::number(file.size()) + '|' +
+                   QString::number(file.lastModified().toMSecsSinceEpoch()) + '|' + QString::number(area.width()) +
+                   'x' + QString::number(area.height()) + (stretch ? "|s" : "|t") + '|' + under.name(QColor::HexArgb);
+  for (int32_t option : options)
+    source += '|' + QString::number(option);
+  return source;
+}
 
 }  // namespace
 
@@ -214,22 +230,34 @@ void TPagelumeForm::IniScreenBackImage(TDecodedPicture *shared) {
   OP_BEGIN("TPagelumeForm::IniScreenBackImage");
   OP_TRY {
     const QString path = ResolveMediaTitle(TitleScreenBackImageEdit->text(), BackImagesDir());
-    ScreenBackBitmap = ScreenCenterBitmap = QImage();
+    QString source;
     if (UseScreenBackImageCheckBox->isChecked() && !path.isEmpty() && MatchesPictureFilter(path, PictureFilter) &&
         QFileInfo(path).isFile() && width() > 0 && height() > 0) {
       const int32_t fade = ReadOption(FadeScreenBackImageComboBox, 0, 100, 0);
       const int32_t fadeCenter = ReadOption(FadeCenterScreenBackImageComboBox, 0, 100, 0);
       const int32_t gamma = ReadOption(GammaScreenBackImageComboBox, 1, 1000, 100);
-      QImage a, b;
-      // A translucent picture shows the screen colour through it.
-      if (LoadPictureToBitmap(path, width(), height(), StretchScreenBackImageCheckBox->isChecked(), false, fade,
-                              fadeCenter, gamma, a, b, shared, ColorToQColor(ScreenBackColorPanel->Color()))) {
-        ScreenBackBitmap = TilePicture(a, width(), height());
-        // Equal fades give equal pictures: the copy shares the pixels.
-        ScreenCenterBitmap = fade == fadeCenter ? ScreenBackBitmap : TilePicture(b, width(), height());
-      } else {
-        OP_ADOPT();
+      const bool stretch = StretchScreenBackImageCheckBox->isChecked();
+      const QColor under = ColorToQColor(ScreenBackColorPanel->Color());
+      source = PictureSource(path, size(), stretch, {fade, fadeCenter, gamma}, under);
+      if (source != ScreenBackSource || ScreenBackBitmap.isNull()) {
+        ScreenBackBitmap = ScreenCenterBitmap = QImage();
+        ScreenBackSource.clear();
+        QImage a, b;
+        // A translucent picture shows the screen colour through it.
+        if (LoadPictureToBitmap(path, width(), height(), stretch, false, fade, fadeCenter, gamma, a, b, shared,
+                                under)) {
+          ScreenBackBitmap = TilePicture(a, width(), height());
+          // Equal fades give equal pictures: the copy shares the pixels.
+          ScreenCenterBitmap = fade == fadeCenter ? ScreenBackBitmap : TilePicture(b, width(), height());
+          ScreenBackSource = source;
+        } else {
+          OP_ADOPT();
+        }
       }
+    }
+    if (source.isEmpty()) {
+      ScreenBackBitmap = ScreenCenterBitmap = QImage();
+      ScreenBackSource.clear();
     }
   }
   OP_CATCH;
@@ -243,19 +271,32 @@ void TPagelumeForm::IniRichBackImage(TDecodedPicture *shared) {
   OP_BEGIN("TPagelumeForm::IniRichBackImage");
   OP_TRY {
     const QString path = ResolveMediaTitle(TitleRichBackImageEdit->text(), BackImagesDir());
-    RichBackBitmap = QImage();
     // The box's client area: its viewport, known before the box is first shown.
     const QSize client = RichEdit->maximumViewportSize();
+    QString source;
     if (!path.isEmpty() && MatchesPictureFilter(path, PictureFilter) && QFileInfo(path).isFile() &&
         !client.isEmpty()) {
-      QImage a, b;
-      if (LoadPictureToBitmap(path, client.width(), client.height(), StretchRichBackImageCheckBox->isChecked(), false,
-                              ReadOption(FadeRichBackImageComboBox, 0, 100, 0), 0,
-                              ReadOption(GammaRichBackImageComboBox, 1, 1000, 100), a, b, shared,
-                              ColorToQColor(RichBoxBackColorPanel->Color())))
-        RichBackBitmap = a;
-      else
-        OP_ADOPT();
+      const int32_t fade = ReadOption(FadeRichBackImageComboBox, 0, 100, 0);
+      const int32_t gamma = ReadOption(GammaRichBackImageComboBox, 1, 1000, 100);
+      const bool stretch = StretchRichBackImageCheckBox->isChecked();
+      const QColor under = ColorToQColor(RichBoxBackColorPanel->Color());
+      source = PictureSource(path, client, stretch, {fade, 0, gamma}, under);
+      if (source != RichBackSource || RichBackBitmap.isNull()) {
+        RichBackBitmap = QImage();
+        RichBackSource.clear();
+        QImage a, b;
+        if (LoadPictureToBitmap(path, client.width(), client.height(), stretch, false, fade, 0, gamma, a, b, shared,
+                                under)) {
+          RichBackBitmap = a;
+          RichBackSource = source;
+        } else {
+          OP_ADOPT();
+        }
+      }
+    }
+    if (source.isEmpty()) {
+      RichBackBitmap = QImage();
+      RichBackSource.clear();
     }
   }
   OP_CATCH;

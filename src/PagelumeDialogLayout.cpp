@@ -1,6 +1,7 @@
 // The main window's presentation: layout, the sidebar's visibility, hints in
 // the hint label and the one-second information timer.
 #include "PagelumeDialog.h"
+#include "StoredTextList.h"
 
 #include "BookLoader.h"
 #include "ErrorDialog.h"
@@ -130,6 +131,14 @@ bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
       FilesDropped(static_cast<QDropEvent *>(event)->mimeData()->urls());
       static_cast<QDropEvent *>(event)->acceptProposedAction();
       return true;
+    }
+    break;
+  case QEvent::Paint:
+    // A profile write kept for after the page goes once the page is painted.
+    if (watched == RichEdit->viewport() && !KeptProfileWriteQueued && ProfileList &&
+        !ProfileList->PendingFileName().empty()) {
+      KeptProfileWriteQueued = true;
+      QTimer::singleShot(0, this, &TPagelumeForm::WriteKeptProfile);
     }
     break;
   default:

@@ -268,19 +268,28 @@ void TPagelumeForm::SaveProfile(TStoredTextList &list) {
 // ---- Finding a book's profile ----
 
 bool TPagelumeForm::LoadProfileFile(const QString &path) {
+  // The profile being left reaches its file before another one is read.
+  if (ProfileList && !ProfileList->PendingFileName().empty() && ProfileList->PendingFileName() != Std(path))
+    WriteKeptProfile();
   const bool loaded = ProfileListOrNew().Load(Std(path));
   ProfileLoadFailed = !loaded && FileExists(path);
   return loaded;
 }
 
-bool TPagelumeForm::AutoSaveCurrentProfile() {
+bool TPagelumeForm::AutoSaveCurrentProfile(bool later) {
   if (!AutoSaveProfileOn() || !ProfileList)
     return true;
   // A profile whose file could not be read is not overwritten by whatever the
   // options hold now.
   if (ProfileLoadFailed)
     return true;
-  return ProfileList->Save(false);
+  return later ? ProfileList->SaveLater() : ProfileList->Save(false);
+}
+
+void TPagelumeForm::WriteKeptProfile() {
+  KeptProfileWriteQueued = false;
+  if (ProfileList && !ProfileList->WritePending())
+    ShowProfileFailure("TPagelumeForm::ResolveProfile");
 }
 
 void TPagelumeForm::ShowProfileFailure(const char *operation) {
@@ -297,7 +306,9 @@ void TPagelumeForm::ShowProfileFailure(const char *operation) {
 void TPagelumeForm::ResolveProfile(const QString &book, bool keepCurrent) {
   ProfileResolved = true;
   ProfileListOrNew();
-  if (!keepCurrent && !AutoSaveCurrentProfile())
+  // The profile being left is written once the new page is painted: the
+  // safe save's waits for the disk do not come before the page.
+  if (!keepCurrent && !AutoSaveCurrentProfile(true))
     ShowProfileFailure("TPagelumeForm::ResolveProfile");  // the book still opens
   const QString directory = FilePath(FullPath(book));
   const QString parent = directory.size() > 1 ? FilePath(directory.left(directory.size() - 1)) : QString();
@@ -308,7 +319,7 @@ void TPagelumeForm::ResolveProfile(const QString &book, bool keepCurrent) {
     candidates << parent + QLatin1String(DefaultProfileFileName);
   QString found = DefaultProfilePath();  // read as the defaults when it does not exist
   for (const QString &candidate : candidates)
-    if (IsFile(candidate)) {
+    if (IsFile(candidate) || Std(candidate) == ProfileList->PendingFileName()) {
       found = candidate;
       break;
     }
@@ -442,6 +453,7 @@ void TPagelumeForm::DeleteProfileButtonMouseDown(TShiftState shift) {
       Warning(InvalidExtensionText);
       return;
     }
+    WriteKeptProfile();  // a write kept for later does not bring the file back
     if (!MyDeleteFile(file))  // clears the read-only attribute first
       OP_ADOPT();
   };

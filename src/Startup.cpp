@@ -12,7 +12,7 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QLockFile>
+#include <QFile>
 #include <QScreen>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -20,6 +20,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 QString InstanceLockPath(const QString &dir) {
@@ -28,19 +32,53 @@ QString InstanceLockPath(const QString &dir) {
   return QDir(base).filePath(QStringLiteral("Mutex_ProgramInstance_") + "Pagelume-" + QString::number(::geteuid()));
 }
 
-TInstanceLock AcquireInstanceLock(QLockFile &lock, const QString &path) {
-  // Age alone never makes the lock stale: only a dead owner does.
-  lock.setStaleLockTime(0);
-  if (lock.tryLock(0))
+TInstanceLockFile::TInstanceLockFile(const QString &path) : Path(path) {}
+
+TInstanceLockFile::~TInstanceLockFile() {
+  if (Fd < 0)
+    return;
+  // Removed while still held: a start that opened the file meanwhile finds,
+  // once it holds the lock, that the name leads elsewhere and tries again.
+  ::unlink(QFile::encodeName(Path).constData());
+  ::close(Fd);
+}
+
+TInstanceLock TInstanceLockFile::Acquire() {
+  if (Fd >= 0)
     return TInstanceLock::Acquired;
-  if (lock.error() != QLockFile::LockFailedError)
-    return TInstanceLock::Unavailable;
-  // A lock file of another user (left in a shared folder under this user's
-  // name) is no instance of this user's: it never stops a start.
-  const QFileInfo file(path);
-  if (!path.isEmpty() && file.exists() && file.ownerId() != ::geteuid())
-    return TInstanceLock::Unavailable;
-  return TInstanceLock::HeldByAnother;
+  const QByteArray name = QFile::encodeName(Path);
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const int fd = ::open(name.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd < 0) {
+      // A file of another user (left in a shared folder under this user's
+      // name) is no instance of this user's: it never stops a start.
+      return TInstanceLock::Unavailable;
+    }
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || opened.st_uid != ::geteuid() || !S_ISREG(opened.st_mode)) {
+      ::close(fd);
+      return TInstanceLock::Unavailable;
+    }
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const int error = errno;
+      ::close(fd);
+      return error == EWOULDBLOCK ? TInstanceLock::HeldByAnother : TInstanceLock::Unavailable;
+    }
+    // The owner that ended just now may have removed the file we opened.
+    struct stat named {};
+    if (::stat(name.constData(), &named) != 0 || named.st_ino != opened.st_ino || named.st_dev != opened.st_dev) {
+      ::close(fd);
+      continue;
+    }
+    // The holder's process id, for people looking; no one waits for it to reach the disk.
+    const QByteArray pid = QByteArray::number(qint64(::getpid())) + '\n';
+    if (::ftruncate(fd, 0) == 0) {
+      [[maybe_unused]] const ssize_t written = ::write(fd, pid.constData(), size_t(pid.size()));
+    }
+    Fd = fd;
+    return TInstanceLock::Acquired;
+  }
+  return TInstanceLock::Unavailable;
 }
 
 bool IsUninstall(const QStringList &arguments) {
@@ -107,9 +145,13 @@ bool StartsInstaller(int argc, char **argv) {
   return IsInstallerMode(exe, arguments) || IsInstallerMode(startName, {});
 }
 
-void ShowMainWindow(QWidget *window) {
+void PlaceMainWindow(QWidget *window) {
   if (QScreen *screen = QGuiApplication::primaryScreen())
     window->setGeometry(screen->geometry());
+}
+
+void ShowMainWindow(QWidget *window) {
+  PlaceMainWindow(window);
   window->setWindowState(Qt::WindowMaximized);
   window->show();
   window->raise();
@@ -122,9 +164,9 @@ int WinMain(int argc, char **argv) {
   // The installer does not take the reader's lock: it starts the installed
   // reader while it still runs, and an uninstall runs while a reader is open.
   const QString lockPath = InstanceLockPath();
-  QLockFile lock(lockPath);
+  TInstanceLockFile lock(lockPath);
   const bool reader = !StartsInstaller(argc, argv);
-  const TInstanceLock held = reader ? AcquireInstanceLock(lock, lockPath) : TInstanceLock::Unavailable;
+  const TInstanceLock held = reader ? lock.Acquire() : TInstanceLock::Unavailable;
   if (held == TInstanceLock::HeldByAnother) {
     // The second instance ends at once; a book it names goes to the running
     // reader (which may still be starting) first.
@@ -164,6 +206,8 @@ int WinMain(int argc, char **argv) {
     InstallErrorForm(new TErrorForm(mainWindow.get()));
     AboutForm = new TAboutForm(mainWindow.get());
     if (form) {
+      // The pictures of the start are built for the size the window shows at.
+      PlaceMainWindow(form);
       form->Start();
       if (held == TInstanceLock::Acquired) {
         auto *server = new TInstanceServer(form);

@@ -5,7 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-class QLockFile;
 class QWidget;
 
 // The lock that keeps the program to one instance per user (the lock file
@@ -13,10 +12,24 @@ class QWidget;
 // temporary folder).
 QString InstanceLockPath(const QString &dir = QString());
 enum class TInstanceLock { Acquired, HeldByAnother, Unavailable };
-// Takes the lock (path: the lock's file). A lock left by a dead process is
-// taken over; a lock of a running instance is never taken, however old it
-// is; a lock file owned by another user counts as no lock (Unavailable).
-TInstanceLock AcquireInstanceLock(QLockFile &lock, const QString &path = QString());
+// The lock is the kernel's lock on the open file: it ends with the process
+// that holds it, however that process ends, so a lock left by a dead process
+// is taken over and a running instance's lock is never taken, however old
+// its file is. Nothing of it is waited for on the disk. A lock file owned by
+// another user counts as no lock (Unavailable). Released (and its file
+// removed) when the object goes.
+class TInstanceLockFile {
+public:
+  explicit TInstanceLockFile(const QString &path);
+  ~TInstanceLockFile();
+  TInstanceLockFile(const TInstanceLockFile &) = delete;
+  TInstanceLockFile &operator=(const TInstanceLockFile &) = delete;
+  TInstanceLock Acquire();
+
+private:
+  QString Path;
+  int Fd = -1;
+};
 
 // Installer mode: the executable is named "Install" (any letter case) or the
 // first argument (after the program) is "/Uninstall" (any letter case).

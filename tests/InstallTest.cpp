@@ -25,6 +25,7 @@
 #include <QXmlStreamReader>
 
 #include <gtest/gtest.h>
+#include <iostream>
 
 namespace {
 
@@ -87,6 +88,8 @@ protected:
     WriteFile(Dist + "/Welcome.txt", "Welcome.\n");
     WriteFile(Dist + "/Pagelume.png", "png");
     WriteFile(Dist + "/BackImages/Paper.bmp", "BM");
+    WriteFile(Dist + "/" + MetainfoFileName,
+              ReadFile(QString(PAGELUME_SOURCE_DIR) + "/packaging/" + MetainfoFileName));
 
     SetMessageBoxHandler([this](TMessageKind kind, const QString &text) {
       Boxes.append({kind, text});
@@ -121,6 +124,7 @@ protected:
   QString Desktop() const { return Home + "/Desktop"; }
   QString Menu() const { return Home + "/.local/share/applications/Dist"; }
   QString UninstallEntry() const { return Home + "/.config/Pagelume-uninstall/Pagelume.ini"; }
+  QString Metainfo() const { return Home + "/.local/share/metainfo/" + MetainfoFileName; }
 
   bool RunInstall() {
     TInstallForm form(TInstallParams(), false, Dist, "Install");
@@ -233,17 +237,45 @@ TEST_F(InstallTest, InstallCopiesRenamesCreatesEntriesAndStartsTheProgram) {
   ASSERT_TRUE(ReadInstallRecord(Installed(), &record));
   EXPECT_EQ(record.Directory, Installed());
   record.Files.sort();
-  EXPECT_EQ(record.Files, (QStringList{"BackImages/Paper.bmp", "Pagelume", "Pagelume.png", "Readme.txt", "Welcome.txt"}));
+  EXPECT_EQ(record.Files, (QStringList{"BackImages/Paper.bmp", "Pagelume", "Pagelume.png", "Readme.txt",
+                                       "Welcome.txt", MetainfoFileName}));
   EXPECT_EQ(record.Folders, QStringList{"BackImages"});
-  for (const QString &made : {ProgramFiles, Desktop(), Menu(), Home + "/.config/menus/applications-merged"})
+  for (const QString &made : {ProgramFiles, Desktop(), Menu(), Home + "/.config/menus/applications-merged",
+                              QFileInfo(Metainfo()).path()})
     EXPECT_TRUE(record.Created.contains(made)) << made.toStdString();
+  EXPECT_EQ(record.Outside, QStringList{Metainfo()});
+
+  // The reader's two entries open books from a file manager; the software
+  // centre's metadata names the menu entry.
+  for (const QString &entry : {Desktop() + "/Pagelume.desktop", Menu() + "/Pagelume.desktop"}) {
+    const QByteArray text = ReadFile(entry);
+    EXPECT_TRUE(text.contains("\nMimeType=text/plain;application/rtf;text/rtf;\n")) << entry.toStdString();
+    EXPECT_TRUE(text.contains("/Pagelume\" %f\n")) << text.toStdString();
+  }
+  ASSERT_TRUE(link.Load(Menu() + "/Pagelume.desktop"));
+  EXPECT_TRUE(link.Arguments.isEmpty());
+  EXPECT_TRUE(ReadFile(Metainfo()).contains("<launchable type=\"desktop-id\">Dist-Pagelume.desktop</launchable>"));
+  const QString mimeCache = QStandardPaths::findExecutable("update-desktop-database");
+  if (mimeCache.isEmpty())
+    std::cout << "[ SKIPPED  ] update-desktop-database is not installed\n";
+  else
+    EXPECT_TRUE(ReadFile(Home + "/.local/share/applications/mimeinfo.cache").contains("\ntext/plain=Dist-Pagelume.desktop;"));
+  const QString appstream = QStandardPaths::findExecutable("appstreamcli");
+  if (!appstream.isEmpty()) {
+    QProcess p;
+    p.start(appstream, {"validate", "--no-net", Metainfo()});
+    ASSERT_TRUE(p.waitForFinished(30000));
+    EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardOutput().toStdString();
+  }
 
   ASSERT_TRUE(WaitForStart());
   EXPECT_EQ(ReadFile(Started).trimmed(), (Installed() + "/Pagelume").toUtf8());
 
   // The entries are valid for the desktop's menus.
   const QString validate = QStandardPaths::findExecutable("desktop-file-validate");
-  if (!validate.isEmpty()) {
+  if (validate.isEmpty()) {
+    std::cout << "[ SKIPPED  ] desktop-file-validate is not installed\n";
+  } else {
     for (const QString &entry : {Desktop() + "/Pagelume.desktop", Menu() + "/Pagelume.desktop",
                                  Menu() + "/Uninstall.desktop", Menu() + "/Readme.desktop", directory}) {
       QProcess p;
@@ -520,6 +552,7 @@ TEST_F(InstallTest, UninstallLeavesTheEntriesOfAnotherInstallation) {
   EXPECT_EQ(ReadFile(Desktop() + "/Pagelume.desktop"), desktopEntry);
   EXPECT_EQ(ReadFile(UninstallEntry()), uninstallEntry);
   EXPECT_EQ(QDir(Menu()).entryList(QDir::Files).size(), 3);
+  EXPECT_TRUE(QFileInfo::exists(Metainfo()));
   EXPECT_TRUE(QFileInfo::exists(other + "/Dist/Pagelume"));
 }
 

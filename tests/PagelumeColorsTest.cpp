@@ -14,7 +14,9 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDateTime>
 #include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -277,6 +279,32 @@ TEST_F(PagelumeColorsTest, ScreenPictureTiledAndSeenThroughATransparentBox) {
   shot = Shot();
   EXPECT_EQ(shot.pixel(3, 4), qRgb(255, 255, 255));
   EXPECT_EQ(shot.pixel(origin + QPoint(37, 211)), qRgb(255, 255, 255));
+  EXPECT_TRUE(Errors.isEmpty());
+}
+
+// A layout or a profile switch asks for the pictures again: the same file
+// and options keep the built picture, a file changed on disk is read again.
+TEST_F(PagelumeColorsTest, PictureRebuiltOnlyWhenItsFileOrOptionsChange) {
+  ASSERT_TRUE(Numbered(100, 50).save(Picture("DefaultScreen.bmp")));
+  Form->IniScreenBackImage();
+  const uchar *built = Form->ScreenBackBitmap.constBits();
+  ASSERT_NE(built, nullptr);
+  Form->IniScreenBackImage();
+  EXPECT_EQ(Form->ScreenBackBitmap.constBits(), built);
+
+  QImage changed = Numbered(100, 50);
+  changed.fill(qRgb(10, 200, 30));
+  ASSERT_TRUE(changed.save(Picture("DefaultScreen.bmp")));
+  QFile file(Picture("DefaultScreen.bmp"));
+  ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+  ASSERT_TRUE(file.setFileTime(QDateTime::currentDateTime().addSecs(5), QFileDevice::FileModificationTime));
+  file.close();
+  Form->IniScreenBackImage();
+  EXPECT_EQ(Shot().pixel(3, 4), qRgb(10, 200, 30));
+
+  Form->FadeScreenBackImageComboBox->setCurrentText("50");
+  Form->FadeScreenBackImageComboBoxChange();
+  EXPECT_NEAR(qGreen(Shot().pixel(3, 4)), 100, 1);
   EXPECT_TRUE(Errors.isEmpty());
 }
 

@@ -273,6 +273,53 @@ TEST_F(ProfileFormTest, AutomaticSavesNeverDestroyAProfile) {
             QStringList{"PagelumeProfile.plp"});
 }
 
+// A new user's first book: the page is painted before its profile reaches
+// the disk, and the profile is written right after, or at the latest when the
+// window closes; the next book of the same profile reads the values kept.
+TEST_F(ProfileFormTest, TheProfileBeingLeftIsWrittenAfterThePage) {
+  const QString profile = Form->DefaultProfilePath();
+  ASSERT_FALSE(QFile::exists(profile));
+  struct TPaintWatch : QObject {
+    QString File;
+    int Paints = 0;
+    bool ExistedAtFirstPaint = false;
+    bool eventFilter(QObject *, QEvent *event) override {
+      if (event->type() == QEvent::Paint && Paints++ == 0)
+        ExistedAtFirstPaint = QFile::exists(File);
+      return false;
+    }
+  } watch;
+  watch.File = profile;
+  Form->RichEdit->viewport()->installEventFilter(&watch);
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Form));
+  ASSERT_TRUE(Open(Book("first/book.txt")));
+  QTRY_VERIFY(watch.Paints > 0);
+  EXPECT_FALSE(watch.ExistedAtFirstPaint);
+  QTRY_VERIFY(QFile::exists(profile));
+  EXPECT_TRUE(Read(profile).startsWith("[Profile_Main]\r\n"));
+  EXPECT_TRUE(Read(profile).contains("FontSize=16\r\n"));
+
+  // Never painted: the write waits for the close, and the next book of the
+  // same profile has the values meanwhile.
+  NewForm();
+  Choose(Form->FormatOptions->FontSizeComboBox, "30");
+  Form->FormatOptions->FontSizeComboBoxChange();
+  ASSERT_TRUE(Open(Book("second/book.txt")));
+  EXPECT_EQ(FontSize(), 30);
+  EXPECT_TRUE(Read(profile).contains("FontSize=16\r\n"));
+  // "Delete" of that profile meanwhile: it stays deleted until the close saves it again.
+  Answer = profile;
+  Press(Form->DeleteProfileButton, Qt::NoModifier);
+  EXPECT_FALSE(QFile::exists(profile));
+  Form->show();
+  QTest::qWait(50);
+  EXPECT_FALSE(QFile::exists(profile));
+  Form->FormCloseQuery();
+  EXPECT_TRUE(Read(profile).contains("FontSize=30\r\n"));
+  EXPECT_TRUE(Errors.empty());
+}
+
 TEST_F(ProfileFormTest, WithoutAutoSaveNothingIsWrittenBehindTheReader) {
   const QByteArray kept = Profile("FontSize=22\r\n");
   const QString dirProfile = Write("shelf/PagelumeProfile.plp", kept);

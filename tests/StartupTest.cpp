@@ -5,10 +5,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QLockFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QThread>
@@ -106,37 +107,61 @@ TEST(Startup, InstanceLock) {
   const QString path = InstanceLockPath(dir.path());
   EXPECT_TRUE(path.endsWith("/Mutex_ProgramInstance_Pagelume-" + QString::number(geteuid())));
   {
-    QLockFile first(path), second(path);
-    EXPECT_EQ(AcquireInstanceLock(first), TInstanceLock::Acquired);
-    EXPECT_EQ(AcquireInstanceLock(second), TInstanceLock::HeldByAnother);
+    TInstanceLockFile first(path), second(path);
+    EXPECT_EQ(first.Acquire(), TInstanceLock::Acquired);
+    EXPECT_EQ(second.Acquire(), TInstanceLock::HeldByAnother);
+    // A holder's lock is kept, however old its file is.
+    QFile old(path);
+    ASSERT_TRUE(old.open(QIODevice::ReadWrite));
+    old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
+    old.close();
+    EXPECT_EQ(second.Acquire(), TInstanceLock::HeldByAnother);
   }
-  // A dead owner's lock is taken over.
+  EXPECT_FALSE(QFile::exists(path));  // the holder took its file along
+  // A file left by a process that died (or by an earlier version's lock) holds no lock.
   WriteLockFile(path, DeadPid(), "Pagelume");
   {
-    QLockFile lock(path);
-    EXPECT_EQ(AcquireInstanceLock(lock), TInstanceLock::Acquired);
+    TInstanceLockFile lock(path);
+    EXPECT_EQ(lock.Acquire(), TInstanceLock::Acquired);
   }
-  // A running owner's lock is kept, however old it is.
-  WriteLockFile(path, getpid(), QCoreApplication::applicationName());
-  QFile old(path);
-  ASSERT_TRUE(old.open(QIODevice::ReadWrite));
-  old.setFileTime(QDateTime::currentDateTime().addSecs(-3600), QFileDevice::FileModificationTime);
-  old.close();
-  QLockFile lock(path);
-  EXPECT_EQ(AcquireInstanceLock(lock), TInstanceLock::HeldByAnother);
-  // Another user's file under this name, held by a running process: no lock of
-  // this user's, the program runs.
+  // Another user's file under this name: no lock of this user's, the program runs.
   if (geteuid() == 0) {
+    WriteLockFile(path, getpid(), "Pagelume");
     ASSERT_EQ(chown(QFile::encodeName(path).constData(), 65534, 65534), 0);
-    QLockFile foreign(path);
-    EXPECT_EQ(AcquireInstanceLock(foreign, path), TInstanceLock::Unavailable);
-    ASSERT_EQ(chown(QFile::encodeName(path).constData(), 0, 0), 0);
-    QLockFile own(path);
-    EXPECT_EQ(AcquireInstanceLock(own, path), TInstanceLock::HeldByAnother);
+    TInstanceLockFile foreign(path);
+    EXPECT_EQ(foreign.Acquire(), TInstanceLock::Unavailable);
+    QFile::remove(path);
   }
   // No place for the lock: the program runs anyway.
-  QLockFile nowhere(InstanceLockPath(dir.filePath("missing")));
-  EXPECT_EQ(AcquireInstanceLock(nowhere), TInstanceLock::Unavailable);
+  TInstanceLockFile nowhere(InstanceLockPath(dir.filePath("missing")));
+  EXPECT_EQ(nowhere.Acquire(), TInstanceLock::Unavailable);
+}
+
+// A reader killed outright leaves its lock file behind; the next start takes
+// the lock over and runs, and a start after that ends at once.
+TEST(StartupProcess, KilledReadersLockIsTakenOver) {
+  QTemporaryDir dir;
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  const QString lock = InstanceLockPath(dir.path());
+  QProcess killed;
+  ASSERT_NO_FATAL_FAILURE(StartReader(killed, env, lock));
+  killed.kill();
+  ASSERT_TRUE(killed.waitForFinished(5000));
+  ASSERT_TRUE(QFile::exists(lock));
+
+  QProcess next;
+  next.setProcessEnvironment(env);
+  next.start(ProgramBinary(), {});
+  ASSERT_TRUE(next.waitForStarted(10000));
+  EXPECT_FALSE(next.waitForFinished(1500));  // it runs: the lock was taken over
+  TInstanceLockFile third(lock);
+  EXPECT_EQ(third.Acquire(), TInstanceLock::HeldByAnother);
+  next.terminate();
+  if (!next.waitForFinished(5000)) {
+    next.kill();
+    next.waitForFinished(5000);
+  }
 }
 
 TEST(StartupProcess, WithoutDisplayOneLineAndStatus1) {
@@ -183,8 +208,8 @@ TEST(StartupProcess, InstallerRunsBesideARunningReader) {
   QTemporaryDir dir;
   QProcessEnvironment env = CleanEnvironment(dir.path());
   env.insert("QT_QPA_PLATFORM", "offscreen");
-  QLockFile readerLock(InstanceLockPath(dir.path()));
-  ASSERT_EQ(AcquireInstanceLock(readerLock), TInstanceLock::Acquired);
+  TInstanceLockFile readerLock(InstanceLockPath(dir.path()));
+  ASSERT_EQ(readerLock.Acquire(), TInstanceLock::Acquired);
 
   QProcess uninstaller;
   uninstaller.setProcessEnvironment(env);
@@ -325,4 +350,43 @@ TEST(StartupProcess, SecondStartHandsItsBookOver) {
     first.kill();
     first.waitForFinished(5000);
   }
+}
+
+// Nothing before the first paint waits for the disk: neither the lock nor
+// the profile a new user's first book makes; that profile is there after.
+TEST(StartupProcess, NoWaitForTheDiskBeforeTheFirstPaint) {
+  if (QStandardPaths::findExecutable("strace").isEmpty())
+    GTEST_SKIP() << "strace is not installed";
+  QTemporaryDir dir;
+  // A program folder of its own: settings beside the built program do not count.
+  const QString prog = dir.filePath("prog");
+  ASSERT_TRUE(QDir().mkpath(prog));
+  for (const QFileInfo &entry : QDir(PAGELUME_BIN_DIR).entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot))
+    QFile::link(entry.absoluteFilePath(), prog + "/" + entry.fileName());
+  for (const char *name : {"ErrorFix.rtf", "Welcome.txt"})
+    QFile::link(QString(PAGELUME_BIN_DIR) + "/" + name, prog + "/" + name);
+  ASSERT_TRUE(QFile::copy(ProgramBinary(), prog + "/Pagelume"));
+  QProcessEnvironment env = CleanEnvironment(dir.path());
+  env.insert("QT_QPA_PLATFORM", "offscreen");
+  env.insert("PAGELUME_BENCH_STARTUP", "1");
+  const QString log = dir.filePath("trace");
+  QProcess p;
+  p.setProcessEnvironment(env);
+  p.start("strace", {"-f", "-o", log, "-e", "trace=fsync,fdatasync,write", prog + "/Pagelume",
+                     QString(PAGELUME_TEST_DATA) + "/books/alice-head.txt"});
+  ASSERT_TRUE(p.waitForFinished(60000));
+  QFile trace(log);
+  if (p.exitCode() != 0 || !trace.open(QIODevice::ReadOnly))
+    GTEST_SKIP() << "strace cannot trace here: " << p.readAllStandardError().toStdString();
+  const QList<QByteArray> lines = trace.readAll().split('\n');
+  qsizetype painted = -1;
+  for (qsizetype i = 0; i < lines.size() && painted < 0; ++i)
+    if (lines[i].contains("write(1, \"first paint after"))
+      painted = i;
+  ASSERT_GE(painted, 0);
+  for (qsizetype i = 0; i < painted; ++i)
+    EXPECT_FALSE(lines[i].contains("fsync(") || lines[i].contains("fdatasync(")) << lines[i].toStdString();
+  QFile profile(prog + "/PagelumeProfile.plp");
+  ASSERT_TRUE(profile.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(profile.readAll().startsWith("[Profile_Main]"));
 }

@@ -265,10 +265,25 @@ TEST_F(StoredTextListTest, SavesUtf8WithoutMarkAndTwiceGivesTheSameBytes) {
   const QByteArray first = ReadAll(QString::fromStdString(path));
   EXPECT_EQ(first.toStdString(), "[Main]\r\nFlag=TRUE\r\nNumber=-5\r\nPath=/home/me/Bücher/Été.txt\r\n\r\n"
                                  "[Colors]\r\nBack=16744512\r\n\r\n");
+  // The same bytes again: the file is left as it is (no new file renamed over it).
+  auto inode = [&] {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : ino_t(0);
+  };
+  const ino_t before = inode();
   ASSERT_TRUE(list.Load());
+  list.Modified = true;
+  ASSERT_TRUE(list.Save(false));
+  EXPECT_FALSE(list.Modified);
+  EXPECT_EQ(ReadAll(QString::fromStdString(path)), first);
+  EXPECT_EQ(inode(), before);
+  EXPECT_EQ(saves, 2);
+  // A file of the same size but other bytes is replaced.
+  QByteArray other = first;
+  other.replace("Number=-5", "Number=-6");
+  WriteAll(QString::fromStdString(path), other);
   ASSERT_TRUE(list.Save(false));
   EXPECT_EQ(ReadAll(QString::fromStdString(path)), first);
-  EXPECT_EQ(saves, 2);
 
   // A file from an older copy in code page 1252 reads as the same text.
   const std::string old = Path("old.ini");

@@ -213,6 +213,9 @@ public:
   int32_t ShowCommand = swShowNormal;
   int32_t HotKey = 0;
   QString Categories;  // menu categories of a program entry ("Office;"), written when set
+  // File types a program entry opens ("text/plain;"): written when set, and
+  // the entry's command then takes the file as its last argument.
+  QString MimeTypes;
   bool Save(const QString &fileName, bool replace);
   bool Load(const QString &fileName);
 };

@@ -18,6 +18,7 @@
 #include <QPlainTextEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QStandardPaths>
 
@@ -49,6 +50,16 @@ const char *const MenuEntryNames[] = {"", "Uninstall", "Readme"};  // "" stands 
 
 QString MenuEntryName(const char *entry, const QString &name) {
   return (*entry ? QString(entry) : name) + LinkExtension(QString());
+}
+
+// How the desktop knows an entry of the menu folder: "folder-name.desktop".
+QString MenuEntryId(const QString &folder, const char *entry, const QString &name) {
+  return folder + '-' + MenuEntryName(entry, name);
+}
+
+// The launcher element of the software-centre metadata, naming the entry id.
+QString MetainfoLaunchable(const QString &id) {
+  return "<launchable type=\"desktop-id\">" + id.toHtmlEscaped() + "</launchable>";
 }
 
 // Folders that are never an installation: the root, top-level folders, the
@@ -262,6 +273,8 @@ bool ReadInstallRecord(const QString &dir, TInstallRecord *record) {
       record->Folders << value;
     else if (section == "[Created]" && key == "Folder")
       record->Created << value;
+    else if (section == "[Outside]" && key == "File")
+      record->Outside << value;
   }
   return true;
 }
@@ -276,6 +289,9 @@ bool WriteInstallRecord(const TInstallRecord &record) {
   text += "[Created]\n";
   for (const QString &folder : record.Created)
     text += "Folder=" + EscapeRecordValue(folder) + '\n';
+  text += "[Outside]\n";
+  for (const QString &file : record.Outside)
+    text += "File=" + EscapeRecordValue(file) + '\n';
   return SaveFileSafely(record.Directory + '/' + InstallMarkerFileName, text);
 }
 
@@ -328,6 +344,31 @@ QString UninstallEntryDir() {
 }
 
 QString UninstallEntryPath(const QString &key) { return UninstallEntryDir() + key + ".ini"; }
+
+QString UserMetainfoPath() {
+  return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + "/metainfo/" + MetainfoFileName;
+}
+
+bool UpdateDesktopDatabase() {
+  const QString tool = QStandardPaths::findExecutable("update-desktop-database");
+  const QString applications = SystemDirectoryLocation(TSystemFolder::Programs);
+  if (tool.isEmpty() || applications.isEmpty() || !QFileInfo(applications).isDir())
+    return false;
+  QProcess update;
+  update.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  update.setStandardOutputFile(QProcess::nullDevice());
+  update.start(tool, {"--quiet", applications});
+  if (!update.waitForFinished(30000)) {
+    update.kill();
+    update.waitForFinished();
+    return false;
+  }
+  const QString cache = applications + "/mimeinfo.cache";
+  const QHash<QString, QString> types = ReadKeys(cache);
+  if (types.isEmpty() && QFileInfo(cache).isFile() && QFileInfo(cache).size() < 256)
+    RemoveEntry(cache);
+  return update.exitStatus() == QProcess::NormalExit && update.exitCode() == 0;
+}
 
 bool SetUninstallRegistry(const QString &key, const QString &displayName, const QString &command) {
   OP_BEGIN("SetUninstallRegistry");
@@ -610,7 +651,13 @@ bool TInstallForm::Install() {
         OP_RAISE("Failed to get system directory.", Std(desktop), Std(programs), ENOENT);
         break;
       }
-      for (const QString &dir : {desktop, menu, DesktopDirectoriesDir(), MenuMergeDir(), UninstallEntryDir()}) {
+      // The software-centre metadata goes with the entries when the
+      // distribution has it.
+      const QString metainfo = QFileInfo(SourceDir + MetainfoFileName).isFile() ? UserMetainfoPath() : QString();
+      QStringList entryFolders{desktop, menu, DesktopDirectoriesDir(), MenuMergeDir(), UninstallEntryDir()};
+      if (!metainfo.isEmpty())
+        entryFolders << FilePath(metainfo);
+      for (const QString &dir : std::as_const(entryFolders)) {
         errno = 0;
         if (!MakeFolders(dir, &created) && !OP_FAILED())
           OP_RAISE("Failed to create directory.", Std(dir), std::string(), errno ? errno : EACCES);
@@ -636,6 +683,8 @@ bool TInstallForm::Install() {
       record.Folders << folders;
       record.Folders.removeDuplicates();
       record.Created.removeDuplicates();
+      if (!metainfo.isEmpty() && !record.Outside.contains(metainfo))
+        record.Outside << metainfo;
       if (!WriteInstallRecord(record)) {
         OP_RAISE("Failed to write the installation record.", Std(target + '/' + InstallMarkerFileName),
                  std::string(), errno ? errno : EIO);
@@ -666,6 +715,8 @@ bool TInstallForm::Install() {
         link.WorkingPath = target;
         link.IconPath = icon;
         link.Categories = category ? "Office;Viewer;" : "";
+        // The reader's own entries are offered by file managers for books.
+        link.MimeTypes = category ? "text/plain;application/rtf;text/rtf;" : "";
         return link.Save(file, true);
       };
       const QString readerText = "Read plain-text and rich-text books";
@@ -691,7 +742,7 @@ bool TInstallForm::Install() {
                       folder.toHtmlEscaped() + "</Name>\n    <Directory>" +
                       FileName(MenuDirectoryFilePath(folder)).toHtmlEscaped() + "</Directory>\n    <Include>\n";
       for (const char *entry : MenuEntryNames)
-        merge += "      <Filename>" + (folder + '-' + MenuEntryName(entry, Params.Name)).toHtmlEscaped() +
+        merge += "      <Filename>" + MenuEntryId(folder, entry, Params.Name).toHtmlEscaped() +
                  "</Filename>\n";
       merge += "    </Include>\n  </Menu>\n</Menu>\n";
       for (const auto &[path, text] : {std::pair{MenuDirectoryFilePath(folder), description},
@@ -702,8 +753,18 @@ bool TInstallForm::Install() {
           break;
         }
       }
+      if (!metainfo.isEmpty()) {
+        // The copy names the entry of this installation as its launcher.
+        QString text = ReadText(target + '/' + MetainfoFileName);
+        static const QRegularExpression launchable("<launchable type=\"desktop-id\">[^<]*</launchable>");
+        text.replace(launchable, MetainfoLaunchable(MenuEntryId(folder, "", Params.Name)));
+        errno = 0;
+        if (!SaveText(metainfo, text))
+          OP_RAISE("Failed to save the software-centre metadata.", Std(metainfo), std::string(), errno ? errno : EIO);
+      }
       if (OP_FAILED())
         break;
+      UpdateDesktopDatabase();  // a convenience only, like the uninstall entry
       SetUninstallRegistry(Params.Name, Params.Name, QuoteCommandArgument(exe) + " /Uninstall");
       FunStatContext.Reset();  // the uninstall entry is a convenience only
       if (!RunFile(exe, QString(), target, false, false)) {
@@ -792,7 +853,16 @@ bool TInstallForm::Uninstall() {
         }
         if (ourUninstallEntry && !DeleteUninstallerRegistry(Params.Name))
           left << UninstallEntryPath(Params.Name);
+        // The metadata names the menu entry: it goes with the entry, unless
+        // it was rewritten for another one since. An entry still there is
+        // another installation's.
+        const QString launchable = MetainfoLaunchable(MenuEntryId(folder, "", Params.Name));
+        if (!EntryExists(menu + '/' + MenuEntryName("", Params.Name)))
+          for (const QString &file : record.Outside)
+            if (ReadText(file).contains(launchable) && !RemoveEntry(file))
+              left << file;
         FunStatContext.Reset();
+        UpdateDesktopDatabase();
         RemoveCreatedFolders(record.Created);
       }
       if (!left.isEmpty()) {

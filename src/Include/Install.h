@@ -30,6 +30,8 @@ struct TInstallRecord {
   QStringList Created;   // folders elsewhere made for the installation (the
                          // program-files folder, the desktop, menu folders),
                          // absolute, each before the ones inside it
+  QStringList Outside;   // files installed elsewhere (the software-centre
+                         // metadata), absolute
 };
 
 // The record of the folder dir; false when there is none or it cannot be read.
@@ -63,6 +65,17 @@ bool SetUninstallRegistry(const QString &key, const QString &displayName, const 
 // Deletes the entry (and the folder of entries when it is left empty), in the
 // status context "DeleteUninstallerRegistry".
 bool DeleteUninstallerRegistry(const QString &key);
+
+// The software-centre metadata: its file name (the same in the distribution
+// folder, the package and the user's "metainfo" folder) and the user's copy.
+inline constexpr const char *MetainfoFileName = "io.github.pagelume.Pagelume.metainfo.xml";
+QString UserMetainfoPath();
+
+// Refreshes the desktop's cache of which entry opens which file type in the
+// user's applications folder, when update-desktop-database is installed; a
+// cache that lists no type is removed (so that a folder made for the
+// installation can go with it). False when the program is missing or failed.
+bool UpdateDesktopDatabase();
 
 // ---- The window ----
 

@@ -173,9 +173,13 @@ bool TLinkFile::Save(const QString &fileName, bool replace) {
       QStringList exec{QuoteExecArgument(reference)};
       for (const QString &a : arguments)
         exec << QuoteExecArgument(a);
+      if (!MimeTypes.isEmpty())
+        exec << "%f";
       lines << "Exec=" + EscapeValue(exec.join(' ')) << "Terminal=false";
       if (!Categories.isEmpty())
         lines << "Categories=" + EscapeValue(Categories);
+      if (!MimeTypes.isEmpty())
+        lines << "MimeType=" + EscapeValue(MimeTypes);
     } else {
       lines << "URL=" + EscapeValue(QUrl::fromLocalFile(reference).toString(QUrl::FullyEncoded));
     }
@@ -245,6 +249,8 @@ bool TLinkFile::Load(const QString &fileName) {
         WorkingPath = value;
       else if (key == "Icon")
         IconPath = value;
+      else if (key == "MimeType")
+        MimeTypes = value;
       else if (key == kShowCommandKey)
         showCommand = value;
       else if (key == kHotKeyKey)

@@ -383,7 +383,10 @@ bool TStoredTextList::ReadDocument(std::string &errorText, int32_t &errorCode) {
   auto document = std::make_unique<TIniDocument>();
   const QString path = Q(FileName);
   QFileInfo info(path);
-  if (!FileName.empty() && info.exists()) {
+  if (!FileName.empty() && FileName == Pending.Path) {
+    // The file as the kept write leaves it.
+    document->Parse(SettingsBytesToText(Pending.Text));
+  } else if (!FileName.empty() && info.exists()) {
     if (info.isDir()) {
       errorText = "Is a directory.";
       errorCode = EISDIR;
@@ -476,7 +479,46 @@ bool TStoredTextList::Load(const std::string &fileName) {
   return Load();
 }
 
-bool TStoredTextList::Save(bool askOverwrite) {
+namespace {
+
+// Whether the regular file at path holds exactly text.
+bool HoldsText(const QString &path, const std::string &text) {
+  QFile file(path);
+  const QFileInfo info(path);
+  if (!info.isFile() || info.size() != static_cast<qint64>(text.size()) || !file.open(QIODevice::ReadOnly))
+    return false;
+  const QByteArray bytes = file.readAll();
+  return bytes.size() == static_cast<qsizetype>(text.size()) &&
+         std::memcmp(bytes.constData(), text.data(), text.size()) == 0;
+}
+
+// Writes text over the file at path as a whole; false with the reason when
+// the old file stays.
+bool WriteWhole(const QString &path, const std::string &text, QString &reason) {
+  return SaveFileSafely(
+      path,
+      [&text](QIODevice &device) {
+        const qint64 half = static_cast<qint64>(text.size() / 2);
+        if (device.write(text.data(), half) != half)
+          return false;
+        if (TStoredTextList::MidWriteHook) {
+          if (auto *file = dynamic_cast<QFileDevice *>(&device))
+            file->flush();
+          TStoredTextList::MidWriteHook();
+        }
+        const qint64 rest = static_cast<qint64>(text.size()) - half;
+        return device.write(text.data() + half, rest) == rest;
+      },
+      &reason);
+}
+
+}  // namespace
+
+bool TStoredTextList::Save(bool askOverwrite) { return Store(askOverwrite, false); }
+
+bool TStoredTextList::SaveLater() { return Store(false, true); }
+
+bool TStoredTextList::Store(bool askOverwrite, bool later) {
   OP_BEGIN("TStoredTextList::Save");
   bool result = false;
   OP_TRY {
@@ -494,24 +536,29 @@ bool TStoredTextList::Save(bool askOverwrite) {
       OP_RAISE(SaveFailedText, FileName, "No document.");
       return false;
     }
-    const std::string text = Document->Text();
+    std::string text = Document->Text();
+    // An older kept write: superseded by this one when it is for the same
+    // file, else made now.
+    bool earlier = true;
+    if (Pending.Path == FileName) {
+      Pending.Path.clear();
+      Pending.Text.clear();
+    } else if (later && !Pending.Path.empty()) {
+      earlier = WritePending();
+    }
+    // A file that holds the text already stays as it is: the safe save's
+    // waits for the disk cost more than the comparison, at every book change.
+    if (HoldsText(path, text)) {
+      Modified = false;
+      return earlier;
+    }
+    if (later) {
+      Pending.Path = FileName;
+      Pending.Text = std::move(text);
+      return earlier;
+    }
     QString reason;
-    const bool saved = SaveFileSafely(
-        path,
-        [&text](QIODevice &device) {
-          const qint64 half = static_cast<qint64>(text.size() / 2);
-          if (device.write(text.data(), half) != half)
-            return false;
-          if (MidWriteHook) {
-            if (auto *file = dynamic_cast<QFileDevice *>(&device))
-              file->flush();
-            MidWriteHook();
-          }
-          const qint64 rest = static_cast<qint64>(text.size()) - half;
-          return device.write(text.data() + half, rest) == rest;
-        },
-        &reason);
-    if (!saved) {
+    if (!WriteWhole(path, text, reason)) {
       OP_RAISE(SaveFailedText, FileName, reason.toStdString());
       return false;
     }
@@ -525,6 +572,26 @@ bool TStoredTextList::Save(bool askOverwrite) {
     OP_RAISE(SaveFailedText, FileName, "Unhandled generic exception.");
   }
   return result;
+}
+
+bool TStoredTextList::WritePending() {
+  if (Pending.Path.empty())
+    return true;
+  OP_BEGIN("TStoredTextList::Save");
+  const std::string path = std::exchange(Pending.Path, std::string());
+  const std::string text = std::exchange(Pending.Text, std::string());
+  QString reason;
+  if (WriteWhole(Q(path), text, reason))
+    return true;
+  OP_RAISE(SaveFailedText, path, reason.toStdString());
+  return false;
+}
+
+TStoredTextList::~TStoredTextList() {
+  if (!Pending.Path.empty()) {
+    WritePending();
+    FunStatContext.Reset();  // no one is left to show it
+  }
 }
 
 bool TStoredTextList::SaveAs(const std::string &fileName, bool askOverwrite) {

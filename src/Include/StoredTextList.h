@@ -17,6 +17,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <vector>
 
@@ -99,6 +100,10 @@ public:
 
   // Stores the name; touches no file and creates no document.
   explicit TStoredTextList(const std::string &fileName = std::string());
+  // A write kept by SaveLater is made before the list goes.
+  ~TStoredTextList();
+  TStoredTextList(TStoredTextList &&) = default;  // the kept write goes along
+  TStoredTextList &operator=(TStoredTextList &&) = delete;
 
   std::string FileName;     // full path of the file, UTF-8
   bool Modified = false;    // set by every write; cleared by a successful load or save
@@ -119,6 +124,15 @@ public:
   // for byte; a read-only file is made writable first. A failure leaves
   // "Failed to save file." in the shared status context and returns false.
   bool Save(bool askOverwrite);
+  // Save without waiting for the disk now: calls OnSave and keeps the text
+  // for WritePending (a file that holds it already is left alone). Until it
+  // is written, Load of that file reads the text kept and Save of it
+  // replaces it; a kept write for another file is made first.
+  bool SaveLater();
+  // Makes the write SaveLater kept; a failure is reported as Save reports it.
+  bool WritePending();
+  // The file a kept write goes to (empty: none).
+  const std::string &PendingFileName() const { return Pending.Path; }
   // Binds the list to another file, keeping the values in memory (a list with
   // no document yet starts from that file's contents), then Save.
   bool SaveAs(const std::string &fileName, bool askOverwrite);
@@ -158,6 +172,14 @@ public:
 
 private:
   std::unique_ptr<TIniDocument> Document;
+  // A write kept by SaveLater; a moved one leaves none behind.
+  struct TPendingWrite {
+    std::string Path, Text;
+    TPendingWrite() = default;
+    TPendingWrite(TPendingWrite &&other) noexcept
+        : Path(std::exchange(other.Path, std::string())), Text(std::exchange(other.Text, std::string())) {}
+  } Pending;
+  bool Store(bool askOverwrite, bool later);
   // Reads FileName into a fresh document; false when the file exists but
   // cannot be read (reason in errorText).
   bool ReadDocument(std::string &errorText, int32_t &errorCode);
