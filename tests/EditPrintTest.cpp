@@ -483,11 +483,16 @@ TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
   const bool native = !QCoreApplication::testAttribute(Qt::AA_DontUseNativeDialogs);
   QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
   QStringList dialogQuestions;
-  int dialogs = 0, steady = 0;
+  int dialogs = 0, steady = 0, polls = 0;
   QPointer<QFileDialog> seen;
   QTimer poll;
   QObject::connect(&poll, &QTimer::timeout, [&] {
     QWidget *modal = QApplication::activeModalWidget();
+    if (++polls > 1500 && modal) {  // 30 s: fail rather than hang
+      ADD_FAILURE() << "a dialog never closed";
+      modal->close();
+      return;
+    }
     if (auto *box = qobject_cast<QMessageBox *>(modal)) {
       dialogQuestions << box->text();
       box->reject();
@@ -502,11 +507,15 @@ TEST_F(EditPrintTest, TheSaveDialogLeavesTheOverwriteQuestionToTheProgram) {
         return;
       }
       // The dialog reads its folder in the background and may select the
-      // proposed name once it has: accept only a choice that stays.
+      // proposed name once it has: accept only a choice that stays, and
+      // again while the dialog stays open.
       if (dialog->selectedFiles().value(0) != target) {
         dialog->selectFile(target);
+        // The dialog leaves a name field that has the focus as it is.
+        if (auto *name = dialog->findChild<QLineEdit *>("fileNameEdit"); name && name->hasFocus())
+          name->setText(QFileInfo(target).fileName());
         steady = 0;
-      } else if (++steady == 3) {
+      } else if (++steady % 3 == 0) {
         QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
       }
     }
