@@ -667,6 +667,7 @@ private:
   // Makes the profile write kept for after the page; shows a failure.
   void WriteKeptProfile();
   bool KeptProfileWriteQueued = false;
+  bool SpeechPrepared = false;  // the speech service reached after the first page
   void ShowProfileFailure(const char *operation);
   bool AutoSaveProfileOn() const;
   QString ProfileInitialFile(int choice) const;

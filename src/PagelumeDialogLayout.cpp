@@ -1,6 +1,8 @@
 // The main window's presentation: layout, the sidebar's visibility, hints in
 // the hint label and the one-second information timer.
 #include "PagelumeDialog.h"
+#include "ReadAloud.h"
+#include "SpeechEngine.h"
 #include "StoredTextList.h"
 
 #include "BookLoader.h"
@@ -139,6 +141,14 @@ bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
         !ProfileList->PendingFileName().empty()) {
       KeptProfileWriteQueued = true;
       QTimer::singleShot(0, this, &TPagelumeForm::WriteKeptProfile);
+    }
+    // The speech service is reached once the first page is up.
+    if (watched == RichEdit->viewport() && !SpeechPrepared && Speech && Speech->Engine()) {
+      SpeechPrepared = true;
+      QTimer::singleShot(0, this, [this] {
+        if (Speech && Speech->Engine())
+          Speech->Engine()->Prepare();
+      });
     }
     break;
   default:

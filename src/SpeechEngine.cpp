@@ -1,6 +1,7 @@
 #include "SpeechEngine.h"
 
 #include <QLocale>
+#include <QStandardPaths>
 #include <QTextToSpeech>
 #include <algorithm>
 
@@ -8,22 +9,23 @@ namespace {
 
 class TSystemSpeechEngine : public ISpeechEngine {
 public:
-  TSystemSpeechEngine() {
-    if (QTextToSpeech::availableEngines().isEmpty())
-      return;
-    Speech = std::make_unique<QTextToSpeech>();
-    QObject::connect(Speech.get(), &QTextToSpeech::stateChanged, Speech.get(),
-                     [this](QTextToSpeech::State state) { StateChanged(state); });
-  }
+  // The service is reached at the first use, not at start-up: connecting
+  // starts the speech service's daemon, which a reader who never listens
+  // does not need (nor wait for before the first page).
+  TSystemSpeechEngine()
+      : Possible(!QTextToSpeech::availableEngines().isEmpty() &&
+                 !QStandardPaths::findExecutable("speech-dispatcher").isEmpty()) {}
   // The service answers unless the connection itself failed: a failure to
   // set up the default voice (no voice for the system's locale) still
   // leaves the service's own voice.
   bool Available() const override {
-    return Speech && !(Speech->state() == QTextToSpeech::Error &&
-                       Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization);
+    if (!Speech)
+      return Possible;
+    return !(Speech->state() == QTextToSpeech::Error &&
+             Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization);
   }
   void Say(const QString &text, const QString &language) override {
-    if (!Available())
+    if (!Connect() || !Available())
       return;
     SetLanguage(language);
     Waiting = true;
@@ -35,16 +37,25 @@ public:
     if (Speech)
       Speech->stop();
   }
+  void Prepare() override { Connect(); }
   void SetRate(int rate) override {
-    if (Speech)
+    if (Connect())
       Speech->setRate(std::clamp(rate, -10, 10) / 10.0);
   }
   void SetVolume(int volume) override {
-    if (Speech)
+    if (Connect())
       Speech->setVolume(std::clamp(volume, 0, 100) / 100.0);
   }
 
 private:
+  bool Connect() {
+    if (!Speech && Possible) {
+      Speech = std::make_unique<QTextToSpeech>();
+      QObject::connect(Speech.get(), &QTextToSpeech::stateChanged, Speech.get(),
+                       [this](QTextToSpeech::State state) { StateChanged(state); });
+    }
+    return Speech != nullptr;
+  }
   // The service reports its states later than they happen: the end of a text
   // stopped before may arrive after the next Say, so a text is done only when
   // the service went from speaking it back to ready (or failed).
@@ -84,6 +95,7 @@ private:
       Speech->setLocale(*found);
   }
 
+  const bool Possible;  // a speech plug-in and the speech service are installed
   std::unique_ptr<QTextToSpeech> Speech;
   QString Language = "?";
   bool Waiting = false;  // a text is being said

@@ -19,6 +19,8 @@ public:
   // Rate -10 (slowest) to 10 (fastest), 0 normal; volume 0 to 100.
   virtual void SetRate(int rate) = 0;
   virtual void SetVolume(int volume) = 0;
+  // Reaches the service ahead of the first text (after the first page).
+  virtual void Prepare() {}
   std::function<void()> Finished;
 };
 
