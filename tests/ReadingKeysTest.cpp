@@ -255,8 +255,9 @@ TEST_F(ReadingKeysTest, LinkFailureShowsItsDescription) {
 
 TEST_F(ReadingKeysTest, TopLineLabel) {
   Box->GotoLine(10);
+  const int32_t lines = Box->LineCount();  // counted to the end, however slow the machine
   Controller->UpdateLineNumberLabel();
-  EXPECT_EQ(LineNumber->text(), QString("Top line 11 (%1 total lines)").arg(Box->LineCount()));
+  EXPECT_EQ(LineNumber->text(), QString("Top line 11 (%1 total lines)").arg(lines));
   EXPECT_EQ(TReadingController::LineNumberText(0, 1234567).toStdString(),
             "Top line 1 (" + FormatInt(1234567) + " total lines)");
 }
