@@ -3,7 +3,9 @@
 #include <QLocale>
 #include <QStandardPaths>
 #include <QTextToSpeech>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -11,50 +13,88 @@ class TSystemSpeechEngine : public ISpeechEngine {
 public:
   // The service is reached at the first use, not at start-up: connecting
   // starts the speech service's daemon, which a reader who never listens
-  // does not need (nor wait for before the first page).
+  // does not need (nor wait for before the first page). The connection lives
+  // on a thread of its own: the service lists every voice it has while the
+  // toolkit connects (seconds with espeak-ng's voices), and the window must
+  // go on answering meanwhile. Every call on the service is posted to that
+  // thread, in order, so that texts asked for while it connects are said
+  // once it is ready.
   TSystemSpeechEngine()
       : Possible(!QTextToSpeech::availableEngines().isEmpty() &&
                  !QStandardPaths::findExecutable("speech-dispatcher").isEmpty()) {}
+  ~TSystemSpeechEngine() override {
+    if (!Worker)
+      return;
+    // Waits for a connection still being made: the service's objects must go
+    // with the thread that made them.
+    Post([this] {
+      delete Speech;
+      Speech = nullptr;
+      QThread::currentThread()->quit();
+    });
+    Worker->wait();
+  }
   // The service answers unless the connection itself failed: a failure to
   // set up the default voice (no voice for the system's locale) still
   // leaves the service's own voice.
-  bool Available() const override {
-    if (!Speech)
-      return Possible;
-    return !(Speech->state() == QTextToSpeech::Error &&
-             Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization);
-  }
+  bool Available() const override { return Possible && !Broken; }
   void Say(const QString &text, const QString &language) override {
-    if (!Connect() || !Available())
+    if (!Available())
       return;
-    SetLanguage(language);
     Waiting = true;
     Begun = false;
-    Speech->say(text);
+    Post([this, text, language] {
+      SetLanguage(language);
+      Speech->say(text);
+    });
   }
   void Stop() override {
     Waiting = false;
-    if (Speech)
-      Speech->stop();
+    if (Worker)
+      Post([this] { Speech->stop(); });
   }
-  void Prepare() override { Connect(); }
+  void Prepare() override {
+    if (Possible)
+      Start();
+  }
   void SetRate(int rate) override {
-    if (Connect())
-      Speech->setRate(std::clamp(rate, -10, 10) / 10.0);
+    const double value = std::clamp(rate, -10, 10) / 10.0;
+    Post([this, value] { Speech->setRate(value); });
   }
   void SetVolume(int volume) override {
-    if (Connect())
-      Speech->setVolume(std::clamp(volume, 0, 100) / 100.0);
+    const double value = std::clamp(volume, 0, 100) / 100.0;
+    Post([this, value] { Speech->setVolume(value); });
   }
 
 private:
-  bool Connect() {
-    if (!Speech && Possible) {
-      Speech = std::make_unique<QTextToSpeech>();
-      QObject::connect(Speech.get(), &QTextToSpeech::stateChanged, Speech.get(),
-                       [this](QTextToSpeech::State state) { StateChanged(state); });
-    }
-    return Speech != nullptr;
+  void Post(std::function<void()> work) {
+    if (!Possible)
+      return;
+    Start();
+    QMetaObject::invokeMethod(Home.get(), std::move(work), Qt::QueuedConnection);
+  }
+  void Start() {
+    if (Worker)
+      return;
+    Worker = std::make_unique<QThread>();
+    Worker->setObjectName("speech");
+    Home = std::make_unique<QObject>();
+    Home->moveToThread(Worker.get());
+    Worker->start(QThread::LowPriority);
+    QMetaObject::invokeMethod(Home.get(), [this] { Connect(); }, Qt::QueuedConnection);
+  }
+  // On the service's thread.
+  void Connect() {
+    Speech = new QTextToSpeech;
+    const auto failed = [this](QTextToSpeech::State state) {
+      if (state == QTextToSpeech::Error && Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization)
+        Broken = true;
+    };
+    failed(Speech->state());
+    QObject::connect(Speech, &QTextToSpeech::stateChanged, Speech, failed);
+    // The states reach the window's thread.
+    QObject::connect(Speech, &QTextToSpeech::stateChanged, &Receiver,
+                     [this](QTextToSpeech::State state) { StateChanged(state); });
   }
   // The service reports its states later than they happen: the end of a text
   // stopped before may arrive after the next Say, so a text is done only when
@@ -72,10 +112,11 @@ private:
     if (Finished)
       Finished();
   }
-  // The first voice of the language, kept until another language is asked
-  // for. Without a voice for it (or for the system's locale, such as the C
-  // locale, when no language is given) the service would stay silent: its
-  // English voice, else its first one, is taken.
+  // On the service's thread: the first voice of the language, kept until
+  // another language is asked for. Without a voice for it (or for the
+  // system's locale, such as the C locale, when no language is given) the
+  // service would stay silent: its English voice, else its first one, is
+  // taken.
   void SetLanguage(const QString &language) {
     if (language == Language)
       return;
@@ -95,11 +136,15 @@ private:
       Speech->setLocale(*found);
   }
 
-  const bool Possible;  // a speech plug-in and the speech service are installed
-  std::unique_ptr<QTextToSpeech> Speech;
-  QString Language = "?";
-  bool Waiting = false;  // a text is being said
-  bool Begun = false;    // the service has reported speaking it
+  const bool Possible;            // a speech plug-in and the speech service are installed
+  std::atomic<bool> Broken{false};  // the connection failed
+  QObject Receiver;               // the window's thread: where the states arrive
+  std::unique_ptr<QThread> Worker;
+  std::unique_ptr<QObject> Home;  // the service's thread: where calls are posted
+  QTextToSpeech *Speech = nullptr;  // made, used and deleted on the service's thread
+  QString Language = "?";         // the service's thread
+  bool Waiting = false;           // a text is being said
+  bool Begun = false;             // the service has reported speaking it
 };
 
 SpeechEngineMaker &Maker() {
