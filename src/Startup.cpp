@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "Error.h"
 #include "File.h"
+#include "Hyphenator.h"
 #include "ErrorDialog.h"
 #include "InstanceChannel.h"
 #include "Install.h"
@@ -13,6 +14,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
+#include <QLocale>
 #include <QScreen>
 #include <QElapsedTimer>
 #include <QTimer>
@@ -174,6 +176,11 @@ int WinMain(int argc, char **argv) {
       HandBookOver(InstanceSocketPath(lockPath), QString::fromLocal8Bit(argv[1]), HandOverWaitMs);
     return 0;
   }
+  if (reader) {
+    // The patterns the first page most likely needs are read meanwhile.
+    THyphenator::LoadInBackground("en");
+    THyphenator::LoadInBackground(QLocale::system().name().left(2).toStdString());
+  }
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);
   std::unique_ptr<QWidget> mainWindow;
@@ -221,6 +228,10 @@ int WinMain(int argc, char **argv) {
       mainWindow->show();
     else
       ShowMainWindow(mainWindow.get());
+    // The book opens as soon as the event loop runs, not when the window
+    // manager gets round to activating the window: a frame or two sooner.
+    if (form)
+      QTimer::singleShot(0, form, [form] { form->ApplicationEventsActivate(); });
     app.exec();
     if (installForm)
       exitCode = installForm->ExitCode();

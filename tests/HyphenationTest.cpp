@@ -24,6 +24,7 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextLayout>
+#include <thread>
 
 namespace {
 
@@ -118,6 +119,27 @@ TEST(HyphenatorTest, PointsFollowTheWordRules) {
     ru->Points(u"Достопримечательность", points);
     EXPECT_FALSE(points.empty());
   }
+}
+
+TEST(HyphenatorTest, PatternsAskedForFromSeveralThreadsAreLoadedOnce) {
+  // The start of the program loads patterns in the background while the
+  // first page may already ask for them.
+  THyphenator::LoadInBackground("fr");
+  THyphenator::LoadInBackground("xx");  // no patterns: nothing starts
+  std::vector<const THyphenator *> seen(4);
+  std::vector<std::thread> threads;
+  for (size_t i = 0; i < seen.size(); ++i)
+    threads.emplace_back([&seen, i] { seen[i] = THyphenator::ForLanguage("fr"); });
+  const THyphenator *here = THyphenator::ForLanguage("fr");
+  for (std::thread &thread : threads)
+    thread.join();
+  if (!here)
+    GTEST_SKIP() << "No French hyphenation patterns in " << THyphenator::PatternDir().toStdString();
+  for (const THyphenator *other : seen)
+    EXPECT_EQ(other, here);
+  std::vector<int> points;
+  here->Points(u"extraordinaire", points);
+  EXPECT_FALSE(points.empty());
 }
 
 TEST(HyphenatorTest, LayoutPositionsMapBothWays) {

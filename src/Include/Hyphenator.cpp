@@ -7,13 +7,17 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <future>
 #include <map>
+#include <mutex>
+#include <thread>
 
 namespace {
 
 // Pattern files of each language, the first one present is used.
 const std::map<std::string, std::vector<const char *>> &PatternFiles() {
-  static const std::map<std::string, std::vector<const char *>> files{
+  // Never destroyed, as the patterns loaded (see Loaded).
+  static const auto &files = *new std::map<std::string, std::vector<const char *>>{
       {"en", {"hyph_en_US.dic", "hyph_en_GB.dic", "hyph_en.dic"}},
       {"fr", {"hyph_fr.dic", "hyph_fr_FR.dic"}},
       {"de", {"hyph_de_DE.dic", "hyph_de.dic", "hyph_de_AT.dic", "hyph_de_CH.dic"}},
@@ -51,25 +55,53 @@ QString THyphenator::PatternDir() {
   return dir.isEmpty() ? QStringLiteral("/usr/share/hyphen") : QString::fromLocal8Bit(dir);
 }
 
-const THyphenator *THyphenator::ForLanguage(const std::string &tag) {
-  static std::map<std::string, std::unique_ptr<THyphenator>> loaded;
-  auto found = loaded.find(tag);
-  if (found != loaded.end())
-    return found->second.get();
-  std::unique_ptr<THyphenator> result;
+THyphenator *THyphenator::Load(const std::string &tag) {
   auto files = PatternFiles().find(tag);
-  if (files != PatternFiles().end()) {
-    for (const char *name : files->second) {
-      const QString path = PatternDir() + '/' + QString::fromLatin1(name);
-      if (!QFile::exists(path))
-        continue;
-      if (HyphenDict *dict = hnj_hyphen_load(QFile::encodeName(path).constData())) {
-        result.reset(new THyphenator(dict));
-        break;
-      }
-    }
+  if (files == PatternFiles().end())
+    return nullptr;
+  for (const char *name : files->second) {
+    const QString path = PatternDir() + '/' + QString::fromLatin1(name);
+    if (!QFile::exists(path))
+      continue;
+    if (HyphenDict *dict = hnj_hyphen_load(QFile::encodeName(path).constData()))
+      return new THyphenator(dict);
   }
-  return loaded.emplace(tag, std::move(result)).first->second.get();
+  return nullptr;
+}
+
+namespace {
+// The patterns of each language asked for, loaded or being loaded. Kept for
+// the life of the program and never destroyed: a load on a thread of its own
+// may still run while the program ends.
+std::mutex LoadedGuard;
+std::map<std::string, std::shared_future<const THyphenator *>> &Loaded() {
+  static auto *loaded = new std::map<std::string, std::shared_future<const THyphenator *>>;
+  return *loaded;
+}
+}  // namespace
+
+const THyphenator *THyphenator::ForLanguage(const std::string &tag) {
+  std::shared_future<const THyphenator *> loading;  // by another thread, or done
+  std::promise<const THyphenator *> promise;
+  {
+    std::lock_guard lock(LoadedGuard);
+    auto [at, added] = Loaded().try_emplace(tag);
+    if (added)
+      at->second = promise.get_future().share();
+    else
+      loading = at->second;
+  }
+  if (loading.valid())
+    return loading.get();
+  const THyphenator *result = Load(tag);
+  promise.set_value(result);
+  return result;
+}
+
+void THyphenator::LoadInBackground(const std::string &tag) {
+  if (PatternFiles().count(tag) == 0)
+    return;
+  std::thread([tag] { ForLanguage(tag); }).detach();
 }
 
 THyphenator::THyphenator(_HyphenDict *dict) : Dict(dict) {

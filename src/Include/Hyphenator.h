@@ -26,7 +26,12 @@ public:
 
   // The patterns of a language tag ("en", "fr" ...), loaded once and kept for
   // the life of the program; null when no patterns are installed for it.
+  // Safe from any thread.
   static const THyphenator *ForLanguage(const std::string &tag);
+  // Starts loading a language's patterns on a thread of its own (reading a
+  // pattern file takes longer than laying out a page), so that a later
+  // ForLanguage finds them ready.
+  static void LoadInBackground(const std::string &tag);
   // The folder the pattern files are read from.
   static QString PatternDir();
 
@@ -44,6 +49,7 @@ public:
 
 private:
   explicit THyphenator(_HyphenDict *dict);
+  static THyphenator *Load(const std::string &tag);
   _HyphenDict *Dict;
   enum class TCharset { Utf8, Latin1, Koi8r } Charset;
   int Before = MinBefore, After = MinAfter;
