@@ -143,16 +143,10 @@ void TPagelumeForm::BuildBackSoundControls() {
       BackSoundGroupBox, "ProbabilityBackSoundComboBox", ProbabilityItems(), "100",
       "When \"Random\" is checked, this is the probability (= parts from sum of all probabilities) for the sound "
       "to occur after any sound finished playing");
-  int row = 0;
-  for (auto [caption, list] : {std::pair<const char *, QComboBox *>{"Volume (1/1000)", VolumeBackSoundComboBox},
-                               {"Duration (seconds)", DurationBackSoundComboBox},
-                               {"Probability (parts)", ProbabilityBackSoundComboBox}}) {
-    auto *label = new QLabel(caption, BackSoundGroupBox);
-    label->setBuddy(list);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(list, row, 1);
-    ++row;
-  }
+  AddCaptionedLists(grid, BackSoundGroupBox,
+                    {{"Volume (1/1000)", VolumeBackSoundComboBox},
+                     {"Duration (seconds)", DurationBackSoundComboBox},
+                     {"Probability (parts)", ProbabilityBackSoundComboBox}});
   group->addLayout(grid);
 
   auto *layout = static_cast<QVBoxLayout *>(ProfileMiscTabSheet->layout());

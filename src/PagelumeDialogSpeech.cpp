@@ -63,15 +63,8 @@ void TPagelumeForm::BuildSpeechControls() {
                                  QString::number(SpeechVolume.Default),
                                  "How loud the book is read aloud, in percent of the voice's full volume");
   auto *grid = new QGridLayout(SpeechGroupBox);
-  int row = 0;
-  for (auto [caption, list] : {std::pair<const char *, QComboBox *>{"Speech rate", SpeechRateComboBox},
-                               {"Speech volume (%)", SpeechVolumeComboBox}}) {
-    auto *label = new QLabel(caption, SpeechGroupBox);
-    label->setBuddy(list);
-    grid->addWidget(label, row, 0);
-    grid->addWidget(list, row, 1);
-    ++row;
-  }
+  AddCaptionedLists(grid, SpeechGroupBox,
+                    {{"Speech rate", SpeechRateComboBox}, {"Speech volume (%)", SpeechVolumeComboBox}});
   // Above the stretch that closes the page.
   auto *page = static_cast<QVBoxLayout *>(ProfileMiscTabSheet->layout());
   page->insertWidget(std::max(page->count() - 1, 0), SpeechGroupBox);

@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
 #include <QPushButton>
 
 #include "WrapCheckBox.h"
@@ -30,6 +32,18 @@ QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, 
   box->setCurrentIndex(box->findText(selected));
   box->setStatusTip(hint);
   return box;
+}
+
+void AddCaptionedLists(QGridLayout *grid, QWidget *parent,
+                       std::initializer_list<std::pair<const char *, QComboBox *>> lists) {
+  int row = 0;
+  for (auto [caption, list] : lists) {
+    auto *label = new QLabel(caption, parent);
+    label->setBuddy(list);
+    grid->addWidget(label, row, 0);
+    grid->addWidget(list, row, 1);
+    ++row;
+  }
 }
 
 QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint) {

@@ -4,9 +4,12 @@
 
 #include <QString>
 #include <QStringList>
+#include <initializer_list>
+#include <utility>
 
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
 class QPushButton;
 class QWidget;
 
@@ -17,4 +20,8 @@ QCheckBox *NewCheck(QWidget *parent, const char *name, const QString &caption, b
 // A drop-down list of the items with the selected one chosen.
 QComboBox *NewList(QWidget *parent, const char *name, const QStringList &items, const QString &selected,
                       const QString &hint);
+// Fills an empty grid with one row per list: its caption (a label whose Alt
+// key reaches the list) and the list.
+void AddCaptionedLists(QGridLayout *grid, QWidget *parent,
+                       std::initializer_list<std::pair<const char *, QComboBox *>> lists);
 QPushButton *NewButton(QWidget *parent, const char *name, const QString &caption, const QString &hint);
