@@ -88,6 +88,7 @@ void TPagelumeForm::CreateSpeech() {
       Sounds->Pause(speaking, !isMinimized() && !Closing);
   };
   host.SentenceStarted = [this](int32_t) { UpdateAutoBookmark(true); };
+  host.VoiceLost = [this] { UpdateReadAloudButton(); };
   Speech = new TReadAloud(RichEdit, std::move(host), this);
 
   // Every load stops the voice but the one that goes on into the next piece,

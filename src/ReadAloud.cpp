@@ -21,6 +21,7 @@ TReadAloud::TReadAloud(TRichEdit *box, TReadAloudHost host, QObject *parent)
 TReadAloud::~TReadAloud() {
   if (Voice) {
     Voice->Finished = nullptr;
+    Voice->Lost = nullptr;
     if (IsSpeaking)
       Voice->Stop();
   }
@@ -29,16 +30,22 @@ TReadAloud::~TReadAloud() {
 void TReadAloud::SetEngine(std::unique_ptr<ISpeechEngine> engine) {
   Stop();
   Voice = std::move(engine);
-  if (Voice)
-    Voice->Finished = [this] {
-      // The service may report from inside its own call: the next sentence
-      // is said once control is back in the event loop.
-      const uint64_t now = Generation;
-      QTimer::singleShot(0, this, [this, now] {
-        if (IsSpeaking && now == Generation)
-          Said();
-      });
-    };
+  if (!Voice)
+    return;
+  Voice->Lost = [this] {
+    Stop();
+    if (Host.VoiceLost)
+      Host.VoiceLost();
+  };
+  Voice->Finished = [this] {
+    // The service may report from inside its own call: the next sentence
+    // is said once control is back in the event loop.
+    const uint64_t now = Generation;
+    QTimer::singleShot(0, this, [this, now] {
+      if (IsSpeaking && now == Generation)
+        Said();
+    });
+  };
 }
 
 bool TReadAloud::Available() const { return Voice && Voice->Available(); }

@@ -25,6 +25,8 @@ struct TReadAloudHost {
   std::function<void(bool speaking)> SpeakingChanged;
   // A sentence is about to be said (the auto-bookmark follows it).
   std::function<void(int32_t start)> SentenceStarted;
+  // The speech service turned out not to answer (the button says so).
+  std::function<void()> VoiceLost;
 };
 
 class TReadAloud : public QObject {

@@ -87,8 +87,15 @@ private:
   void Connect() {
     Speech = new QTextToSpeech;
     const auto failed = [this](QTextToSpeech::State state) {
-      if (state == QTextToSpeech::Error && Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization)
-        Broken = true;
+      if (state == QTextToSpeech::Error && Speech->errorReason() == QTextToSpeech::ErrorReason::Initialization &&
+          !Broken.exchange(true))
+        QMetaObject::invokeMethod(
+            &Receiver,
+            [this] {
+              if (Lost)
+                Lost();
+            },
+            Qt::QueuedConnection);
     };
     failed(Speech->state());
     QObject::connect(Speech, &QTextToSpeech::stateChanged, Speech, failed);

@@ -22,6 +22,9 @@ public:
   // Reaches the service ahead of the first text (after the first page).
   virtual void Prepare() {}
   std::function<void()> Finished;
+  // Runs once, on the window's thread, when the service turns out not to
+  // answer (its connection failed): nothing more will be said.
+  std::function<void()> Lost;
 };
 
 // The desktop's speech service (through the toolkit's text-to-speech module).

@@ -28,6 +28,13 @@ public:
       Finished();
   }
 
+  // The service stops answering, as a failed connection reports it.
+  void Lose() {
+    IsAvailable = false;
+    if (Lost)
+      Lost();
+  }
+
   bool IsAvailable;
   bool Saying = false;
   QStringList Said;

@@ -237,6 +237,22 @@ TEST_F(ReadAloudTest, WithoutASpeechServiceTheButtonSaysWhatToInstall) {
   EXPECT_TRUE(Form->windowState() & Qt::WindowMinimized);
 }
 
+// The service is reached after the first page; when that fails while the
+// book is read, the reading ends and the button tells what to install.
+TEST_F(ReadAloudTest, AServiceThatStopsAnsweringEndsTheReadingAndDisablesTheButton) {
+  Form->OpenBook(WriteBook("numbers.txt", 20));
+  F9();
+  ASSERT_TRUE(Speaking());
+  EXPECT_EQ(Form->ReadAloudButton->text(), "Stop &reading");
+  Voice->Lose();
+  EXPECT_FALSE(Speaking());
+  EXPECT_FALSE(Form->ReadAloudButton->isEnabled());
+  EXPECT_EQ(Form->ReadAloudButton->text(), "&Read aloud");
+  EXPECT_TRUE(Form->ReadAloudButton->statusTip().contains("speech-dispatcher"));
+  F9();
+  EXPECT_FALSE(Speaking());
+}
+
 // The voice speaks the language guessed from the book's opening.
 TEST_F(ReadAloudTest, TheVoiceSpeaksTheBooksLanguage) {
   for (const auto &[name, language] : {std::pair{"tour-du-monde-head.txt", "fr"}, std::pair{"pride-head.txt", "en"}}) {
