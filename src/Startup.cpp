@@ -3,6 +3,7 @@
 #include "AboutDialog.h"
 #include "Error.h"
 #include "File.h"
+#include "HintTiming.h"
 #include "Hyphenator.h"
 #include "ErrorDialog.h"
 #include "InstanceChannel.h"
@@ -183,6 +184,9 @@ int WinMain(int argc, char **argv) {
   }
   InstallErrorProviders();
   TPagelumeApplication app(argc, argv);
+  // The style of the hints before the first widget: set later, it polishes
+  // every control of the window again.
+  THintTiming::Install();
   std::unique_ptr<QWidget> mainWindow;
   int exitCode = 0;
   OP_TRY {
