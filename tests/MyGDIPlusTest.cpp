@@ -149,6 +149,20 @@ TEST(PictureProcessing, TilesFromTheTopLeftCorner) {
   EXPECT_EQ(two.pixel(0, 512), qRgb(255, 0, 0));
   EXPECT_EQ(two.pixel(1023, 767), qRgb(10, 20, 30));
   EXPECT_TRUE(TilePicture(QImage(), 10, 10).isNull());
+
+  // A full-HD screen: its picture is made in memory of its own; copies share
+  // it until one is changed, and each keeps its pixels after the other goes.
+  QImage big = TilePicture(tile, 1920, 1080);
+  ASSERT_EQ(big.size(), QSize(1920, 1080));
+  EXPECT_EQ(big.pixel(1919, 1079), tile.pixel(1919 % 100, 1079 % 50));
+  QImage copy = big;
+  EXPECT_EQ(copy.constBits(), big.constBits());
+  copy.setPixel(5, 5, qRgb(1, 2, 3));
+  EXPECT_NE(copy.constBits(), big.constBits());
+  EXPECT_EQ(big.pixel(5, 5), tile.pixel(5, 5));
+  big = QImage();
+  EXPECT_EQ(copy.pixel(1919, 1079), tile.pixel(1919 % 100, 1079 % 50));
+  EXPECT_EQ(copy.pixel(5, 5), qRgb(1, 2, 3));
 }
 
 TEST_F(PictureFiles, LoadsFitsOrStretchesWithTwoFades) {

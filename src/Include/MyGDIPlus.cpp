@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <sys/mman.h>
 
 QString GetPictureExtensionsAsFilter() {
   OP_BEGIN("GetPictureExtensionsAsFilter");
@@ -84,12 +86,28 @@ std::array<uint8_t, 256> FadeGammaTable(int32_t fade, int32_t gamma) {
   return table;
 }
 
+QImage NewScreenPicture(int32_t width, int32_t height) {
+  constexpr size_t Large = size_t(2) << 20;  // a large page
+  if (width < 1 || height < 1 || width > 65536 || height > 65536)
+    return QImage(width, height, QImage::Format_RGB32);  // null, or a small one
+  const size_t line = size_t(width) * 4, bytes = line * size_t(height);
+  if (bytes < 2 * Large)
+    return QImage(width, height, QImage::Format_RGB32);
+  const size_t rounded = (bytes + Large - 1) / Large * Large;
+  void *memory = std::aligned_alloc(Large, rounded);
+  if (!memory)
+    return QImage(width, height, QImage::Format_RGB32);
+  madvise(memory, rounded, MADV_HUGEPAGE);  // only a wish: refused, the pages are small ones
+  return QImage(static_cast<uchar *>(memory), width, height, qsizetype(line), QImage::Format_RGB32,
+                [](void *data) { std::free(data); }, memory);
+}
+
 namespace {
 // The picture as opaque RGB32: transparent parts over the colour under.
 QImage OverColor(const QImage &picture, const QColor &under) {
   if (!picture.hasAlphaChannel())
     return picture.format() == QImage::Format_RGB32 ? picture : picture.convertToFormat(QImage::Format_RGB32);
-  QImage out(picture.size(), QImage::Format_RGB32);
+  QImage out = NewScreenPicture(picture.width(), picture.height());
   out.fill(under.rgb());
   QPainter painter(&out);
   painter.drawImage(0, 0, picture);
@@ -98,7 +116,7 @@ QImage OverColor(const QImage &picture, const QColor &under) {
 
 // One pass from an RGB32 source into a new picture of its size.
 QImage ApplyTable(const QImage &source, const std::array<uint8_t, 256> &t) {
-  QImage out(source.size(), QImage::Format_RGB32);
+  QImage out = NewScreenPicture(source.width(), source.height());
   if (out.isNull())
     return out;
   for (int y = 0; y < source.height(); ++y) {
@@ -210,7 +228,7 @@ QImage TilePicture(const QImage &tile, int32_t width, int32_t height) {
     return QImage();
   if (tile.size() == QSize(width, height) && tile.format() == QImage::Format_RGB32)
     return tile;
-  QImage out(width, height, QImage::Format_RGB32);  // every pixel is covered below
+  QImage out = NewScreenPicture(width, height);  // every pixel is covered below
   if (out.isNull())
     return out;
   const int tileWidth = std::min(tile.width(), width), tileHeight = std::min(tile.height(), height);

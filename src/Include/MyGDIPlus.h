@@ -61,6 +61,11 @@ bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeigh
                          int32_t fadeA, int32_t fadeB, int32_t gamma, QImage &bitmapA, QImage &bitmapB,
                          TDecodedPicture *shared = nullptr, const QColor &under = Qt::black);
 
+// A new RGB32 picture, not filled. One of a screen's size asks for its memory
+// in large pages where the system offers them: filling it the first time is
+// then many times quicker than page by page.
+QImage NewScreenPicture(int32_t width, int32_t height);
+
 // A width × height image covered with copies of tile from the top-left corner,
 // ceil(width / tile width) columns by ceil(height / tile height) rows.
 QImage TilePicture(const QImage &tile, int32_t width, int32_t height);
