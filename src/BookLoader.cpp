@@ -114,6 +114,7 @@ bool TBookLoader::TextArrived(int32_t position) {
 }
 
 void TBookLoader::ShowPage(bool atEnd, int32_t position) {
+  PageEverShown = true;
   Call(Host.AttachBackgroundPicture);
   // Shown first: the box then has its final size (and scroll bars), so the
   // text is laid out once, at the width it is read in, as far as the position
@@ -260,8 +261,11 @@ bool TBookLoader::LoadFromFile(const QString &path, int32_t piece, bool keepProf
     if (named)
       Call(Host.ResolveProfile, PathText(file), keepProfile);
     State.StartTimers();
-    // A turn at once: the steps above took a while already.
-    State.ProgressTimerStart = {};
+    // A turn at once: the steps above took a while already. Not before the
+    // first page since the start: the window's first frame is that page (a
+    // frame without it only keeps the display busy while the page is made).
+    if (PageEverShown)
+      State.ProgressTimerStart = {};
     if (ReportProgress(0))
       return true;
 

@@ -141,6 +141,7 @@ private:
   // follows while the load still runs, with its rules (TextArrived).
   bool Growing = false;      // the text is put into the box a portion at a time
   bool ShownEarly = false;   // the page is shown; the rest of the text still arrives
+  bool PageEverShown = false;  // a page was shown since the program started
   int32_t InBoxTo = 0;       // rich position up to which the text is in the box
   int32_t ShowFrom = 0;      // the page is shown once the text reaches this position
   int32_t ShowAt = -1;       // where the page is shown (< 0: the start)
