@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBlock>
+#include <functional>
 
 #include "RTF.h"
 
@@ -92,6 +93,38 @@ TEST(RichView, APartlyScrolledParagraphIsPaintedFromTheTop) {
         dark += qGray(image.pixel(x, y)) < 128;
     EXPECT_GT(dark, 0) << "nothing painted at y " << y0;
   }
+}
+
+// The page of a new text comes first: a slice of the count run before it
+// would hold the page back by the slice's length.
+TEST(RichView, NewTextIsPaintedBeforeItsLinesAreCounted) {
+  TRichEdit box;
+  for (int i = 0; i < 30000; ++i)
+    box.AppendParagraph(u"A line of text that is a paragraph of its own in a long book");
+  box.Flush();
+  int32_t countedAtPaint = -1;
+  struct TFirstPaint : QObject {
+    std::function<void()> Seen;
+    bool eventFilter(QObject *, QEvent *event) override {
+      if (event->type() == QEvent::Paint && Seen) {
+        Seen();
+        Seen = nullptr;
+      }
+      return false;
+    }
+  } probe;
+  probe.Seen = [&] { countedAtPaint = box.CountedLines(); };
+  box.viewport()->installEventFilter(&probe);
+  box.setFixedSize(320, 160);
+  box.show();
+  QElapsedTimer clock;
+  clock.start();
+  while (countedAtPaint < 0 && clock.elapsed() < 5000)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  EXPECT_EQ(countedAtPaint, 0);
+  // The count then runs as before.
+  EXPECT_TRUE(CountInBackground(box));
+  EXPECT_GT(box.LineCount(), 30000);
 }
 
 TEST(RichView, LinesAreCountedInTheBackground) {

@@ -109,6 +109,7 @@ void TRichEdit::InstallDocument(bool modified) const {
   doc->setUndoRedoEnabled(true);
   doc->setModified(modified);
   self->Document = doc;
+  SlicesWaitForPaint = true;
   Merged.Invalidate();
   self->Layout.SetDocument(doc);
   Cursor = QTextCursor(doc);
@@ -294,6 +295,7 @@ void TRichEdit::Clear() {
   RelinkFirst = RelinkLast = -1;
   Deferred.clear();
   DeferTimer.stop();
+  SlicesWaitForPaint = true;
   Merged.Invalidate();
   {
     TProgramEdit guard(Doc(), InProgramEdit);

@@ -291,6 +291,12 @@ private:
   bool Selecting = false;
   bool SettingBar = false;
   QTimer CountTimer;
+  // New text: the background slices (line count, deferred formats) wait for
+  // its first paint, so that the page is not held up by a slice.
+  mutable bool SlicesWaitForPaint = true;
+  bool SlicesHeld = false;
+  bool HoldSliceForPaint(QTimer &timer);
+  void SlicesAfterPaint();
   TEditView *Editor = nullptr;              // the editing view, while editing
   int KeyReachedBox = 0;
   double ViewScale() const { return ZoomFactor / DocZoom; }

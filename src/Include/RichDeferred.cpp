@@ -97,6 +97,8 @@ void TRichEdit::DeferredSlice() {
     DeferTimer.stop();
     return;
   }
+  if (HoldSliceForPaint(DeferTimer))
+    return;
   const int64_t begin = NowMs();
   {
     TProgramEdit guard(Doc(), InProgramEdit);

@@ -31,6 +31,8 @@ void TRichEdit::CountSlice() {
   }
   if (KeepAlive)
     return;  // a load still appends text: the lines are counted once it is complete
+  if (HoldSliceForPaint(CountTimer))
+    return;
   SyncWidth();
   if (Lines.Step(CountSliceMs))
     CountTimer.stop();

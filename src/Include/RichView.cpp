@@ -288,7 +288,28 @@ void TRichEdit::ComputeShown() {
   }
 }
 
+bool TRichEdit::HoldSliceForPaint(QTimer &timer) {
+  if (!SlicesWaitForPaint)
+    return false;
+  timer.stop();
+  SlicesHeld = true;
+  return true;
+}
+
+void TRichEdit::SlicesAfterPaint() {
+  if (!SlicesWaitForPaint)
+    return;
+  SlicesWaitForPaint = false;
+  if (!SlicesHeld)
+    return;
+  SlicesHeld = false;  // the timers fire once this paint is on the screen
+  if (!Deferred.empty())
+    DeferTimer.start();
+  StartLineCount();
+}
+
 void TRichEdit::paintEvent(QPaintEvent *event) {
+  SlicesAfterPaint();
   if (Editor)
     return;
   QPainter painter(viewport());
