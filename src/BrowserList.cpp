@@ -251,7 +251,19 @@ void TBrowserList::ShowHintAt(const QPoint &at) {
     QToolTip::showText(QCursor::pos(), hint, this);
 }
 
-void TBrowserList::RefreshHint() { ShowHintAt(viewport()->mapFromGlobal(QCursor::pos())); }
+// The pointer's place is asked of the display only when it is over the list:
+// the question waits for the display to finish what it was sent.
+void TBrowserList::RefreshHint() {
+  ShowHintAt(underMouse() ? viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1));
+}
+
+// The base asks the display where the pointer is, for the hover under it: a
+// hidden list has nothing under the pointer, and the question waits for the
+// display (at the start, for its copy of the window's surface).
+void TBrowserList::verticalScrollbarValueChanged(int value) {
+  if (isVisible())
+    QListView::verticalScrollbarValueChanged(value);
+}
 
 void TBrowserList::focusInEvent(QFocusEvent *event) {
   QListView::focusInEvent(event);

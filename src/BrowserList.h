@@ -83,6 +83,7 @@ protected:
   void mouseMoveEvent(QMouseEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void focusInEvent(QFocusEvent *event) override;
+  void verticalScrollbarValueChanged(int value) override;
   void currentChanged(const QModelIndex &current, const QModelIndex &previous) override;
 
 private:
