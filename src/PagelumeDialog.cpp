@@ -357,6 +357,7 @@ void TPagelumeForm::ApplicationEventsActivate() {
     if (OP_ADOPT())
       return;
     HintLabel->setText(SidebarHintText);
+    StartHintPending = true;
   }
   OP_CATCH;
 }

@@ -453,6 +453,7 @@ public:
   bool Closing = false;
   bool SidebarGuard = false;       // one-shot: the next ShowSidebar changes nothing
   bool FirstActivationDone = false;
+  bool StartHintPending = false;  // shown again once the pointer reaches the hint label
   TLayoutResult Layout;            // the last layout pass
   // Whether the application is the active one (tests replace it).
   std::function<bool()> IsApplicationActive;

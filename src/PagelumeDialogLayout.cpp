@@ -96,9 +96,16 @@ void TPagelumeForm::mouseMoveEvent(QMouseEvent *event) {
 
 // A control or menu item without a hint of its own (and the empty tip sent
 // when the pointer leaves one that has a hint) shows the reading box's hint.
+// The start's hint is the exception: the pointer is put on the hint label
+// then, and the window's appearing under the pointer or leaving the reading
+// box on the way must not take the hint away at once: it is shown again when
+// the pointer arrives, and stays until the pointer reaches a control with a
+// hint.
 bool TPagelumeForm::event(QEvent *event) {
   if (event->type() == QEvent::StatusTip) {
     const QString tip = static_cast<QStatusTipEvent *>(event)->tip();
+    if (tip.isEmpty() && HintLabel->text() == QLatin1String(SidebarHintText))
+      return true;
     HintLabel->setText(tip.isEmpty() ? QString(RichEditHint) : tip);
     return true;
   }
@@ -112,6 +119,12 @@ bool TPagelumeForm::eventFilter(QObject *watched, QEvent *event) {
     // menu instead of rising to this window.
     if (qobject_cast<QMenu *>(watched))
       return TPagelumeForm::event(event);
+    break;
+  case QEvent::Enter:
+    if (watched == HintLabel && StartHintPending) {
+      StartHintPending = false;
+      HintLabel->setText(SidebarHintText);
+    }
     break;
   // Window keys and moves over the reading box belong to the reading controller.
   case QEvent::MouseMove:

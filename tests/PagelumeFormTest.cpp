@@ -6,6 +6,7 @@
 #include "RTF.h"
 
 #include <QApplication>
+#include <QStatusTipEvent>
 #include <QDesktopServices>
 #include <QEnterEvent>
 #include <QGroupBox>
@@ -178,6 +179,28 @@ TEST_F(PagelumeFormTest, FirstActivationRunsOnce) {
   Form->HintLabel->setText("other");
   Form->ApplicationEventsActivate();
   EXPECT_EQ(Form->HintLabel->text(), "other");
+}
+
+// The pointer is moved onto the hint label at the start; the window appearing
+// under the pointer (the box's tip) or leaving the reading box on the way (an
+// empty tip) must not take the start's hint away. A control with a hint of its
+// own replaces it as usual.
+TEST_F(PagelumeFormTest, TheStartHintOutlivesThePointerLeavingTheBox) {
+  Form->ApplicationEventsActivate();
+  QStatusTipEvent box(TPagelumeForm::RichEditHint);
+  QApplication::sendEvent(Form, &box);
+  QStatusTipEvent left{QString()};
+  QApplication::sendEvent(Form, &left);
+  QEnterEvent arrived(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+  QApplication::sendEvent(Form->HintLabel, &arrived);
+  EXPECT_EQ(Form->HintLabel->text(), TPagelumeForm::SidebarHintText);
+  QApplication::sendEvent(Form, &left);
+  EXPECT_EQ(Form->HintLabel->text(), TPagelumeForm::SidebarHintText);
+  QStatusTipEvent entered(Form->CloseProgramButton->statusTip());
+  QApplication::sendEvent(Form, &entered);
+  EXPECT_EQ(Form->HintLabel->text(), Form->CloseProgramButton->statusTip());
+  QApplication::sendEvent(Form, &left);
+  EXPECT_EQ(Form->HintLabel->text(), TPagelumeForm::RichEditHint);
 }
 
 TEST_F(PagelumeFormTest, CloseIsNeverRefused) {
