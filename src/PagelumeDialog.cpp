@@ -50,6 +50,9 @@ const char *const TPagelumeForm::TextFilesFilter = "Text files (*.txt *.rtf)";
 TPagelumeForm::TPagelumeForm(QWidget *parent) : QWidget(parent) {
   if (!PagelumeForm)
     PagelumeForm = this;
+  // paintEvent covers every pixel (picture or colour): the toolkit's fill
+  // before it would touch the whole screen once more.
+  setAttribute(Qt::WA_OpaquePaintEvent);
   BuildControls();              // 1
   CreateOwnedObjects();         // 2
   HookApplicationEvents();      // 3

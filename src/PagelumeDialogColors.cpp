@@ -416,10 +416,13 @@ void TPagelumeForm::ShowFrameCheckBoxClick() {
 void TPagelumeForm::paintEvent(QPaintEvent *event) {
   QPainter painter(this);
   const QRect area = event->rect();
-  if (!ScreenBackBitmap.isNull() && !BackPictureDetached)
-    painter.drawImage(area.topLeft(), ScreenBackBitmap, area);
-  else
+  const bool picture = !ScreenBackBitmap.isNull() && !BackPictureDetached;
+  // The colour under whatever the picture does not cover (a window grown
+  // before its picture is rebuilt).
+  if (!picture || !ScreenBackBitmap.rect().contains(area))
     painter.fillRect(area, ColorToQColor(ScreenBackColorPanel->Color()));
+  if (picture)
+    painter.drawImage(area.topLeft(), ScreenBackBitmap, area);
   // The frame: one pixel around the reading box, in the screen's text colour.
   if (ShowFrameCheckBox->isChecked() && !RichEdit->isHidden()) {
     const QRect box = RichEdit->geometry();
