@@ -75,7 +75,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION text)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://pagelume.example.org/")
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6multimedia6 (>= 6.4), libqt6network6 (>= 6.4), libqt6texttospeech6 (>= 6.4), libhyphen0")
+    "libc6, libstdc++6, libgcc-s1, libqt6core6 (>= 6.4), libqt6gui6 (>= 6.4), libqt6widgets6 (>= 6.4), libqt6printsupport6 (>= 6.4), libqt6multimedia6 (>= 6.4), libqt6network6 (>= 6.4), libqt6texttospeech6 (>= 6.4), libhyphen0, libxcb1")
 # xdg-utils opens links, the help and downloaded files; goldendict is the
 # default dictionary program; the speech plug-in and speech-dispatcher with its
 # espeak-ng module are the voice that reads books aloud; the hyphenation

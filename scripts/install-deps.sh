@@ -3,7 +3,7 @@
 # Quiet and quick when everything is already there.
 set -euo pipefail
 packages=(
-  g++ cmake make pkgconf
+  g++ cmake make pkgconf libxcb1-dev libxext-dev
   qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev libgl-dev
   qt6-speech-dev qt6-declarative-dev qt6-speech-speechd-plugin speech-dispatcher espeak-ng
   speech-dispatcher-espeak-ng

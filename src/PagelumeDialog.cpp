@@ -14,6 +14,7 @@
 #include "ErrorDialog.h"
 #include "FormatOptions.h"
 #include "HintTiming.h"
+#include "MyGDIPlus.h"
 #include "RTF.h"
 #include "ReadAloud.h"
 #include "ReadingKeys.h"
@@ -355,6 +356,9 @@ void TPagelumeForm::ApplicationEventsActivate() {
   OP_BEGIN("TPagelumeForm::ApplicationEventsActivate");
   OP_TRY {
     QCursor::setPos(HintLabel->mapToGlobal(HintLabel->rect().center()));
+    // After the pointer's move: that move asks the display and would wait
+    // for it to make its side of the surface.
+    PrepareWindowSurface(this);
     RichEdit->setFocus();
     LoadOnStart();
     if (OP_ADOPT())

@@ -12,6 +12,8 @@
 #include <array>
 #include <cstdint>
 
+class QWidget;
+
 // The file patterns of every image format the toolkit can read, lower case,
 // joined with ";" ("*.bmp;*.gif;*.jpeg;*.jpg;..."). Empty when no reader exists.
 QString GetPictureExtensionsAsFilter();
@@ -65,6 +67,12 @@ bool LoadPictureToBitmap(const QString &path, int32_t maxWidth, int32_t maxHeigh
 // in large pages where the system offers them: filling it the first time is
 // then many times quicker than page by page.
 QImage NewScreenPicture(int32_t width, int32_t height);
+
+// Makes the window's drawing surface now, at the window's size, takes all its
+// memory at once and has the display make its side meanwhile. Made at the
+// first paint instead, a full-screen surface costs that paint a page fault for
+// every 4 KB and waits for the display to clear its copy.
+void PrepareWindowSurface(QWidget *window);
 
 // A width × height image covered with copies of tile from the top-left corner,
 // ceil(width / tile width) columns by ceil(height / tile height) rows.
