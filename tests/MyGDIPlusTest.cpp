@@ -1,10 +1,14 @@
 #include "Error.h"
 #include "MyGDIPlus.h"
 
+#include <QBackingStore>
 #include <QBuffer>
 #include <QFile>
 #include <QImage>
+#include <QPainter>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -239,4 +243,30 @@ TEST_F(PictureFiles, BadPicturesAreRefused) {
   EXPECT_FALSE(LoadPictureToBitmap(bomb, 1024, 768, false, false, 0, 0, 100, a, b));
   EXPECT_TRUE(FunStatContext.Param2.find("too large") != std::string::npos) << FunStatContext.Param2;
   EXPECT_TRUE(a.isNull());
+}
+
+// The surface made before the first paint is the one that paint uses: a
+// window painted afterwards shows what it paints, and a hidden window or
+// none is left alone.
+TEST(WindowSurface, MadeBeforeTheFirstPaintAndUsedByIt) {
+  PrepareWindowSurface(nullptr);
+  QWidget hidden;
+  PrepareWindowSurface(&hidden);
+  struct TRed : QWidget {
+    void paintEvent(QPaintEvent *) override { QPainter(this).fillRect(rect(), Qt::red); }
+  } window;
+  window.resize(300, 200);
+  window.show();
+  PrepareWindowSurface(&window);
+  ASSERT_NE(window.backingStore(), nullptr);
+  EXPECT_EQ(window.backingStore()->size(), QSize(300, 200));
+  const auto *prepared = dynamic_cast<const QImage *>(window.backingStore()->paintDevice());
+  ASSERT_NE(prepared, nullptr);
+  const uchar *memory = prepared->constBits();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+  QCoreApplication::processEvents();
+  const auto *painted = dynamic_cast<const QImage *>(window.backingStore()->paintDevice());
+  ASSERT_NE(painted, nullptr);
+  EXPECT_EQ(painted->constBits(), memory);
+  EXPECT_EQ(painted->pixelColor(150, 100), QColor(Qt::red));
 }
