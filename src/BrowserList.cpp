@@ -251,10 +251,10 @@ void TBrowserList::ShowHintAt(const QPoint &at) {
     QToolTip::showText(QCursor::pos(), hint, this);
 }
 
-// The pointer's place is asked of the display only when it is over the list:
+// The pointer's place is asked of the display only while the list is shown:
 // the question waits for the display to finish what it was sent.
 void TBrowserList::RefreshHint() {
-  ShowHintAt(underMouse() ? viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1));
+  ShowHintAt(isVisible() ? viewport()->mapFromGlobal(QCursor::pos()) : QPoint(-1, -1));
 }
 
 // The base asks the display where the pointer is, for the hover under it: a
