@@ -7,6 +7,7 @@
 #include "History.h"
 #include "BookLoader.h"
 #include "BrowserList.h"
+#include "ColorDialog.h"
 #include "Bookshelf.h"
 #include "Dialogs.h"
 #include "EnhancedRTF.h"
@@ -15,6 +16,7 @@
 #include "FormatOptions.h"
 #include "HintTiming.h"
 #include "MyGDIPlus.h"
+#include "UtilitiesQt.h"
 #include "RTF.h"
 #include "ReadAloud.h"
 #include "ReadingKeys.h"
@@ -331,6 +333,10 @@ void TPagelumeForm::Start() {
   InitBackImages();
   RichEdit->document()->setModified(false);
   setAcceptDrops(true);
+  // Until the first page is painted, the window shows the tone of its
+  // background instead of what was on the screen before.
+  SetWindowColorAtMap(this, ScreenBackBitmap.isNull() ? ColorToQColor(ScreenBackColorPanel->Color())
+                                                      : PictureTone(ScreenBackBitmap));
 }
 
 void TPagelumeForm::HookReadingBox() {}

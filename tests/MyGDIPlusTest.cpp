@@ -270,3 +270,18 @@ TEST(WindowSurface, MadeBeforeTheFirstPaintAndUsedByIt) {
   EXPECT_EQ(painted->constBits(), memory);
   EXPECT_EQ(painted->pixelColor(150, 100), QColor(Qt::red));
 }
+
+// The colour shown until the first frame is the background picture's tone.
+TEST(WindowSurface, ThePictureToneIsItsMeanColour) {
+  EXPECT_FALSE(PictureTone(QImage()).isValid());
+  QImage halves(64, 64, QImage::Format_RGB32);
+  halves.fill(Qt::white);
+  QPainter(&halves).fillRect(0, 0, 32, 64, QColor(0, 0, 200));
+  const QColor tone = PictureTone(halves);
+  EXPECT_NEAR(tone.red(), 128, 2);
+  EXPECT_NEAR(tone.blue(), 228, 2);
+  // Away from X11 the window is left as it is.
+  QWidget window;
+  SetWindowColorAtMap(&window, tone);
+  EXPECT_FALSE(window.testAttribute(Qt::WA_WState_Created));
+}

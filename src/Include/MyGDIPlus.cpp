@@ -9,6 +9,7 @@
 #include <QImageReader>
 #include <QPainter>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -132,6 +133,39 @@ void PrepareWindowSurface(QWidget *window) {
     if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->connection())
       xcb_flush(x11->connection());
 #endif
+}
+
+void SetWindowColorAtMap(QWidget *window, const QColor &color) {
+#ifdef PAGELUME_HAVE_XCB
+  if (!window || !color.isValid() || QGuiApplication::platformName() != QLatin1String("xcb"))
+    return;
+  auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  const QScreen *screen = window->screen();
+  if (!x11 || !x11->connection() || !screen || screen->depth() < 24)
+    return;
+  const uint32_t pixel = color.rgb() & 0xFFFFFFu;  // a true-colour visual of 24 bits
+  xcb_change_window_attributes(x11->connection(), xcb_window_t(window->winId()), XCB_CW_BACK_PIXEL, &pixel);
+#else
+  (void)window;
+  (void)color;
+#endif
+}
+
+QColor PictureTone(const QImage &picture) {
+  if (picture.isNull())
+    return QColor();
+  constexpr int Steps = 32;
+  uint64_t red = 0, green = 0, blue = 0, count = 0;
+  for (int j = 0; j < Steps; ++j)
+    for (int i = 0; i < Steps; ++i) {
+      const QRgb p = picture.pixel(int(int64_t(picture.width() - 1) * i / (Steps - 1)),
+                                   int(int64_t(picture.height() - 1) * j / (Steps - 1)));
+      red += uint64_t(qRed(p));
+      green += uint64_t(qGreen(p));
+      blue += uint64_t(qBlue(p));
+      ++count;
+    }
+  return QColor(int(red / count), int(green / count), int(blue / count));
 }
 
 namespace {

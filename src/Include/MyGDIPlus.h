@@ -74,6 +74,14 @@ QImage NewScreenPicture(int32_t width, int32_t height);
 // every 4 KB and waits for the display to clear its copy.
 void PrepareWindowSurface(QWidget *window);
 
+// The colour the display fills the window with when it appears, until the
+// window's first frame arrives (on X11; elsewhere nothing changes). Call it
+// before the window is shown.
+void SetWindowColorAtMap(QWidget *window, const QColor &color);
+
+// The mean colour of a picture, from a sparse grid of its pixels.
+QColor PictureTone(const QImage &picture);
+
 // A width × height image covered with copies of tile from the top-left corner,
 // ceil(width / tile width) columns by ceil(height / tile height) rows.
 QImage TilePicture(const QImage &tile, int32_t width, int32_t height);
