@@ -279,6 +279,9 @@ TEST_F(BrowserTest, LongNamesElidedAndTheToolTipFollowsTheList) {
                    Qt::NoModifier);
   QApplication::sendEvent(List()->viewport(), &move);
   ASSERT_TRUE(List()->toolTip().contains(longName)) << List()->toolTip().toStdString();
+  // The pointer rests over the list, so the sidebar is out (the offscreen
+  // pointer's move may have sent it away).
+  Form->Container_MainPanel->show();
   Form->LoadBrowserContent(Root + "Two/");
   EXPECT_TRUE(List()->toolTip().contains("short.txt")) << List()->toolTip().toStdString();
   EXPECT_FALSE(List()->toolTip().contains(longName));
