@@ -88,11 +88,11 @@ sleep 1
 kill -0 "$xvfb_pid"
 DISPLAY=$display pagelume >/dev/null 2>&1 &
 reader=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   DISPLAY=$display xdotool search --name Pagelume >/dev/null 2>&1 && break
   sleep 0.1
 done
-DISPLAY=$display xdotool search --name Pagelume >/dev/null
+DISPLAY=$display xdotool search --name Pagelume >/dev/null || { echo "the reader's window did not appear within 30 s" >&2; exit 1; }
 sleep 1
 DISPLAY=$display import -window root "$work/reader.png"
 kill "$reader"; wait "$reader" 2>/dev/null || true
@@ -102,11 +102,16 @@ echo "reader: window shown"
 # (on standard error too) in a warning before any window of its own.
 DISPLAY=$display pagelume /Uninstall >/dev/null 2>"$work/uninstall.err" &
 uninstaller=$!
-for _ in $(seq 1 100); do
+for _ in $(seq 1 300); do
   DISPLAY=$display xdotool search --name '^Warning$' >/dev/null 2>&1 && break
+  kill -0 "$uninstaller" 2>/dev/null || break
   sleep 0.1
 done
-DISPLAY=$display xdotool search --name '^Warning$' >/dev/null
+DISPLAY=$display xdotool search --name '^Warning$' >/dev/null || {
+  echo "\"/Uninstall\" showed no warning (it ended, or took over 30 s); it said:" >&2
+  cat "$work/uninstall.err" >&2
+  exit 1
+}
 sleep 0.5
 DISPLAY=$display import -window root "$work/uninstall.png"
 grep -q "package manager" "$work/uninstall.err"
