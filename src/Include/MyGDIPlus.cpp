@@ -110,6 +110,18 @@ QImage NewScreenPicture(int32_t width, int32_t height) {
                 [](void *data) { std::free(data); }, memory);
 }
 
+#ifdef PAGELUME_HAVE_XCB
+namespace {
+// The toolkit's own connection to the X server; null on any other display.
+xcb_connection_t *X11Connection() {
+  if (QGuiApplication::platformName() != QLatin1String("xcb"))
+    return nullptr;
+  auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+  return x11 ? x11->connection() : nullptr;
+}
+}  // namespace
+#endif
+
 void PrepareWindowSurface(QWidget *window) {
   QBackingStore *store = window ? window->backingStore() : nullptr;
   if (!store || !window->isVisible())
@@ -129,22 +141,19 @@ void PrepareWindowSurface(QWidget *window) {
   }
 #ifdef PAGELUME_HAVE_XCB
   // Sent now, the display makes its copy of the surface while the book is read.
-  if (QGuiApplication::platformName() == QLatin1String("xcb"))
-    if (auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>(); x11 && x11->connection())
-      xcb_flush(x11->connection());
+  if (xcb_connection_t *connection = X11Connection())
+    xcb_flush(connection);
 #endif
 }
 
 void SetWindowColorAtMap(QWidget *window, const QColor &color) {
 #ifdef PAGELUME_HAVE_XCB
-  if (!window || !color.isValid() || QGuiApplication::platformName() != QLatin1String("xcb"))
-    return;
-  auto *x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
-  const QScreen *screen = window->screen();
-  if (!x11 || !x11->connection() || !screen || screen->depth() < 24)
+  xcb_connection_t *connection = X11Connection();
+  const QScreen *screen = window ? window->screen() : nullptr;
+  if (!connection || !color.isValid() || !screen || screen->depth() < 24)
     return;
   const uint32_t pixel = color.rgb() & 0xFFFFFFu;  // a true-colour visual of 24 bits
-  xcb_change_window_attributes(x11->connection(), xcb_window_t(window->winId()), XCB_CW_BACK_PIXEL, &pixel);
+  xcb_change_window_attributes(connection, xcb_window_t(window->winId()), XCB_CW_BACK_PIXEL, &pixel);
 #else
   (void)window;
   (void)color;
