@@ -108,6 +108,18 @@ bool HasDisplay() {
          !qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM");
 }
 
+bool SessionBusAutolaunchCanOnlyFail(const QByteArray &address, const QByteArray &runtimeDir, const QByteArray &path) {
+  if (!address.isEmpty())
+    return false;
+  struct stat bus {};
+  if (!runtimeDir.isEmpty() && ::stat((runtimeDir + "/bus").constData(), &bus) == 0 && S_ISSOCK(bus.st_mode))
+    return false;
+  for (const QByteArray &folder : path.split(':'))
+    if (!folder.isEmpty() && ::access((folder + "/dbus-launch").constData(), X_OK) == 0)
+      return false;
+  return true;
+}
+
 QWidget *CreateInstallerWindow(bool uninstall) { return new TInstallForm(TInstallParams(), uninstall); }
 
 namespace {
@@ -183,6 +195,16 @@ int WinMain(int argc, char **argv) {
     THyphenator::LoadInBackground(QLocale::system().name().left(2).toStdString());
   }
   InstallErrorProviders();
+  // Without a session bus, the accessibility bridge's first question makes
+  // the D-Bus library fork the process to start one with dbus-launch. Where
+  // that program is not installed the attempt can only fail, after tens of
+  // milliseconds of copied page tables and faults while the window is
+  // built: an address no library connects to ends it at once. Programs the
+  // reader starts inherit it and fail as they would have.
+  // (The library looks in its own folder, /usr/bin, before the PATH.)
+  if (SessionBusAutolaunchCanOnlyFail(qgetenv("DBUS_SESSION_BUS_ADDRESS"), qgetenv("XDG_RUNTIME_DIR"),
+                                      "/usr/bin:" + qgetenv("PATH")))
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "disabled:");
   TPagelumeApplication app(argc, argv);
   // The style of the hints before the first widget: set later, it polishes
   // every control of the window again.

@@ -2,6 +2,7 @@
 // installer mode, and WinMain, which builds the windows and runs the loop.
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -44,6 +45,12 @@ bool WantsVersion(int argc, char **argv);
 const char *VersionLine();
 // Whether a display (or a chosen Qt platform) is there to show windows on.
 bool HasDisplay();
+
+// Whether the D-Bus library, asked for the session bus, can only fail, and
+// only after forking the whole process to run dbus-launch: no bus address is
+// set (address), the runtime folder holds no bus socket ("bus"), and none of
+// the folders of path (a PATH-like list) holds a dbus-launch program.
+bool SessionBusAutolaunchCanOnlyFail(const QByteArray &address, const QByteArray &runtimeDir, const QByteArray &path);
 
 // The installer window (TInstallForm) with the program's name, description
 // and version.

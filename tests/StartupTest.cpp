@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalServer>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -103,6 +104,37 @@ TEST(Startup, InstallerWindowOfEitherMode) {
   EXPECT_EQ(cancel->text(), "&Cancel");
   cancel->click();
   EXPECT_FALSE(w->isVisible());
+}
+
+TEST(Startup, SessionBusAutolaunchOnlyWhereItCannotSucceed) {
+  QTemporaryDir dir;
+  const QString runtime = dir.filePath("runtime"), bin = dir.filePath("bin");
+  ASSERT_TRUE(QDir().mkpath(runtime));
+  ASSERT_TRUE(QDir().mkpath(bin));
+  const QByteArray path = QFile::encodeName(dir.filePath("empty") + ":" + bin);
+  // No address, no bus socket, no dbus-launch: the attempt can only fail.
+  EXPECT_TRUE(SessionBusAutolaunchCanOnlyFail("", QFile::encodeName(runtime), path));
+  EXPECT_TRUE(SessionBusAutolaunchCanOnlyFail("", "", ""));
+  // A file named "bus" that is no socket is no bus.
+  QFile plain(runtime + "/bus");
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.close();
+  EXPECT_TRUE(SessionBusAutolaunchCanOnlyFail("", QFile::encodeName(runtime), path));
+  ASSERT_TRUE(plain.remove());
+  // A dbus-launch that cannot run does not count either.
+  QFile launcher(bin + "/dbus-launch");
+  ASSERT_TRUE(launcher.open(QIODevice::WriteOnly));
+  launcher.close();
+  EXPECT_TRUE(SessionBusAutolaunchCanOnlyFail("", QFile::encodeName(runtime), path));
+
+  // Any way to a bus leaves the library to it.
+  EXPECT_FALSE(SessionBusAutolaunchCanOnlyFail("unix:path=/run/user/1000/bus", QFile::encodeName(runtime), path));
+  ASSERT_TRUE(launcher.setPermissions(launcher.permissions() | QFileDevice::ExeOwner));
+  EXPECT_FALSE(SessionBusAutolaunchCanOnlyFail("", QFile::encodeName(runtime), path));
+  ASSERT_TRUE(launcher.remove());
+  QLocalServer bus;
+  ASSERT_TRUE(bus.listen(runtime + "/bus"));
+  EXPECT_FALSE(SessionBusAutolaunchCanOnlyFail("", QFile::encodeName(runtime), path));
 }
 
 TEST(Startup, InstanceLock) {
