@@ -16,7 +16,8 @@
 //   of a core and kept the server busy while the reader started, so the bench
 //   timed itself as much as the reader.
 //
-// - Each run gets a fresh HOME, TMPDIR and XDG folders. With
+// - Each run gets a fresh HOME, TMPDIR and XDG folders; what the run left
+//   running (processes with that HOME) is ended before the next. With
 //   --fresh-program-folder the program (COMMAND) is copied into a fresh folder
 //   with links to the other files of its folder, so that settings an earlier
 //   run left beside the program do not count.
@@ -195,6 +196,35 @@ struct TRun {
   bool Settled = false;
 };
 
+// Ends what a run left running: every process started with the run's HOME
+// (a speech service the reader started, which leaves the reader's process
+// group and stays a few seconds, busy listing its voices). Left alone it
+// took a core through the start of the next run.
+void EndLeftovers(const QString &home) {
+  const QByteArray mark = "HOME=" + QFile::encodeName(home);
+  const auto leftovers = [&] {
+    QList<pid_t> found;
+    for (const QString &entry : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+      bool number = false;
+      const pid_t pid = entry.toInt(&number);
+      if (!number || pid == ::getpid())
+        continue;
+      QFile environ("/proc/" + entry + "/environ");
+      if (environ.open(QIODevice::ReadOnly) && environ.readAll().split('\0').contains(mark))
+        found.append(pid);
+    }
+    return found;
+  };
+  for (int round = 0; round < 40; ++round) {
+    const QList<pid_t> found = leftovers();
+    if (found.isEmpty())
+      return;
+    for (const pid_t pid : found)
+      ::kill(pid, round < 20 ? SIGTERM : SIGKILL);
+    QThread::msleep(50);
+  }
+}
+
 TRun RunOnce(TScreenGrabber &grabber, const QStringList &command, double timeout, double settle, double tolerance,
              double interval, bool freshProgram, const QString &saveFolder) {
   TRun run;
@@ -277,6 +307,7 @@ TRun RunOnce(TScreenGrabber &grabber, const QStringList &command, double timeout
       break;
     }
   }
+  EndLeftovers(home.path());
   // Let the screen go back to the empty desktop before the next run.
   for (int i = 0; i < 100 && Hash(grabber.Grab()) != desktopHash; ++i)
     QThread::msleep(50);
