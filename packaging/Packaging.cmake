@@ -9,17 +9,19 @@ include(GNUInstallDirs)
 
 set(PAGELUME_DIST_DIR ${CMAKE_BINARY_DIR}/dist/Pagelume)
 if(CMAKE_STRIP)
-  set(PAGELUME_DIST_STRIP COMMAND ${CMAKE_STRIP} --strip-unneeded ${PAGELUME_DIST_DIR}/Install)
+  set(PAGELUME_DIST_STRIP COMMAND ${CMAKE_STRIP} --strip-unneeded ${PAGELUME_DIST_DIR}/Install
+      ${PAGELUME_DIST_DIR}/pagelume-sound.so)
 endif()
 add_custom_target(dist
   COMMAND ${CMAKE_COMMAND} -E rm -rf ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E make_directory ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy_directory ${PROJECT_SOURCE_DIR}/data ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:Pagelume> ${PAGELUME_DIST_DIR}/Install
+  COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:pagelume_sound> ${PAGELUME_DIST_DIR}
   COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/packaging/io.github.pagelume.Pagelume.metainfo.xml
           ${PAGELUME_DIST_DIR}
   ${PAGELUME_DIST_STRIP}
-  DEPENDS Pagelume
+  DEPENDS Pagelume pagelume_sound
   COMMENT "Distribution folder ${PAGELUME_DIST_DIR}"
   VERBATIM)
 
@@ -28,6 +30,12 @@ install(PROGRAMS $<TARGET_FILE:Pagelume> DESTINATION ${CMAKE_INSTALL_BINDIR} REN
 if(CMAKE_STRIP)
   install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded
                 \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/pagelume\")")
+endif()
+# The sound module (loaded at the first sound) in the package's library folder.
+install(TARGETS pagelume_sound LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}/pagelume)
+if(CMAKE_STRIP)
+  install(CODE "execute_process(COMMAND ${CMAKE_STRIP} --strip-unneeded
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_LIBDIR}/pagelume/pagelume-sound.so\")")
 endif()
 install(DIRECTORY ${PROJECT_SOURCE_DIR}/data/ DESTINATION ${CMAKE_INSTALL_DATADIR}/pagelume)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/pagelume.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

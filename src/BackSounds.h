@@ -53,6 +53,8 @@ public:
   virtual double GetWaveVolume() const = 0;
 
 protected:
+  // (The output that loads the sound module hands these on.)
+  friend class TModuleSoundOutput;
   virtual bool StartWave(const std::string &path, bool loop) = 0;
   virtual void SetLevel(double level) = 0;
 };

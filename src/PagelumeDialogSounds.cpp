@@ -12,7 +12,7 @@
 #include "Program.h"
 #include "RTF.h"
 #include "SidebarControls.h"
-#include "SoundOutput.h"
+#include "SoundModule.h"
 #include "UtilitiesQt.h"
 
 #include <QCheckBox>
@@ -76,7 +76,7 @@ private:
 void TPagelumeForm::CreateBackSounds() {
   QPoint pointer = QCursor::pos();
   Random.Initialize(pointer.x(), pointer.y());
-  SoundOutput = std::make_unique<TSoundOutput>();
+  SoundOutput = NewSoundOutput();
   Sounds = std::make_unique<TBackSounds>(SoundOutput.get());
   Sounds->Loading = [this] { return ProfileListLoading(); };
   Sounds->ResolveTitle = [this](const std::string &title) {

@@ -64,3 +64,6 @@ void TSoundOutput::SetLevel(double level) {
 std::string TSoundOutput::Playing() const {
   return Effect ? Effect->source().toLocalFile().toStdString() : std::string();
 }
+
+// The module's entry point (see SoundModule.h).
+extern "C" Q_DECL_EXPORT TWaveOutput *PagelumeNewSoundOutput() { return new TSoundOutput; }

@@ -6,6 +6,7 @@
 #include "Myrandom.h"
 #include "PagelumeDialog.h"
 #include "Program.h"
+#include "SoundModule.h"
 #include "SoundOutput.h"
 
 #include <QCheckBox>
@@ -229,21 +230,46 @@ TEST_F(BackSoundsTest, NothingStartsWhileTheProfileLoads) {
   EXPECT_EQ(Output.Plays.size(), 1u);
 }
 
+// A file that is there (the output plays it, or stays silent, on its own).
+std::string ShortWave(const QTemporaryDir &dir) {
+  const std::string wave = dir.filePath("tone.wav").toStdString();
+  QFile file(QString::fromStdString(wave));
+  if (file.open(QIODevice::WriteOnly))
+    file.write("RIFF");
+  return wave;
+}
+
 // The real output: a file that cannot be played silences the sound before
 // it, whatever the volume; a prepared file is the one that starts.
 TEST(SoundOutput, AMissingFileSilencesTheSoundBefore) {
   QTemporaryDir dir;
-  const std::string wave = dir.filePath("tone.wav").toStdString();
-  QFile file(QString::fromStdString(wave));
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write("RIFF");
-  file.close();
+  const std::string wave = ShortWave(dir);
   TSoundOutput output;
   output.PrepareWave(wave);
   EXPECT_TRUE(output.PlayWave(wave, true, 0.5));
   EXPECT_EQ(output.Playing(), wave);
   EXPECT_FALSE(output.PlayWave(dir.filePath("missing.wav").toStdString(), true, 0));
   EXPECT_EQ(output.Playing(), "");
+}
+
+// The program does not link the multimedia libraries; its output loads the
+// sound module (built beside it) at the first sound and hands it on.
+TEST(SoundOutput, TheModuleIsLoadedAtTheFirstSound) {
+  QFile program(QString(PAGELUME_BIN_DIR) + "/Pagelume");
+  ASSERT_TRUE(program.open(QIODevice::ReadOnly));
+  EXPECT_FALSE(program.readAll().contains("libQt6Multimedia.so"));
+
+  QTemporaryDir dir;
+  const std::string wave = ShortWave(dir);
+  std::unique_ptr<TWaveOutput> output = NewSoundOutput();
+  EXPECT_EQ(output->GetWaveVolume(), 1.0);
+  EXPECT_TRUE(output->PlayWave(wave, true, 0.5));
+  EXPECT_NEAR(output->GetWaveVolume(), 0.5, 1e-4);
+  QFile maps("/proc/self/maps");
+  ASSERT_TRUE(maps.open(QIODevice::ReadOnly));
+  EXPECT_TRUE(maps.readAll().contains("/pagelume-sound.so"));
+  EXPECT_FALSE(output->PlayWave(dir.filePath("missing.wav").toStdString(), true, 0));
+  output->StopWave();
 }
 
 TEST(Crono, PeriodsAndTheStoppedChronometer) {
