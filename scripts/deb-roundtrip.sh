@@ -53,11 +53,14 @@ dpkg -L pagelume | sort > "$work/files"
 echo "installed $(wc -l < "$work/files") paths"
 test -x /usr/bin/pagelume
 test -f /usr/share/pagelume/Welcome.txt
+# The sound module where /usr/bin/pagelume looks for it, with every library it needs.
+test -f /usr/lib/pagelume/pagelume-sound.so
+! ldd /usr/lib/pagelume/pagelume-sound.so | grep -q "not found"
 desktop-file-validate /usr/share/applications/pagelume.desktop
 appstreamcli validate --no-net /usr/share/metainfo/io.github.pagelume.Pagelume.metainfo.xml >/dev/null
 man -l /usr/share/man/man1/pagelume.1.gz >/dev/null
 test "$(pagelume --version)" = "Pagelume $(dpkg-query -W -f='${Version}' pagelume | sed 's/-[^-]*$//')"
-echo "menu entry, metadata, manual page and --version: ok"
+echo "menu entry, metadata, manual page, sound module and --version: ok"
 
 # The converter, with a book of the tests.
 export HOME="$work/home" TMPDIR="$work/tmp"

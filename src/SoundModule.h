@@ -17,5 +17,5 @@ std::unique_ptr<TWaveOutput> NewSoundOutput();
 
 // Where the module is looked for: beside the program (the build tree, an
 // installed copy), then in a system package's library folder
-// (/usr/lib/<architecture>/pagelume for /usr/bin/pagelume).
+// (/usr/lib/pagelume for /usr/bin/pagelume).
 QStringList SoundModulePaths();
