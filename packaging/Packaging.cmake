@@ -1,8 +1,10 @@
 # The two ways Pagelume ships:
 #  - "dist": build/dist/Pagelume/, the self-installing folder (the program as
-#    "Install" beside every file of data/ and the software-centre metadata);
+#    "Install" beside the sound module, every file of data/ and the
+#    software-centre metadata);
 #  - a Debian package made by CPack ("cpack -G DEB" in the build folder): the
-#    program as /usr/bin/pagelume, its files in /usr/share/pagelume, a menu
+#    program as /usr/bin/pagelume, its sound module in /usr/lib/pagelume, its
+#    files in /usr/share/pagelume, a menu
 #    entry, an icon, the software-centre metadata, the manual page, and the
 #    copyright and changelog files Debian asks for.
 include(GNUInstallDirs)
