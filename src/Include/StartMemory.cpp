@@ -10,8 +10,18 @@
 #include <unistd.h>
 #endif
 
+// A sanitizer's allocator keeps each size of block in a region of its own:
+// there is no one heap to warm.
+#if defined(__SANITIZE_ADDRESS__)
+#define PAGELUME_OWN_ALLOCATOR 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PAGELUME_OWN_ALLOCATOR 1
+#endif
+#endif
+
 std::size_t WarmHeap(std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE) && !defined(PAGELUME_OWN_ALLOCATOR)
   // Blocks below the allocator's threshold for separate mappings (128 KB)
   // come from the heap, one after the other.
   constexpr std::size_t blockSize = 112 * 1024;

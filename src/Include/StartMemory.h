@@ -11,6 +11,7 @@
 // Grows the heap of the calling thread's arena by about bytes and takes its
 // pages at once. The memory stays with the heap as free space for the
 // allocations that follow. Returns the bytes taken; 0 where the system cannot
-// take pages in one call (Linux before 5.14, other systems), and then nothing
-// changes. Call it once, early, from the main thread.
+// take pages in one call (Linux before 5.14, other systems, a sanitizer's
+// allocator), and then nothing changes. Call it once, early, from the main
+// thread.
 std::size_t WarmHeap(std::size_t bytes);
