@@ -1,6 +1,7 @@
 #include "MyGDIPlus.h"
 
 #include "Error.h"
+#include "StartMemory.h"
 
 #include <QBackingStore>
 #include <QFile>
@@ -15,7 +16,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <sys/mman.h>
-#include <unistd.h>
 #ifdef PAGELUME_HAVE_XCB
 #include <xcb/xcb.h>
 #endif
@@ -130,15 +130,8 @@ void PrepareWindowSurface(QWidget *window) {
     store->resize(window->size());
   // The surface's memory is taken in one call, not a fault per page at the
   // first paint (Linux 5.14 on; an older system says no and nothing changes).
-  if (const auto *image = dynamic_cast<const QImage *>(store->paintDevice()); image && !image->isNull()) {
-    const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-    const uintptr_t from = (uintptr_t(image->constBits()) + page - 1) & ~(page - 1);
-    const uintptr_t to = (uintptr_t(image->constBits()) + uintptr_t(image->sizeInBytes())) & ~(page - 1);
-#ifdef MADV_POPULATE_WRITE
-    if (to > from)
-      madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
-#endif
-  }
+  if (const auto *image = dynamic_cast<const QImage *>(store->paintDevice()); image && !image->isNull())
+    TakePages(const_cast<uchar *>(image->constBits()), size_t(image->sizeInBytes()));
 #ifdef PAGELUME_HAVE_XCB
   // Sent now, the display makes its copy of the surface while the book is read.
   if (xcb_connection_t *connection = X11Connection())

@@ -20,6 +20,20 @@
 #endif
 #endif
 
+std::size_t TakePages(void *begin, std::size_t size) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
+  const uintptr_t from = (uintptr_t(begin) + page - 1) & ~(page - 1);
+  const uintptr_t to = (uintptr_t(begin) + size) & ~(page - 1);
+  if (to > from && madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE) == 0)
+    return to - from;
+#else
+  (void)begin;
+  (void)size;
+#endif
+  return 0;
+}
+
 std::size_t WarmHeap(std::size_t bytes) {
 #if defined(__linux__) && defined(MADV_POPULATE_WRITE) && !defined(PAGELUME_OWN_ALLOCATOR)
   // Blocks below the allocator's threshold for separate mappings (128 KB)
@@ -40,14 +54,12 @@ std::size_t WarmHeap(std::size_t bytes) {
     void *fence = std::realloc(blocks.back(), 16);
     if (fence == blocks.back()) {
       blocks.pop_back();
-      const uintptr_t page = uintptr_t(sysconf(_SC_PAGESIZE));
-      const uintptr_t from = (uintptr_t(blocks.front()) + page - 1) & ~(page - 1);
-      const uintptr_t to = (uintptr_t(blocks.back()) + blockSize) & ~(page - 1);
-      // Only adjacent blocks make one range (a block from a separate mapping
-      // would leave a gap).
-      if (to > from && to - from <= blocks.size() * (blockSize + page) &&
-          madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE) == 0)
-        taken = to - from;
+      const uintptr_t from = uintptr_t(blocks.front());
+      const uintptr_t to = uintptr_t(blocks.back()) + blockSize;
+      // Only adjacent blocks (a block's header between them) make one range:
+      // a block from a separate mapping would leave a gap.
+      if (to - from <= blocks.size() * (blockSize + 4096))
+        taken = TakePages(blocks.front(), to - from);
     } else if (fence) {
       blocks.back() = fence;
     }

@@ -15,3 +15,9 @@
 // allocator), and then nothing changes. Call it once, early, from the main
 // thread.
 std::size_t WarmHeap(std::size_t bytes);
+
+// Has the kernel supply, in one call, every whole page inside the size bytes
+// from begin, which must be writable memory of the process. Returns the bytes
+// taken; 0 where the system cannot (then the pages come one fault at a time,
+// as before).
+std::size_t TakePages(void *begin, std::size_t size);
