@@ -279,6 +279,7 @@ public:
   // The parts of the window that take the screen colours.
   void SetWindowBackColor();
   void ApplyScreenAndBoxColors();  // the window, labels, lists and box in the slots' colours
+  void FollowBoxTone();  // links legible on what the box shows: its colour or its picture
   void SetWindowForeColor();
   void ColorScreenLists();
   void RepaintBrowserList();

@@ -11,6 +11,7 @@
 #include "EnhancedRTF.h"
 #include "Error.h"
 #include "FormatOptions.h"
+#include "MyGDIPlus.h"
 #include "RTF.h"
 #include "UtilitiesQt.h"
 
@@ -225,7 +226,6 @@ void TPagelumeForm::ScreenForeColorPanelMouseUp(Qt::MouseButton button) {
 void TPagelumeForm::RichBoxBackColorPanelMouseUp(Qt::MouseButton button) {
   if (PickColor(RichBoxBackColorPanel, button)) {
     SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
-    RichEdit->SetLinkColor(ColorToQColor(LinkColorFor(RichBoxBackColorPanel->Color())));
     IniRichBackImage();
     RepaintRichBox();
   }
@@ -363,10 +363,19 @@ void TPagelumeForm::ApplyScreenAndBoxColors() {
   ColorWindowWidgets();
   SetWidgetColor(RichEdit, QPalette::Base, RichBoxBackColorPanel->Color());
   SetWidgetColor(RichEdit, QPalette::Text, RichBoxForeColorPanel->Color());
-  RichEdit->SetLinkColor(ColorToQColor(LinkColorFor(RichBoxBackColorPanel->Color())));
+  FollowBoxTone();
   SetWindowBackColor();
   SetWindowForeColor();
   ColorScreenLists();
+}
+
+void TPagelumeForm::FollowBoxTone() {
+  // A picture drawn over the box colour can dim it: the links are made legible
+  // on the tone the reader sees.
+  QColor shown = ColorToQColor(RichBoxBackColorPanel->Color());
+  if (TransparentRichBackCheckBox && RichBackPictureShown())  // the picture options exist after the colours
+    shown = PictureTone(TransparentRichBackCheckBox->isChecked() ? ScreenCenterBitmap : RichBackBitmap);
+  RichEdit->SetLinkColor(ColorToQColor(LinkColorFor(Rgb(shown.red(), shown.green(), shown.blue()))));
 }
 
 void TPagelumeForm::ApplyColors() {

@@ -308,6 +308,7 @@ void TPagelumeForm::RebuildBackImages() {
   TDecodedPicture shared;
   IniScreenBackImage(&shared);
   IniRichBackImage(&shared);
+  FollowBoxTone();
 }
 
 void TPagelumeForm::InitBackImages() {
@@ -340,12 +341,14 @@ void TPagelumeForm::PaintRichBackground(QPainter &painter, const QRect &area) {
 // ---- Repaints ----
 
 void TPagelumeForm::RepaintScreen() {
+  FollowBoxTone();
   update();
   RichEdit->viewport()->update();
   DrawRichBoxFrame();
 }
 
 void TPagelumeForm::RepaintRichBox() {
+  FollowBoxTone();
   RichEdit->viewport()->update();
   DrawRichBoxFrame();
 }
