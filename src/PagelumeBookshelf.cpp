@@ -84,13 +84,17 @@ void TPagelumeForm::BuildBookshelfControls() {
     // The keyboard's click (Space) goes to the bookmark, like a left press.
     connect(button, &QPushButton::clicked, this,
             [this, slot] { BookmarkButtonMouseDown(slot, Qt::LeftButton, Qt::NoModifier); });
-    if (slot == 0) {
-      // The auto button's caption is the longest ("Auto*" when set): it keeps
-      // the room to show it whole, the numbered buttons share the rest.
-      const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
-                               button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
-      button->setMinimumWidth(button->fontMetrics().horizontalAdvance("Auto*") + margins);
-    }
+    // The auto button's caption is the longest ("Auto*" when set): it keeps
+    // the room to show it whole. The numbered buttons may shrink to their
+    // digit and the style's margins (their size hint is wider), so that the
+    // row fits the box instead of a button being drawn over the next.
+    const int margins = 2 * (button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button) +
+                             button->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, button));
+    button->setMinimumWidth(button->fontMetrics().horizontalAdvance(slot == 0 ? QString("Auto*") : QString::number(slot)) +
+                            margins);
+    // An ignored size hint would let the layout share the row out equally
+    // below these minimums.
+    button->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     marksRow->addWidget(button);
     *buttons[slot] = button;
   }

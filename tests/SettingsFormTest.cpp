@@ -200,6 +200,11 @@ TEST_F(SettingsFormTest, BookshelfButtonsAndMenus) {
     const int margin = autoButton->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, autoButton);
     EXPECT_GE(text.width(), autoButton->fontMetrics().horizontalAdvance("Auto*") + margin)
         << autoButton->width();
+    // The row fits its box: no button is drawn over its neighbour.
+    for (int slot = 1; slot < TBookmark::Slots; ++slot) {
+      const QRect left = Form->BookmarkButton(slot - 1)->geometry(), right = Form->BookmarkButton(slot)->geometry();
+      EXPECT_LT(left.right(), right.left()) << slot;
+    }
   }
   const int32_t line40 = Form->RichEdit->LineStart(40);
   int32_t piece = 0;
